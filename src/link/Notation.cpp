@@ -1,0 +1,43 @@
+#include "link/Notation.h"
+
+#include "platform/Clock.h"
+
+QString GetDateTime(const QDateTime& t) {
+    // Built from the system's time text "H:mm:ss" and short date "dd.MM.yy".
+    const QString time = Clock::TimeText(t);
+    const QString date = Clock::ShortDateText(t);
+    const int colon = time.indexOf(QLatin1Char(':'));
+    return time.left(colon) + QLatin1Char(',') + time.mid(colon + 1, 2) + QLatin1Char('|') +
+           date.mid(0, 2) + QLatin1Char(',') + date.mid(3, 2) + QLatin1Char(',') + date.mid(6, 2) +
+           QLatin1Char('|');
+}
+
+QString GetDateTime() { return GetDateTime(Clock::Now()); }
+
+QString ShortHex(uint32_t value) { return QString::number(value & 0xFFFF, 16).toUpper(); }
+
+QString ValueToVarnel(uint16_t v) {
+    static const char* hex = "0123456789ABCDEF";
+    QString s(5, QLatin1Char('0'));
+    s[0] = QLatin1Char(char('0' + ((v >> 13) & 7)));
+    s[1] = QLatin1Char(char('0' + ((v >> 10) & 7)));
+    s[2] = QLatin1Char(char('0' + ((v >> 8) & 3)));
+    s[3] = QLatin1Char(hex[(v >> 4) & 15]);
+    s[4] = QLatin1Char(hex[v & 15]);
+    return s;
+}
+
+std::optional<uint16_t> VarnelToValue(const QString& text) {
+    if (text.size() != 5) return std::nullopt;
+    auto digit = [&](int i, int max) -> int {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'0' + max) return -1;
+        return c - u'0';
+    };
+    const int a = digit(0, 7), b = digit(1, 7), c = digit(2, 3);
+    bool ok = false;
+    const int low = text.mid(3, 2).toInt(&ok, 16);
+    if (a < 0 || b < 0 || c < 0 || !ok || text[3] == QLatin1Char('-') || text[3] == QLatin1Char('+'))
+        return std::nullopt;
+    return uint16_t((a << 13) | (b << 10) | (c << 8) | low);
+}

@@ -1,0 +1,64 @@
+#pragma once
+// The settings store. Keys are written as the system's key paths, for example
+// "\Software\ZezozuDaruduri\ATS 1". On Windows the values live in the native
+// registry under HKEY_LOCAL_MACHINE; elsewhere in one INI file, named by the
+// environment variable VARNEL_REGISTRY or else placed in the user's
+// configuration folder.
+//
+// A value that is missing or does not parse as the asked type is unreadable:
+// the typed reads then return std::nullopt, or the given default.
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+class QSettings;
+
+class Registry {
+public:
+    // iniPath empty: VARNEL_REGISTRY, else the default location.
+    explicit Registry(const QString& iniPath = QString());
+    ~Registry();
+    Registry(const Registry&) = delete;
+    Registry& operator=(const Registry&) = delete;
+
+    static QString DefaultPath();
+    QString FilePath() const;
+    // False when the store cannot be read (for example an unreadable file).
+    bool IsAccessible() const;
+
+    // Opens a key for the reads and writes below. With create, a missing key
+    // is made. Returns false when the key does not exist and was not created,
+    // or the store cannot be written.
+    bool OpenKey(const QString& keyPath, bool create);
+    void CloseKey();
+    QString CurrentKey() const { return m_key; }
+
+    bool ValueExists(const QString& name) const;
+    QStringList ValueNames() const;
+    QStringList KeyNames() const; // sub-keys of the open key
+
+    std::optional<int> ReadInteger(const QString& name) const;
+    std::optional<bool> ReadBool(const QString& name) const;
+    std::optional<QString> ReadString(const QString& name) const;
+    int ReadInteger(const QString& name, int def) const { return ReadInteger(name).value_or(def); }
+    bool ReadBool(const QString& name, bool def) const { return ReadBool(name).value_or(def); }
+    QString ReadString(const QString& name, const QString& def) const {
+        return ReadString(name).value_or(def);
+    }
+
+    // Writes go through to the store at once. A write that cannot be stored
+    // returns false and is noted in the program log.
+    bool WriteInteger(const QString& name, int value);
+    bool WriteBool(const QString& name, bool value);
+    bool WriteString(const QString& name, const QString& value);
+    bool DeleteValue(const QString& name);
+
+private:
+    bool Write(const QString& name, const QString& value);
+    QString Path(const QString& name) const;
+
+    std::unique_ptr<QSettings> m_settings;
+    QString m_key; // settings group of the open key, empty when none
+};

@@ -1,0 +1,58 @@
+#include "platform/Wait.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QTimer>
+
+namespace {
+bool g_escDown = false;
+
+class EscFilter : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* obj, QEvent* ev) override {
+        if (ev->type() == QEvent::KeyPress || ev->type() == QEvent::KeyRelease) {
+            auto* k = static_cast<QKeyEvent*>(ev);
+            if (k->key() == Qt::Key_Escape && !k->isAutoRepeat())
+                g_escDown = ev->type() == QEvent::KeyPress;
+        } else if (ev->type() == QEvent::ApplicationDeactivate) {
+            g_escDown = false;
+        }
+        return QObject::eventFilter(obj, ev);
+    }
+};
+} // namespace
+
+void EscTracker::Install() {
+    static EscFilter* filter = nullptr;
+    if (filter || !QCoreApplication::instance()) return;
+    filter = new EscFilter(QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(filter);
+}
+
+bool EscTracker::IsEscDown() { return g_escDown; }
+void EscTracker::SetEscDown(bool down) { g_escDown = down; }
+
+bool WaitWhile(const std::function<bool()>& cond, bool escEnds) {
+    // A slow heartbeat makes sure conditions that change without an event
+    // (a port's output buffer draining) are looked at again.
+    QTimer heartbeat;
+    heartbeat.setInterval(10);
+    heartbeat.start();
+    while (cond()) {
+        if (escEnds && EscTracker::IsEscDown()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+bool WaitFor(int ms, bool escEnds) {
+    QElapsedTimer t;
+    t.start();
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(ms);
+    return WaitWhile([&] { return t.elapsed() < ms; }, escEnds);
+}

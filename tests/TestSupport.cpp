@@ -1,0 +1,88 @@
+#include "TestSupport.h"
+
+#include "platform/Registry.h"
+#include "platform/Wait.h"
+
+#include <QElapsedTimer>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+TestEnv::TestEnv() {
+    m_hadRegistry = qEnvironmentVariableIsSet("VARNEL_REGISTRY");
+    m_oldRegistry = qgetenv("VARNEL_REGISTRY");
+    qputenv("VARNEL_REGISTRY", RegistryPath().toUtf8());
+}
+
+TestEnv::~TestEnv() {
+    if (m_hadRegistry)
+        qputenv("VARNEL_REGISTRY", m_oldRegistry);
+    else
+        qunsetenv("VARNEL_REGISTRY");
+}
+
+PtyPair::PtyPair() {
+    int master = -1, slave = -1;
+    char name[256] = {};
+    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return;
+    termios t{};
+    if (tcgetattr(slave, &t) == 0) {
+        cfmakeraw(&t);
+        tcsetattr(slave, TCSANOW, &t);
+    }
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    m_master = master;
+    m_slaveKeep = slave;
+    m_slavePath = QString::fromLocal8Bit(name);
+}
+
+PtyPair::~PtyPair() {
+    if (m_slaveKeep >= 0) ::close(m_slaveKeep);
+    if (m_master >= 0) ::close(m_master);
+}
+
+std::vector<uint8_t> PtyPair::ReadMaster(size_t atLeast, int ms) {
+    std::vector<uint8_t> out;
+    QElapsedTimer t;
+    t.start();
+    auto drain = [&] {
+        uint8_t buf[4096];
+        for (;;) {
+            const ssize_t n = ::read(m_master, buf, sizeof buf);
+            if (n <= 0) break;
+            out.insert(out.end(), buf, buf + n);
+        }
+    };
+    drain();
+    while (out.size() < atLeast && t.elapsed() < ms) {
+        WaitFor(5, false);
+        drain();
+    }
+    return out;
+}
+
+bool PtyPair::WriteMaster(const std::vector<uint8_t>& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EAGAIN) {
+                WaitFor(1, false);
+                continue;
+            }
+            return false;
+        }
+        done += size_t(n);
+    }
+    return true;
+}
+
+void PtyPair::MapToPort(int n) const {
+    Registry reg;
+    reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), true);
+    reg.WriteString(QString::number(n), m_slavePath);
+    reg.CloseKey();
+}
