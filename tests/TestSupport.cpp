@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "platform/ProgramLog.h"
 #include "platform/Registry.h"
 #include "platform/Wait.h"
 
@@ -15,6 +16,7 @@ TestEnv::TestEnv() {
     m_hadRegistry = qEnvironmentVariableIsSet("VARNEL_REGISTRY");
     m_oldRegistry = qgetenv("VARNEL_REGISTRY");
     qputenv("VARNEL_REGISTRY", RegistryPath().toUtf8());
+    SetLogDir(m_dir.path());
 }
 
 TestEnv::~TestEnv() {
@@ -22,6 +24,7 @@ TestEnv::~TestEnv() {
         qputenv("VARNEL_REGISTRY", m_oldRegistry);
     else
         qunsetenv("VARNEL_REGISTRY");
+    SetLogDir(QString());
 }
 
 PtyPair::PtyPair() {

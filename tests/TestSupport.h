@@ -1,6 +1,11 @@
 #pragma once
 // Helpers shared by the test suites.
+#include "link/AppState.h"
+
+#include <QList>
+#include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <cstdint>
@@ -8,7 +13,8 @@
 #include <vector>
 
 // A temporary working folder and a registry file of its own, set as
-// VARNEL_REGISTRY for the life of the object.
+// VARNEL_REGISTRY for the life of the object; the program log goes into the
+// folder too (LogFilePath()).
 class TestEnv {
 public:
     TestEnv();
@@ -43,4 +49,23 @@ private:
     int m_master = -1;
     int m_slaveKeep = -1; // keeps the slave side alive between opens
     QString m_slavePath;
+};
+
+// The main window's side of the core, recorded: status lines, panel texts,
+// the port field and renames.
+class RecordingConsole : public IConsole {
+public:
+    void AddStatus(const QString& line) override { Status << line; }
+    void SetPanelText(int panel, const QString& text) override {
+        if (panel >= 0 && panel < 3) Panels[panel] = text;
+    }
+    void ShowPortText(const QString& text) override { PortText = text; }
+    void ExchangeRenamed(int number, const QString& name) override {
+        Renames.append({number, name});
+    }
+
+    QStringList Status;
+    QString Panels[3];
+    QString PortText;
+    QList<QPair<int, QString>> Renames;
 };

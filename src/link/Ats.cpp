@@ -1,6 +1,7 @@
 #include "link/Ats.h"
 
 #include "link/Notation.h"
+#include "platform/Clock.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
 #include "platform/SerialPort.h"
@@ -21,7 +22,7 @@ struct KeyAccess {
     Registry reg;
     bool open = false;
     KeyAccess(const AppState& app, const QString& key)
-        : reg(app.Reg ? app.Reg->FilePath() : QString()) {
+        : reg(app.Reg ? app.Reg->StorePath() : QString()) {
         open = reg.OpenKey(kKeyRoot + key, true);
     }
     ~KeyAccess() {
@@ -81,7 +82,8 @@ TAts::TAts(AppState& app, int number, const TAtsControls* controls) : App(app) {
         {
             const QSignalBlocker block(Controls.ComboBoxPort);
             if (Controls.ComboBoxPort->count() == 0)
-                for (int i = 1; i <= 16; ++i) Controls.ComboBoxPort->addItem(QString::number(i));
+                for (int i = 1; i <= 16; ++i)
+                    Controls.ComboBoxPort->addItem(QString::number(i));
             Controls.ComboBoxPort->setCurrentText(QString::number(Port));
         }
         connect(Controls.ComboBoxPort, &QComboBox::currentTextChanged, this, &TAts::PortSelected);
@@ -91,7 +93,9 @@ TAts::TAts(AppState& app, int number, const TAtsControls* controls) : App(app) {
     if (Controls.CheckBoxDop)
         connect(Controls.CheckBoxDop, &QCheckBox::clicked, this, &TAts::SLCheckClicked);
     auto onEnter = [this](QLineEdit* e, void (TAts::*handler)(const QString&)) {
-        if (e) connect(e, &QLineEdit::returnPressed, this, [this, e, handler] { (this->*handler)(e->text()); });
+        if (e)
+            connect(e, &QLineEdit::returnPressed, this,
+                    [this, e, handler] { (this->*handler)(e->text()); });
     };
     onEnter(Controls.EditAtsName, &TAts::NameEntered);
     onEnter(Controls.EditDop, &TAts::SLEntered);
@@ -116,14 +120,11 @@ TAts::TAts(AppState& app, int number, const TAtsControls* controls) : App(app) {
     });
     ComPort->SetPortNumber(Port);
 
-    AutoFileName = App.RollDir + QStringLiteral("Auto") + QString::number(Number) + QStringLiteral(".txt");
-    RollFileName = App.RollDir + QStringLiteral("Varnel") + QString::number(Number) + QStringLiteral(".rul");
-    RollFile.setFileName(RollFileName);
-    if (!RollFile.open(QIODevice::ReadWrite)) {
-        // Could not open as it is: create it afresh.
-        RollFile.open(QIODevice::ReadWrite | QIODevice::Truncate);
-    }
-    if (RollFile.isOpen()) RollFile.seek(RollFile.size());
+    AutoFileName =
+        App.RollDir + QStringLiteral("Auto") + QString::number(Number) + QStringLiteral(".txt");
+    RollFileName =
+        App.RollDir + QStringLiteral("Varnel") + QString::number(Number) + QStringLiteral(".rul");
+    OpenRoll();
 }
 
 TAts::~TAts() {
@@ -142,40 +143,55 @@ void TAts::Parse(uint8_t* data, int step) {
     (void)step;
 }
 
+namespace {
+// "hh:mm" of a time in ms, digit by digit: tens of hours, hours, tens of
+// minutes, minutes.
+QString HhMm(int ms) {
+    const int tensH = ms / 36000000;
+    const int h = ms % 36000000 / 3600000;
+    const int rest = ms % 3600000;
+    return QString::number(tensH) + QString::number(h) + QLatin1Char(':') +
+           QString::number(rest / 600000) + QString::number(rest % 600000 / 60000);
+}
+
+// A stored time that is missing, malformed or not positive takes the default.
+int ReadTime(const Registry& r, const QString& name) {
+    const auto v = r.ReadInteger(name);
+    return v && *v > 0 ? *v : 3600000;
+}
+
+// Text of a setting editor, with the default when it is empty.
+QString OrDefault(const QString& text, const QString& def) {
+    return text.isEmpty() ? def : text;
+}
+} // namespace
+
 void TAts::InitSettings() {
     KeyAccess k(App, Key);
     try {
         if (k.open) {
             Registry& r = k.reg;
-            SL = r.ReadString(QStringLiteral("SL"), QString());
-            if (SL.isEmpty()) SL = QStringLiteral("9");
-            MN = r.ReadString(QStringLiteral("MN"), QString());
-            if (MN.isEmpty()) MN = QStringLiteral("810");
-            MG = r.ReadString(QStringLiteral("MG"), QString());
-            if (MG.isEmpty()) MG = QStringLiteral("8");
-            Name = r.ReadString(QStringLiteral("Name"), QString());
-            if (Name.isEmpty()) Name = Key;
+            SL = OrDefault(r.ReadString(QStringLiteral("SL"), QString()), QStringLiteral("9"));
+            MN = OrDefault(r.ReadString(QStringLiteral("MN"), QString()), QStringLiteral("810"));
+            MG = OrDefault(r.ReadString(QStringLiteral("MG"), QString()), QStringLiteral("8"));
+            Name = OrDefault(r.ReadString(QStringLiteral("Name"), QString()), Key);
             if (Controls.EditAtsName) Controls.EditAtsName->setText(Name);
             SLCheck = r.ReadBool(QStringLiteral("SLCheck"), false);
             if (PaceTimer) {
+                // A pacing interval must be positive: 0 would spin the timer.
                 if (const auto d = r.ReadInteger(QStringLiteral("PortDelayMS")); d && *d > 0)
                     PaceTimer->setInterval(*d);
                 else if (!r.ValueExists(QStringLiteral("PortDelayMS")))
                     r.WriteInteger(QStringLiteral("PortDelayMS"), PaceTimer->interval());
             }
-            AutoInTime = r.ReadInteger(QStringLiteral("AutoInTime"), 3600000);
+            AutoInTime = ReadTime(r, QStringLiteral("AutoInTime"));
+            AutoInText = HhMm(AutoInTime);
             AutoIn = r.ReadBool(QStringLiteral("AutoIn"), false);
-            AutoEveryTime = r.ReadInteger(QStringLiteral("AutoEveryTime"), 3600000);
+            if (AutoIn) ArmRunAt();
+            AutoEveryTime = ReadTime(r, QStringLiteral("AutoEveryTime"));
+            AutoEveryText = HhMm(AutoEveryTime);
             AutoEvery = r.ReadBool(QStringLiteral("AutoEvery"), false);
-            auto hhmm = [](int ms) {
-                const int minutes = (ms / 60000) % (24 * 60);
-                return QStringLiteral("%1:%2")
-                    .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-                    .arg(minutes % 60, 2, 10, QLatin1Char('0'));
-            };
-            AutoInText = hhmm(AutoInTime);
-            AutoEveryText = hhmm(AutoEveryTime);
-            if (AutoEvery && AutoTimer && AutoEveryTime > 0) {
+            if (AutoEvery && AutoTimer) {
                 AutoTimer->setInterval(AutoEveryTime);
                 AutoTimer->start();
             }
@@ -191,35 +207,48 @@ void TAts::InitSettings() {
     }
 }
 
+void TAts::ArmRunAt() {
+    if (!AutoTimer) return;
+    const QTime t = Clock::Now().time();
+    const int now = t.msecsSinceStartOfDay();
+    AutoTimer->setInterval(now <= AutoInTime ? AutoInTime - now : AutoInTime + 86400000 - now);
+    AutoTimer->start();
+}
+
 bool TAts::WriteRegistry(const QString& name, const QVariant& value) {
     KeyAccess k(App, Key);
     if (!k.open) return false;
     switch (value.typeId()) {
-    case QMetaType::Bool: return k.reg.WriteBool(name, value.toBool());
-    case QMetaType::Int: return k.reg.WriteInteger(name, value.toInt());
-    default: return k.reg.WriteString(name, value.toString());
+    case QMetaType::Bool:
+        return k.reg.WriteBool(name, value.toBool());
+    case QMetaType::Int:
+        return k.reg.WriteInteger(name, value.toInt());
+    default:
+        return k.reg.WriteString(name, value.toString());
     }
 }
 
+// The editors store the text as typed; the field in use takes the same
+// default an empty stored value gets at the next start.
 void TAts::NameEntered(const QString& text) {
     WriteRegistry(QStringLiteral("Name"), text);
-    Name = text.isEmpty() ? Key : text;
-    if (App.Console) App.Console->ExchangeRenamed(Number, text);
+    Name = OrDefault(text, Key);
+    if (App.Console) App.Console->ExchangeRenamed(Number, Name);
 }
 
 void TAts::SLEntered(const QString& text) {
     WriteRegistry(QStringLiteral("SL"), text);
-    SL = text;
+    SL = OrDefault(text, QStringLiteral("9"));
 }
 
 void TAts::MGEntered(const QString& text) {
     WriteRegistry(QStringLiteral("MG"), text);
-    MG = text;
+    MG = OrDefault(text, QStringLiteral("8"));
 }
 
 void TAts::MNEntered(const QString& text) {
     WriteRegistry(QStringLiteral("MN"), text);
-    MN = text;
+    MN = OrDefault(text, QStringLiteral("810"));
 }
 
 void TAts::SLCheckClicked(bool checked) {
@@ -239,14 +268,22 @@ void TAts::PortSelected(const QString& text) {
     if (n != stored) {
         SetPortChecked(false);
         Port = n;
+        if (ComPort) ComPort->SetPortNumber(Port);
         WriteRegistry(QStringLiteral("Port"), n);
         SetPortChecked(true);
     }
     if (App.CurrentAtsNumber == Number && App.Console) App.Console->ShowPortText(text);
 }
 
+// Setting the box runs its click handler only when its state changes, as a
+// click would.
 void TAts::SetPortChecked(bool checked) {
-    if (Controls.CheckBoxPort) Controls.CheckBoxPort->setChecked(checked);
+    if (Controls.CheckBoxPort) {
+        if (Controls.CheckBoxPort->isChecked() == checked) return;
+        Controls.CheckBoxPort->setChecked(checked);
+    } else if (PortIsOpen() == checked) {
+        return;
+    }
     PortCheckClicked(checked);
 }
 

@@ -56,6 +56,10 @@ public:
     // opens the port when "In" is true.
     void InitSettings();
 
+    // Arms AutoTimer for the next AutoInTime of the day (today when it is
+    // still ahead, else tomorrow) by the clock.
+    void ArmRunAt();
+
     // Setting editors (Enter in the editors, click, selector change).
     void NameEntered(const QString& text);
     void SLEntered(const QString& text);
@@ -76,6 +80,9 @@ public:
     SerialPort* Line() const { return ComPort.get(); }
 
     // Roll.
+    // Opens RollFileName for appending, creating it (and its folder) when
+    // missing; never truncates. False when it cannot be opened.
+    bool OpenRoll();
     void WriteEcho(const QString& text);
     // Appends Windows-1251 bytes of text at the roll's end; false on failure.
     bool WriteRoll(const QString& text);

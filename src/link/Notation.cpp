@@ -12,9 +12,13 @@ QString GetDateTime(const QDateTime& t) {
            QLatin1Char('|');
 }
 
-QString GetDateTime() { return GetDateTime(Clock::Now()); }
+QString GetDateTime() {
+    return GetDateTime(Clock::Now());
+}
 
-QString ShortHex(uint32_t value) { return QString::number(value & 0xFFFF, 16).toUpper(); }
+QString ShortHex(uint32_t value) {
+    return QString::number(value & 0xFFFF, 16).toUpper();
+}
 
 QString ValueToVarnel(uint16_t v) {
     static const char* hex = "0123456789ABCDEF";
@@ -37,7 +41,25 @@ std::optional<uint16_t> VarnelToValue(const QString& text) {
     const int a = digit(0, 7), b = digit(1, 7), c = digit(2, 3);
     bool ok = false;
     const int low = text.mid(3, 2).toInt(&ok, 16);
-    if (a < 0 || b < 0 || c < 0 || !ok || text[3] == QLatin1Char('-') || text[3] == QLatin1Char('+'))
+    if (a < 0 || b < 0 || c < 0 || !ok || text[3] == QLatin1Char('-') ||
+        text[3] == QLatin1Char('+'))
         return std::nullopt;
     return uint16_t((a << 13) | (b << 10) | (c << 8) | low);
+}
+
+int ReadVarnel(const QString& text) {
+    static constexpr int kWeight[5] = {1, 16, 256, 1024, 8192};
+    int value = 0;
+    int place = 0;
+    for (qsizetype i = text.size() - 1; i >= 0 && place < 5; --i) {
+        const char16_t c = text[i].unicode();
+        int d = -1;
+        if (c >= u'0' && c <= u'9')
+            d = c - u'0';
+        else if (c >= u'A' && c <= u'F')
+            d = c - u'A' + 10;
+        if (d < 0) continue;
+        value += d * kWeight[place++];
+    }
+    return value;
 }

@@ -18,5 +18,9 @@ QString ShortHex(uint32_t value);
 // Exchange address notation: bits 15-13, 12-10, 9-8 as decimal digits, then
 // bits 7-4 and 3-0 as hexadecimal digits (0xBFC0 gives "573C0").
 QString ValueToVarnel(uint16_t value);
-// The inverse; std::nullopt for text that is not five valid characters.
+// The strict inverse: std::nullopt unless text is five valid characters.
 std::optional<uint16_t> VarnelToValue(const QString& text);
+// The lenient reading of a typed field: only "0".."9" and "A".."F" count;
+// taken from the right, the last five weigh 1, 16, 256, 1024 and 8192
+// ("573C0" gives 0xBFC0; an empty field gives 0). Not limited to 16 bits.
+int ReadVarnel(const QString& text);

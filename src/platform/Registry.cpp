@@ -12,8 +12,10 @@ namespace {
 QString ToGroup(const QString& keyPath) {
     QString g = keyPath;
     g.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    while (g.startsWith(QLatin1Char('/'))) g.remove(0, 1);
-    while (g.endsWith(QLatin1Char('/'))) g.chop(1);
+    while (g.startsWith(QLatin1Char('/')))
+        g.remove(0, 1);
+    while (g.endsWith(QLatin1Char('/')))
+        g.chop(1);
 #ifdef Q_OS_WIN
     // The native store is rooted at HKEY_LOCAL_MACHINE\Software\ZezozuDaruduri.
     const QString root = QStringLiteral("Software/ZezozuDaruduri");
@@ -37,32 +39,32 @@ Registry::Registry(const QString& iniPath) {
 #ifdef Q_OS_WIN
     if (iniPath.isEmpty() && qEnvironmentVariableIsEmpty("VARNEL_REGISTRY")) {
         m_settings = std::make_unique<QSettings>(
-            QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\ZezozuDaruduri"), QSettings::NativeFormat);
+            QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\ZezozuDaruduri"),
+            QSettings::NativeFormat);
         return;
     }
 #endif
-    const QString path = iniPath.isEmpty() ? DefaultPath() : iniPath;
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    m_settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    m_iniPath = iniPath.isEmpty() ? DefaultPath() : iniPath;
+    QDir().mkpath(QFileInfo(m_iniPath).absolutePath());
+    m_settings = std::make_unique<QSettings>(m_iniPath, QSettings::IniFormat);
 }
 
 Registry::~Registry() = default;
 
-QString Registry::FilePath() const { return m_settings->fileName(); }
+QString Registry::FilePath() const {
+    return m_settings->fileName();
+}
 
-bool Registry::IsAccessible() const { return m_settings->status() != QSettings::AccessError; }
+bool Registry::IsAccessible() const {
+    return m_settings->status() != QSettings::AccessError;
+}
 
 bool Registry::OpenKey(const QString& keyPath, bool create) {
     const QString group = ToGroup(keyPath);
-    m_settings->sync();
-    const bool exists = m_settings->childGroups().contains(group) ||
-                        m_settings->contains(group + QLatin1Char('/') + kKeyMarker) ||
-                        ![&] {
-                            m_settings->beginGroup(group);
-                            const bool empty = m_settings->allKeys().isEmpty();
-                            m_settings->endGroup();
-                            return empty;
-                        }();
+    m_settings->beginGroup(group);
+    // A key exists while it holds a value, a sub-key or its marker.
+    const bool exists = !m_settings->allKeys().isEmpty();
+    m_settings->endGroup();
     if (!exists) {
         if (!create) return false;
         m_settings->setValue(group + QLatin1Char('/') + kKeyMarker, QString());
@@ -85,7 +87,9 @@ QString Registry::Path(const QString& name) const {
     return m_key.isEmpty() ? name : m_key + QLatin1Char('/') + name;
 }
 
-bool Registry::ValueExists(const QString& name) const { return m_settings->contains(Path(name)); }
+bool Registry::ValueExists(const QString& name) const {
+    return m_settings->contains(Path(name));
+}
 
 QStringList Registry::ValueNames() const {
     m_settings->beginGroup(m_key);
@@ -128,7 +132,7 @@ std::optional<bool> Registry::ReadBool(const QString& name) const {
     return std::nullopt;
 }
 
-bool Registry::Write(const QString& name, const QString& value) {
+bool Registry::Write(const QString& name, const QVariant& value) {
     m_settings->setValue(Path(name), value);
     m_settings->sync();
     if (m_settings->status() != QSettings::NoError || !m_settings->isWritable()) {
@@ -138,11 +142,22 @@ bool Registry::Write(const QString& name, const QString& value) {
     return true;
 }
 
-bool Registry::WriteInteger(const QString& name, int value) { return Write(name, QString::number(value)); }
-bool Registry::WriteBool(const QString& name, bool value) {
-    return Write(name, value ? QStringLiteral("true") : QStringLiteral("false"));
+bool Registry::WriteInteger(const QString& name, int value) {
+    return Write(name, value);
 }
-bool Registry::WriteString(const QString& name, const QString& value) { return Write(name, value); }
+
+bool Registry::WriteBool(const QString& name, bool value) {
+#ifdef Q_OS_WIN
+    // The native registry keeps flags as DWORD 0/1.
+    return Write(name, int(value));
+#else
+    return Write(name, value);
+#endif
+}
+
+bool Registry::WriteString(const QString& name, const QString& value) {
+    return Write(name, value);
+}
 
 bool Registry::DeleteValue(const QString& name) {
     m_settings->remove(Path(name));

@@ -9,6 +9,7 @@
 // the typed reads then return std::nullopt, or the given default.
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <memory>
 #include <optional>
@@ -24,7 +25,11 @@ public:
     Registry& operator=(const Registry&) = delete;
 
     static QString DefaultPath();
+    // The file (or native location) the values live in.
     QString FilePath() const;
+    // What to hand to the constructor for another accessor on the same store:
+    // the INI path, or empty for the native registry.
+    QString StorePath() const { return m_iniPath; }
     // False when the store cannot be read (for example an unreadable file).
     bool IsAccessible() const;
 
@@ -56,9 +61,10 @@ public:
     bool DeleteValue(const QString& name);
 
 private:
-    bool Write(const QString& name, const QString& value);
+    bool Write(const QString& name, const QVariant& value);
     QString Path(const QString& name) const;
 
     std::unique_ptr<QSettings> m_settings;
+    QString m_iniPath;
     QString m_key; // settings group of the open key, empty when none
 };

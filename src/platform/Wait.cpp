@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -32,10 +33,20 @@ void EscTracker::Install() {
     QCoreApplication::instance()->installEventFilter(filter);
 }
 
-bool EscTracker::IsEscDown() { return g_escDown; }
-void EscTracker::SetEscDown(bool down) { g_escDown = down; }
+bool EscTracker::IsEscDown() {
+    return g_escDown;
+}
+void EscTracker::SetEscDown(bool down) {
+    g_escDown = down;
+}
 
 bool WaitWhile(const std::function<bool()>& cond, bool escEnds) {
+    if (!QCoreApplication::instance()) {
+        // No event loop (command-line use): plain sleeps.
+        while (cond())
+            QThread::msleep(10);
+        return true;
+    }
     // A slow heartbeat makes sure conditions that change without an event
     // (a port's output buffer draining) are looked at again.
     QTimer heartbeat;
