@@ -1,0 +1,115 @@
+#include "console/DirectiveEntry.h"
+
+#include "console/MaskEdit.h"
+#include "link/AppState.h"
+#include "link/Ats.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSignalBlocker>
+
+const QString DirectiveEntry::kFreeMask = QStringLiteral(">ll_cccccccccccccccccccccc;1;_");
+
+DirectiveEntry::DirectiveEntry(AppState& app, MaskEdit* edit, QComboBox* stack, QObject* parent)
+    : QObject(parent), m_app(app), m_edit(edit), m_stackBox(stack) {
+    m_edit->SetEditMask(kFreeMask);
+    connect(m_edit, &MaskEdit::changed, this, &DirectiveEntry::TextChanged);
+    connect(m_edit, &MaskEdit::keyDown, this, &DirectiveEntry::KeyDown);
+    if (m_stackBox) {
+        m_stackBox->setEditable(true);
+        m_stackBox->setInsertPolicy(QComboBox::NoInsert);
+        if (m_stackBox->lineEdit()) m_stackBox->lineEdit()->setMaxLength(kStackTextLength);
+        connect(m_stackBox, &QComboBox::activated, this, &DirectiveEntry::StackSelected);
+    }
+}
+
+void DirectiveEntry::Reset() {
+    m_edit->SetEditMask(kFreeMask);
+    m_edit->SetText(QString(kLineLength, QLatin1Char('_')));
+    m_edit->setFocus();
+    m_edit->SetCaretPos(0);
+}
+
+void DirectiveEntry::PrepareTemplate(const QString& mask, int caret) {
+    Reset();
+    m_edit->SetEditMask(mask);
+    m_edit->setFocus();
+    m_edit->SetCaretPos(caret);
+}
+
+void DirectiveEntry::Execute() {
+    const DirectiveText::Built b = DirectiveText::Build(m_edit->Text());
+    if (!b.hadDash) m_edit->SetText(b.directive);
+    // Unfilled positions at the end read as spaces; the stack keeps the text
+    // without them so that equal directives compare equal.
+    QString again = m_edit->Text();
+    while (again.endsWith(QLatin1Char(' ')))
+        again.chop(1);
+    if (!again.isEmpty()) {
+        m_stack.Push(again);
+        SyncStack();
+    }
+    m_app.SetPanelText(2, QStringLiteral("Передача"));
+    emit executing(b.directive);
+    const int n = m_app.CurrentAtsNumber;
+    if (n >= 1 && n <= int(m_app.Ats.size()) && m_app.Ats[size_t(n - 1)])
+        m_app.Ats[size_t(n - 1)]->SendDirective(b.directive);
+    m_edit->setFocus();
+}
+
+void DirectiveEntry::SendFixed(const QString& text) {
+    Reset();
+    m_edit->SetText(text);
+    Execute();
+}
+
+void DirectiveEntry::AppendToStack() {
+    QString text = m_edit->Text();
+    while (text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    m_stack.Append(text);
+    SyncStack();
+}
+
+void DirectiveEntry::StackSelected(int index) {
+    if (index < 0 || index >= m_stack.Count()) return;
+    const QString text = m_stack.Items().at(index);
+    Reset();
+    m_edit->SetText(text);
+    m_edit->setFocus();
+}
+
+void DirectiveEntry::KeyDown(int key) {
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        Execute();
+        break;
+    case Qt::Key_Escape:
+        Reset();
+        break;
+    case Qt::Key_F5:
+        AppendToStack();
+        break;
+    default:
+        break;
+    }
+}
+
+void DirectiveEntry::TextChanged() {
+    // Setting the corrected text runs this again; Cyrillic matches nothing,
+    // so it ends there.
+    if (const auto fix = DirectiveText::CorrectLayout(m_edit->Text())) {
+        m_edit->SetText(fix->text);
+        m_edit->SetCaretPos(fix->caret);
+    }
+}
+
+void DirectiveEntry::SyncStack() {
+    if (!m_stackBox) return;
+    const QSignalBlocker block(m_stackBox);
+    m_stackBox->clear();
+    m_stackBox->addItems(m_stack.Items());
+    m_stackBox->setCurrentIndex(-1);
+    m_stackBox->setEditText(QString());
+}

@@ -1,0 +1,421 @@
+// TForm2: start-up, first show, shut-down, exchange selection and the setting
+// handlers of the main window.
+#include "console/Form2.h"
+
+#include "console/DirectiveEntry.h"
+#include "console/MainSettings.h"
+#include "console/MaskEdit.h"
+#include "link/Ats.h"
+#include "link/RollView.h"
+#include "platform/ProgramLog.h"
+#include "platform/Registry.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QFontDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+#include <QTabWidget>
+
+namespace {
+const QString kAtsKeyRoot = QStringLiteral("\\Software\\ZezozuDaruduri\\ATS ");
+
+void CheckRadio(QButtonGroup* g, int id) {
+    if (QAbstractButton* b = g->button(id)) b->setChecked(true);
+}
+} // namespace
+
+TForm2::TForm2(const QString& curDir, QWidget* parent) : QMainWindow(parent) {
+    m_app.CurDir = curDir.isEmpty() ? QDir::currentPath() : QDir(curDir).absolutePath();
+    BuildWindow();
+    m_app.Console = this;
+    m_app.View = m_view;
+    qApp->installEventFilter(this);
+    FormCreate();
+}
+
+TForm2::~TForm2() {
+    qApp->removeEventFilter(this);
+    FormDestroy();
+}
+
+TAts* TForm2::Ats(int number) const {
+    if (number < 1 || number > 4) return nullptr;
+    return m_ats[size_t(number - 1)].get();
+}
+
+bool TForm2::OpenMainKey() {
+    return m_reg && m_reg->OpenKey(MainSettings::kKey, true);
+}
+
+void TForm2::ShowMessage(const QString& text) {
+    QMessageBox::information(this, QApplication::applicationDisplayName(), text);
+}
+
+void TForm2::FormCreate() {
+    // 1. Working folder and the roll folder under it.
+    QDir().mkpath(m_app.CurDir + QStringLiteral("/Rulon"));
+    m_app.RollDir = m_app.CurDir + QStringLiteral("/Rulon/");
+    SetLogDir(m_app.CurDir);
+
+    // 2. Tariff and call tables.
+    OpenTables();
+
+    // 3. The registry accessor, kept for the window's life.
+    m_reg = std::make_unique<Registry>();
+    m_app.Reg = m_reg.get();
+    // 4. The program-wide key and its values.
+    CreateSettings cs;
+    bool regOk = m_reg->IsAccessible() && OpenMainKey();
+    if (regOk) {
+        cs.Read(*m_reg);
+        // 5. After an unclean end the tariff tables are rebuilt first.
+        if (cs.PreviousRunCrashed()) RebuildTariffTables();
+        // Until a clean shut-down writes true, the next start sees a crash.
+        regOk = m_reg->WriteBool(QStringLiteral("CorrectLogOff"), false);
+        m_reg->CloseKey();
+    }
+    if (!regOk) {
+        m_usable = false;
+        m_app.Reg = nullptr;
+        m_reg.reset();
+        QMessageBox::critical(this, QApplication::applicationDisplayName(),
+                              QStringLiteral("Ошибка доступа к реестру. Программа будет закрыта"));
+        return;
+    }
+    setWindowState(WindowStateFromValue(cs.WindowState));
+    m_app.TarifTimeMode = cs.TarifTimeMode;
+    m_app.DuplexMode = cs.DuplexMode();
+    m_app.BlockSend = cs.BlockSend();
+    m_app.MaxNoPaneTime = cs.MaxNoPaneTime;
+    m_editMaxNoPaneTime->setText(QString::number(cs.MaxNoPaneTime));
+    // 6.
+    m_checkFourDigitYear->setChecked(cs.FourDigitYear);
+    // 7. Radio groups.
+    CheckRadio(m_groupTarif, cs.TarifTimeMode);
+    CheckRadio(m_groupDuplex, m_app.DuplexMode ? 1 : 0);
+    CheckRadio(m_groupPlatform, m_app.BlockSend ? 0 : 1);
+    // 8. Exchange names in the selector.
+    {
+        const QSignalBlocker block(m_comboATS);
+        m_comboATS->clear();
+        for (int n = 1; n <= 4; ++n) {
+            QString name;
+            if (m_reg->OpenKey(kAtsKeyRoot + QString::number(n), false)) {
+                name = m_reg->ReadString(QStringLiteral("Name"), QString());
+                m_reg->CloseKey();
+            }
+            m_comboATS->addItem(name.isEmpty() ? QStringLiteral("ATS ") + QString::number(n)
+                                               : name);
+        }
+    }
+    // 9. The exchange objects, bound to their controls, in order.
+    for (int n = 1; n <= 4; ++n) {
+        const AtsWidgets& w = m_atsWidgets[size_t(n - 1)];
+        TAtsControls c;
+        c.CheckBoxPort = w.CheckBoxPort;
+        c.ComboBoxPort = w.ComboBoxPort;
+        c.EditDop = w.EditDop;
+        c.EditMG = w.EditMG;
+        c.EditMN = w.EditMN;
+        c.EditAtsName = w.EditAtsName;
+        c.CheckBoxDop = w.CheckBoxDop;
+        c.Memo = w.Memo;
+        c.MemoAutoProm = w.MemoAutoProm;
+        m_ats[size_t(n - 1)] = std::make_unique<TAts>(m_app, n, &c);
+        m_app.Ats[size_t(n - 1)] = m_ats[size_t(n - 1)].get();
+        connect(m_app.Ats[size_t(n - 1)], &TAts::received, this,
+                [this] { SetPanelText(2, QStringLiteral("Прием")); });
+    }
+
+    // The receive parser: one instance for the window, set as app.Receiver,
+    // owning TimerStat, TimerWeStillGetIt, TimerWeStillDontGet and
+    // TimerReceiveData. It is created here once it exists.
+
+    m_entry->Reset();
+}
+
+void TForm2::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    if (m_shownOnce || !m_usable) return;
+    m_shownOnce = true;
+    FormShow();
+    emit shown();
+}
+
+void TForm2::FormShow() {
+    try {
+        // 1. Settings of each exchange; ports that were open are opened.
+        for (auto& a : m_ats)
+            a->InitSettings();
+        // 2. Exchange 1 is selected.
+        {
+            const QSignalBlocker block(m_comboATS);
+            m_comboATS->setCurrentIndex(0);
+        }
+        SelectExchange(1);
+        m_view->AppendLine(QStringLiteral("Новый запуск"));
+        m_maskEdit->setFocus();
+        // 3. Roll view font, the statistics answer bound, password use.
+        bool askPassword = true;
+        if (OpenMainKey()) {
+            RollFontSettings font;
+            font.Read(*m_reg);
+            ApplyRollFont(font.ToFont(), font.ToColor());
+            m_timerStatWait = m_reg->ReadInteger(QStringLiteral("TimerStatWait"), 20000);
+            if (!m_reg->ValueExists(QStringLiteral("TimerStatWait")))
+                m_reg->WriteInteger(QStringLiteral("TimerStatWait"), 20000);
+            // The receive parser's TimerWeStillDontGet takes m_timerStatWait.
+            askPassword = m_reg->ReadBool(QStringLiteral("PasswEn"), true);
+            m_reg->CloseKey();
+        }
+        // 4.
+        if (askPassword) AskPassword();
+    } catch (...) {
+        WriteLog(QStringLiteral("Ошибка инициализации окна отображения"));
+    }
+}
+
+void TForm2::FormDestroy() {
+    if (m_destroyed) return;
+    m_destroyed = true;
+    // 1. Exchange objects: ports and rolls closed.
+    m_app.CurrentAts = nullptr;
+    m_app.CurrentAtsNumber = 0;
+    for (int i = 3; i >= 0; --i) {
+        m_app.Ats[size_t(i)] = nullptr;
+        m_ats[size_t(i)].reset();
+    }
+    // 2. Tables.
+    CloseTables();
+    // 3. Window state and the clean-end flag.
+    if (m_usable && OpenMainKey()) {
+        m_reg->WriteInteger(QStringLiteral("WindowState"), WindowStateValue(windowState()));
+        m_reg->WriteBool(QStringLiteral("CorrectLogOff"), true);
+        m_reg->CloseKey();
+    }
+    m_app.Console = nullptr;
+    m_app.View = nullptr;
+    m_app.Reg = nullptr;
+    m_reg.reset();
+}
+
+// Later work fills these places.
+void TForm2::OpenTables() {
+    // FormCreate step 2: open the destination tables (index "KOD"; a failure
+    // logs "Ошибка открытия таблиц SNG или Foren"), today's call table and the
+    // two tariff tables.
+}
+
+void TForm2::RebuildTariffTables() {
+    // FormCreate step 5: rebuild "DestTar.db" and "TarifTA2.db", each closed
+    // before and reopened after its rebuild.
+}
+
+void TForm2::CloseTables() {
+    // FormDestroy step 2: close the destination tables, today's call table
+    // and the two tariff tables.
+}
+
+void TForm2::ShowAutoSettings(TAts& ats) {
+    // The automatic-directive tab shows the selected exchange's run-at and
+    // run-every settings.
+    (void)ats;
+}
+
+void TForm2::LoadScript(TAts& ats) {
+    // The script editor of the automatic-directive tab loads ats.AutoFileName.
+    (void)ats;
+}
+
+void TForm2::AskPassword() {
+    // The operator password procedure: lock the working pages, ask, unlock.
+}
+
+void TForm2::ButtonPasswordClick() {
+    AskPassword();
+}
+
+void TForm2::SelectExchange(int number) {
+    TAts* ats = Ats(number);
+    if (!ats) return;
+    m_app.CurrentAts = ats;
+    m_app.CurrentAtsNumber = number;
+    ShowAutoSettings(*ats);
+    ShowPortText(QString::number(ats->Port));
+    TFLoad(*m_view, *ats);
+    LoadScript(*ats);
+}
+
+void TForm2::ComboBoxATSChange(int index) {
+    if (index < 0 || index > 3) return;
+    TAts* ats = Ats(index + 1);
+    if (!ats) return;
+    m_app.CurrentAts = ats;
+    m_app.CurrentAtsNumber = index + 1;
+    ShowAutoSettings(*ats);
+    ShowPortText(QString::number(ats->Port));
+    AddStatus(m_comboATS->currentText());
+    TFLoad(*m_view, *ats);
+    LoadScript(*ats);
+}
+
+void TForm2::RadioGroupDuplexClick(int index) {
+    if (!OpenMainKey()) return;
+    const int stored = m_reg->ReadInteger(QStringLiteral("Duplex"), 0) == 1 ? 1 : 0;
+    if (index != stored) m_reg->WriteInteger(QStringLiteral("Duplex"), index);
+    m_reg->CloseKey();
+    // The link mode of the running program stays as it was created.
+    if (index != stored) ShowMessage(MainSettings::kRestartText);
+}
+
+void TForm2::RadioGroupTarifTimeModeClick(int index) {
+    m_app.TarifTimeMode = index;
+    if (!OpenMainKey()) return;
+    const int stored = m_reg->ReadInteger(QStringLiteral("TarifTimeMode"), 1);
+    if (index != stored) m_reg->WriteInteger(QStringLiteral("TarifTimeMode"), index);
+    m_reg->CloseKey();
+    if (index != stored) ShowMessage(MainSettings::kRestartText);
+}
+
+void TForm2::RadioGroupPlatformClick(int index) {
+    m_app.BlockSend = index == 0;
+    if (!OpenMainKey()) return;
+    if (m_reg->ReadInteger(QStringLiteral("Platform"), 0) != index)
+        m_reg->WriteInteger(QStringLiteral("Platform"), index);
+    m_reg->CloseKey();
+}
+
+void TForm2::EditMaxNoPaneTimeEnter() {
+    bool ok = false;
+    const int v = m_editMaxNoPaneTime->text().trimmed().toInt(&ok);
+    if (!ok) {
+        // Not a number: the field shows the value in force again.
+        m_editMaxNoPaneTime->setText(QString::number(m_app.MaxNoPaneTime));
+        return;
+    }
+    m_app.MaxNoPaneTime = v;
+    if (!OpenMainKey()) return;
+    m_reg->WriteInteger(QStringLiteral("MaxNoPaneTime"), v);
+    m_reg->CloseKey();
+}
+
+void TForm2::CheckBoxFourDigitYearClick(bool checked) {
+    if (!OpenMainKey()) return;
+    m_reg->WriteBool(QStringLiteral("FourDigitYear"), checked);
+    m_reg->CloseKey();
+}
+
+void TForm2::ApplyRollFont(const QFont& font, const QColor& color) {
+    m_view->setFont(font);
+    QPalette p = m_view->palette();
+    p.setColor(QPalette::Text, color);
+    m_view->setPalette(p);
+}
+
+void TForm2::MenuFontClick() {
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, m_view->font(), this, QStringLiteral("Фонт"));
+    if (!ok) return;
+    QColor color = QColorDialog::getColor(m_view->palette().color(QPalette::Text), this,
+                                          QStringLiteral("Цвет"));
+    if (!color.isValid()) color = m_view->palette().color(QPalette::Text);
+    ApplyRollFont(font, color);
+    RollFontSettings s;
+    s.FromFont(font, color);
+    if (!OpenMainKey()) return;
+    s.Write(*m_reg);
+    m_reg->CloseKey();
+}
+
+void TForm2::RollViewEnter() {
+    // While the operator works inside the view, new text of the selected
+    // exchange waits in its hidden list.
+    TAts* ats = m_app.CurrentAts;
+    if (!ats) return;
+    if (ats->RedirectControl) ats->RedirectControl->clear();
+    ats->RedirectText = true;
+    m_view->SetAutoScroll(false);
+}
+
+void TForm2::RollViewExit() {
+    m_view->SetAutoScroll(true);
+    TAts* ats = m_app.CurrentAts;
+    if (!ats) return;
+    if (ats->RedirectControl) {
+        const QString held = ats->RedirectControl->toPlainText();
+        if (!held.isEmpty()) m_view->InsertAtEnd(held);
+        ats->RedirectControl->clear();
+    }
+    ats->RedirectText = false;
+    m_view->ScrollToEnd();
+}
+
+void TForm2::AddStatus(const QString& line) {
+    m_memoStatus->appendPlainText(line);
+}
+
+void TForm2::StatusChanged() {
+    // The line that takes the list past the limit empties it.
+    if (m_memoStatus->document()->characterCount() - 1 > kStatusLimit) m_memoStatus->clear();
+}
+
+void TForm2::SetPanelText(int panel, const QString& text) {
+    if (panel >= 0 && panel < 3) m_panels[size_t(panel)]->setText(text);
+}
+
+QString TForm2::PanelText(int panel) const {
+    return panel >= 0 && panel < 3 ? m_panels[size_t(panel)]->text() : QString();
+}
+
+void TForm2::ShowPortText(const QString& text) {
+    const QSignalBlocker block(m_comboPortMain);
+    m_comboPortMain->clear();
+    m_comboPortMain->addItem(text);
+    m_comboPortMain->setCurrentIndex(0);
+}
+
+void TForm2::ExchangeRenamed(int number, const QString& name) {
+    if (number < 1 || number > 4) return;
+    const QSignalBlocker block(m_comboATS);
+    m_comboATS->setItemText(
+        number - 1, name.isEmpty() ? QStringLiteral("ATS ") + QString::number(number) : name);
+}
+
+void TForm2::BringToFront() {
+    if (windowState() & Qt::WindowMinimized) setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+QWidget* TForm2::Page(const QString& caption) const {
+    const auto tabs = findChildren<QTabWidget*>();
+    for (QTabWidget* t : tabs)
+        for (int i = 0; i < t->count(); ++i)
+            if (t->tabText(i) == caption) return t->widget(i);
+    return nullptr;
+}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* e) {
+    // Hint line: the control under the mouse puts its hint into panel 0.
+    if (e->type() == QEvent::Enter && watched->isWidgetType()) {
+        auto* w = static_cast<QWidget*>(watched);
+        if (w->window() == this) {
+            QString hint;
+            for (QWidget* p = w; p && p != this && hint.isEmpty(); p = p->parentWidget())
+                hint = p->toolTip();
+            SetPanelText(0, hint);
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
+}

@@ -1,0 +1,148 @@
+#pragma once
+// TForm2, the main window "Varnel Terminal": the exchange selector, the
+// directive entry, the status list, the page control with the directive and
+// settings tabs, the roll view and the status bar. It owns the four exchange
+// objects and the program-wide state.
+#include "link/AppState.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+
+class DirectiveEntry;
+class MaskEdit;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+class Registry;
+class RollView;
+class TAts;
+
+class TForm2 : public QMainWindow, public IConsole {
+    Q_OBJECT
+public:
+    static constexpr int kStatusLimit = 30000;
+
+    // curDir empty: the current working directory. Runs FormCreate.
+    explicit TForm2(const QString& curDir = QString(), QWidget* parent = nullptr);
+    // Runs FormDestroy.
+    ~TForm2() override;
+
+    // False when the registry could not be used: the operator has been told
+    // and the program must end without showing the window.
+    bool IsUsable() const { return m_usable; }
+
+    AppState& App() { return m_app; }
+    DirectiveEntry& Entry() { return *m_entry; }
+    TAts* Ats(int number) const;
+    RollView* View() const { return m_view; }
+    Registry* Reg() const { return m_reg.get(); }
+    // A page of the page control (or of a nested one) by its caption.
+    QWidget* Page(const QString& caption) const;
+    QString PanelText(int panel) const;
+
+    // IConsole
+    void AddStatus(const QString& line) override;
+    void SetPanelText(int panel, const QString& text) override;
+    void ShowPortText(const QString& text) override;
+    void ExchangeRenamed(int number, const QString& name) override;
+
+    // Another instance asked for the window: restore it and bring it forward.
+    void BringToFront();
+
+    // Handlers.
+    void ComboBoxATSChange(int index);
+    void RadioGroupDuplexClick(int index);
+    void RadioGroupTarifTimeModeClick(int index);
+    void RadioGroupPlatformClick(int index);
+    void EditMaxNoPaneTimeEnter();
+    void CheckBoxFourDigitYearClick(bool checked);
+    void MenuFontClick();
+    void ButtonPasswordClick();
+
+signals:
+    // The first show has been handled (settings loaded, ports opened).
+    void shown();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void BuildWindow();
+    QWidget* BuildTopStrip();
+    QWidget* BuildPages();
+    QWidget* BuildSettingsPage();
+    QWidget* BuildPrefixesPage();
+    QWidget* BuildExtraPage();
+    QWidget* BuildTimePage();
+
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+
+    void SelectExchange(int number);
+    void RollViewEnter();
+    void RollViewExit();
+    void ApplyRollFont(const QFont& font, const QColor& color);
+    void StatusChanged();
+    bool OpenMainKey();
+    void ShowMessage(const QString& text);
+
+    // Places later work fills (tables, automatic directives, password).
+    void OpenTables();
+    void RebuildTariffTables();
+    void CloseTables();
+    void ShowAutoSettings(TAts& ats);
+    void LoadScript(TAts& ats);
+    void AskPassword();
+
+    AppState m_app;
+    std::unique_ptr<Registry> m_reg;
+    std::array<std::unique_ptr<TAts>, 4> m_ats;
+    DirectiveEntry* m_entry = nullptr;
+    bool m_usable = true;
+    bool m_shownOnce = false;
+    bool m_destroyed = false;
+    int m_timerStatWait = 20000;
+
+    // Controls.
+    QPushButton* m_buttonReset = nullptr;
+    QPushButton* m_buttonPassword = nullptr;
+    QPushButton* m_buttonOK = nullptr;
+    MaskEdit* m_maskEdit = nullptr;
+    QComboBox* m_comboStek = nullptr;
+    QComboBox* m_comboATS = nullptr;
+    QComboBox* m_comboPortMain = nullptr;
+    QPlainTextEdit* m_memoStatus = nullptr;
+    QTabWidget* m_pages = nullptr;
+    RollView* m_view = nullptr;
+    std::array<QLabel*, 3> m_panels{};
+    QButtonGroup* m_groupDuplex = nullptr;
+    QButtonGroup* m_groupTarif = nullptr;
+    QButtonGroup* m_groupPlatform = nullptr;
+    QLineEdit* m_editMaxNoPaneTime = nullptr;
+    QCheckBox* m_checkFourDigitYear = nullptr;
+    QTimer* m_timerPuuWait = nullptr;
+    QTimer* m_timerStatAK = nullptr;
+
+    struct AtsWidgets {
+        QCheckBox* CheckBoxPort = nullptr;
+        QComboBox* ComboBoxPort = nullptr;
+        QLineEdit* EditAtsName = nullptr;
+        QLineEdit* EditDop = nullptr;
+        QCheckBox* CheckBoxDop = nullptr;
+        QLineEdit* EditMG = nullptr;
+        QLineEdit* EditMN = nullptr;
+        QPlainTextEdit* Memo = nullptr;
+        QPlainTextEdit* MemoAutoProm = nullptr;
+    };
+    std::array<AtsWidgets, 4> m_atsWidgets{};
+};

@@ -1,0 +1,85 @@
+#include "console/MainSettings.h"
+
+#include "platform/Registry.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+
+const QString MainSettings::kKey = QStringLiteral("\\Software\\ZezozuDaruduri\\Current ATS");
+const QString MainSettings::kRestartText =
+    QStringLiteral("Изменения вступят в силу после перезапуска программы");
+
+void CreateSettings::Read(const Registry& reg) {
+    WindowState = reg.ReadInteger(QStringLiteral("WindowState"), 0);
+    TarifTimeMode = reg.ReadInteger(QStringLiteral("TarifTimeMode"), 1);
+    Duplex = reg.ReadInteger(QStringLiteral("Duplex"), 0);
+    Platform = reg.ReadInteger(QStringLiteral("Platform"), 0);
+    MaxNoPaneTime = reg.ReadInteger(QStringLiteral("MaxNoPaneTime"), 0);
+    CorrectLogOff = reg.ReadBool(QStringLiteral("CorrectLogOff"));
+    FourDigitYear = reg.ReadBool(QStringLiteral("FourDigitYear"), false);
+}
+
+void RollFontSettings::Read(const Registry& reg) {
+    Name = reg.ReadString(QStringLiteral("FontName"), QString());
+    if (Name.isEmpty()) Name = QStringLiteral("Fixedsys");
+    Size = reg.ReadInteger(QStringLiteral("FontSize"), 8);
+    if (Size <= 0) Size = 8;
+    Color = reg.ReadInteger(QStringLiteral("FontColor"), 0);
+    Bold = reg.ReadBool(QStringLiteral("fsBold"), false);
+}
+
+bool RollFontSettings::Write(Registry& reg) const {
+    bool ok = reg.WriteString(QStringLiteral("FontName"), Name);
+    ok = reg.WriteInteger(QStringLiteral("FontSize"), Size) && ok;
+    ok = reg.WriteInteger(QStringLiteral("FontColor"), Color) && ok;
+    ok = reg.WriteBool(QStringLiteral("fsBold"), Bold) && ok;
+    return ok;
+}
+
+QFont RollFontSettings::ToFont() const {
+    QFont f(Name, Size);
+    f.setBold(Bold);
+    if (!QFontDatabase::hasFamily(Name)) {
+        QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        fixed.setPointSize(Size);
+        fixed.setBold(Bold);
+        return fixed;
+    }
+    return f;
+}
+
+QColor RollFontSettings::ToColor() const {
+    return ColorFromBgr(Color);
+}
+
+void RollFontSettings::FromFont(const QFont& f, const QColor& c) {
+    Name = f.family();
+    Size = f.pointSize() > 0 ? f.pointSize() : Size;
+    Bold = f.bold();
+    Color = BgrFromColor(c);
+}
+
+QColor ColorFromBgr(int bgr) {
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+int BgrFromColor(const QColor& c) {
+    return c.red() | (c.green() << 8) | (c.blue() << 16);
+}
+
+int WindowStateValue(Qt::WindowStates s) {
+    if (s & Qt::WindowMinimized) return 1;
+    if (s & Qt::WindowMaximized) return 2;
+    return 0;
+}
+
+Qt::WindowStates WindowStateFromValue(int v) {
+    switch (v) {
+    case 1:
+        return Qt::WindowMinimized;
+    case 2:
+        return Qt::WindowMaximized;
+    default:
+        return Qt::WindowNoState;
+    }
+}

@@ -1,0 +1,84 @@
+#pragma once
+// The edit-mask language of the directive input line and the small input
+// fields: a mask such as ">ll_cccccccccccccccccccccc;1;_" or ">ТО_\F,\0,,,cc,cc-;1;_".
+//
+//   >  following positions in capitals      <  in small letters   <> no change
+//   L  letter (l optional)                  A  letter or digit (a optional)
+//   C  any character (c optional)           0  digit (9 optional) # digit or sign
+//   \  the next character is a literal      !  accepted, no effect here
+//   any other character is a literal (":" and "/" included, "_" too)
+//
+// After the first unescaped ";" comes the literal-saving flag ("1": literals
+// are part of the text, "0": not), after the second the blank character that
+// shows unfilled positions. Each position holds one character; literals are
+// fixed and unfilled positions read back as spaces.
+#include <QChar>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+class MaskEngine {
+public:
+    enum class Kind { Literal, Letter, AlphaNum, Any, Digit, DigitOrSign };
+    enum class Case { Keep, Upper, Lower };
+    struct Slot {
+        Kind kind = Kind::Literal;
+        bool required = false;
+        Case caseMode = Case::Keep;
+        QChar literal; // Kind::Literal only
+        QChar value;   // null: unfilled
+    };
+
+    MaskEngine() = default;
+    explicit MaskEngine(const QString& mask) { SetMask(mask); }
+
+    // A new mask empties every position.
+    void SetMask(const QString& mask);
+    QString Mask() const { return m_mask; }
+    int Length() const { return int(m_slots.size()); }
+    bool SaveLiterals() const { return m_saveLiterals; }
+    QChar BlankChar() const { return m_blank; }
+    bool IsLiteral(int pos) const;
+    const Slot& At(int pos) const { return m_slots.at(size_t(pos)); }
+
+    // The text: literals (when saved) and filled positions, unfilled
+    // positions as spaces; always Length() characters with literals saved.
+    QString Text() const;
+    // What the field shows: unfilled positions as the blank character.
+    QString EditText() const;
+    // Fills the positions from text, left to right. A character meant for a
+    // literal position passes over it; a character that does not fit an input
+    // position but equals a literal further on leaves the positions up to it
+    // blank; a space or the blank character leaves a position unfilled; other
+    // misfits are dropped. Text beyond the last position is cut off.
+    void SetText(const QString& text);
+    void Clear();
+    // True when every required position is filled.
+    bool IsComplete() const;
+
+    // Caret helpers: the first input position at or after pos (Length() when
+    // none), the last one before pos (-1 when none).
+    int NextInput(int pos) const;
+    int PrevInput(int pos) const;
+
+    // Typing one character at the caret in overwrite mode. Returns the new
+    // caret, or nullopt when the character is refused.
+    std::optional<int> Type(int caret, QChar ch);
+    // Backspace: clears the input position before the caret; returns the caret.
+    int Backspace(int caret);
+    // Clears the input positions in [from, to).
+    void ClearRange(int from, int to);
+
+    // Whether ch (after the position's case rule) fits the position.
+    bool Accepts(int pos, QChar ch) const;
+    QChar Convert(int pos, QChar ch) const;
+
+private:
+    int LiteralAhead(int pos, QChar ch) const;
+
+    QString m_mask;
+    std::vector<Slot> m_slots;
+    bool m_saveLiterals = true;
+    QChar m_blank = QLatin1Char('_');
+};
