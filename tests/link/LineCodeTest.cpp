@@ -1,0 +1,173 @@
+#include "TestSupport.h"
+
+#include "link/Ats.h"
+#include "link/LineCode.h"
+#include "link/Notation.h"
+#include "platform/Clock.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+using Codes = std::vector<int>;
+
+// The code table by register, code 0 first: '#' a control code, '_' space.
+const QString kLatin = QStringLiteral("#E#A_SIU#DRJNFCKTZLWHYPQOBG#MXV#");
+const QString kRussian = QStringLiteral("#Е#А_СИУ#ДРЙНФЦКТЗЛВХЫПЯОБГ#МЬЖ#");
+const QString kFigures = QStringLiteral("#3#-_\"87#*4Ю,Э:(5+)2Щ6019?Ш#./=#");
+
+Codes Encode(const QString& text, int capacity = kEncodedSize) {
+    LineCodeState st;
+    std::vector<uint8_t> buf(size_t(capacity) + 8, 0xAA);
+    const int n = EncodeCodes(st, text, buf.data(), capacity);
+    for (size_t i = size_t(capacity); i < buf.size(); ++i)
+        EXPECT_EQ(buf[i], 0xAA) << "written past the buffer at " << i;
+    return Codes(buf.begin(), buf.begin() + n);
+}
+
+QString Decode(LineCodeState& st, const Codes& codes) {
+    std::vector<uint8_t> bytes(codes.begin(), codes.end());
+    return DecodeCodes(st, bytes.data(), int(bytes.size()), [] { return QStringLiteral("S|"); });
+}
+} // namespace
+
+TEST(LineCode, EveryCodeDecodesInEveryRegister) {
+    const std::pair<int, const QString*> regs[] = {{31, &kLatin}, {0, &kRussian}, {27, &kFigures}};
+    for (const auto& [reg, column] : regs) {
+        for (int code = 0; code < 32; ++code) {
+            LineCodeState st;
+            st.RxRegister = uint8_t(reg == 0 ? 27 : 0); // the switch below must take effect
+            const QString got = Decode(st, {reg, code});
+            const QChar want = column->at(code);
+            if (code == 2)
+                EXPECT_EQ(got, QStringLiteral("\r\nS|  "));
+            else if (want == QLatin1Char('#'))
+                EXPECT_EQ(got, QString()) << "register " << reg << " code " << code;
+            else
+                EXPECT_EQ(got, QString(want)) << "register " << reg << " code " << code;
+            const bool switches = code == 0 || code == 27 || code == 31;
+            EXPECT_EQ(st.RxRegister, switches ? code : reg);
+        }
+    }
+}
+
+TEST(LineCode, EveryCharacterEncodesToItsRegisterAndCode) {
+    const std::pair<int, const QString*> regs[] = {{31, &kLatin}, {0, &kRussian}, {27, &kFigures}};
+    for (const auto& [reg, column] : regs) {
+        for (int code = 0; code < 32; ++code) {
+            const QChar c = column->at(code);
+            if (c == QLatin1Char('#') || c == QLatin1Char('_')) continue;
+            const Codes want = reg == 31 ? Codes{0, code} : Codes{0, reg, code};
+            EXPECT_EQ(Encode(QString(c)), want) << QString(c).toStdString();
+            const bool capsOnly = QStringLiteral("ШЩЭЮ").contains(c);
+            if (capsOnly) {
+                EXPECT_EQ(Encode(QString(c.toLower())), Codes{0});
+            } else if (c.isLetter()) {
+                EXPECT_EQ(Encode(QString(c.toLower())), want);
+            }
+        }
+    }
+}
+
+TEST(LineCode, EncoderExamples) {
+    EXPECT_EQ(Encode(QStringLiteral("ТО_5,-")), (Codes{0, 0, 16, 24, 4, 27, 16, 12, 3}));
+    EXPECT_EQ(Encode(QString()), Codes{0});
+    EXPECT_EQ(Encode(QStringLiteral("_ ")), (Codes{0, 4, 4}));
+    EXPECT_EQ(Encode(QStringLiteral("Ю")), (Codes{0, 27, 11}));
+    EXPECT_EQ(Encode(QStringLiteral("A1")), (Codes{0, 3, 27, 23}));
+    // One switch for a run of one register; a digit inside Russian text
+    // switches there and back; spaces and line feeds switch nothing.
+    EXPECT_EQ(Encode(QStringLiteral("УК")), (Codes{0, 0, 7, 15}));
+    EXPECT_EQ(Encode(QStringLiteral("У1К")), (Codes{0, 0, 7, 27, 23, 0, 15}));
+    EXPECT_EQ(Encode(QStringLiteral("У К") + QChar(2) + QStringLiteral("Т")),
+              (Codes{0, 0, 7, 4, 15, 2, 16}));
+    // Characters without a code vanish without a trace.
+    EXPECT_EQ(Encode(QStringLiteral("\r\n\tшщэюЧчЪъЁё!#$%&';<>@[]^`{|}~\u4e2d")), Codes{0});
+    EXPECT_EQ(Encode(QStringLiteral("У\r\nК")), (Codes{0, 0, 7, 15}));
+}
+
+TEST(LineCode, EncoderStopsAtTheEndOfItsBuffer) {
+    Codes c = Encode(QString(5000, QLatin1Char('A')));
+    EXPECT_EQ(c.size(), size_t(kEncodedSize));
+    // Every character needs a switch: a switch is never left without its
+    // character at the end.
+    c = Encode(QStringLiteral("Ж1").repeated(3000));
+    EXPECT_LE(c.size(), size_t(kEncodedSize));
+    EXPECT_NE(c.back(), 0);
+    EXPECT_NE(c.back(), 27);
+    EXPECT_EQ(Encode(QStringLiteral("1Ж"), 4), (Codes{0, 27, 23}));
+    EXPECT_EQ(Encode(QStringLiteral("ЖЖ"), 3), (Codes{0, 0, 30}));
+    EXPECT_EQ(Encode(QStringLiteral("Ж"), 1), Codes{0});
+}
+
+TEST(LineCode, DecoderLineFeedsSpacesAndRegisters) {
+    LineCodeState st;
+    // Latin at the start; a run of line feeds opens one stamped line.
+    EXPECT_EQ(Decode(st, {3, 8, 2, 8, 2}), QStringLiteral("A\r\nS|  "));
+    EXPECT_TRUE(st.LineStamped);
+    EXPECT_EQ(Decode(st, {2, 8}), QString());
+    EXPECT_EQ(Decode(st, {4, 2}), QStringLiteral("_\r\nS|  "));
+    EXPECT_EQ(Decode(st, {27, 1, 1, 0, 1, 31, 1}), QStringLiteral("33ЕE"));
+    // A read that ends on a switch keeps the register for the next read.
+    EXPECT_EQ(Decode(st, {27}), QString());
+    EXPECT_EQ(st.RxRegister, 27);
+    EXPECT_FALSE(st.LineStamped);
+    EXPECT_EQ(Decode(st, {23, 22}), QStringLiteral("10"));
+    // Bytes above 31 count by their low five bits.
+    EXPECT_EQ(Decode(st, {0x20 | 0, 0xE0 | 16, 0x40 | 4}), QStringLiteral("Т_"));
+    EXPECT_EQ(Decode(st, {}), QString());
+}
+
+TEST(LineCode, RoundTripThroughBothEnds) {
+    const QString text = QStringLiteral("Ab c_РЯ_8,2ШЩЭЮ(+)=/?.:\"*эё");
+    const Codes c = Encode(text);
+    // Past the leading 0 (which itself switches a receiver to Russian).
+    LineCodeState rx;
+    EXPECT_EQ(Decode(rx, Codes(c.begin() + 1, c.end())),
+              QStringLiteral("AB_C_РЯ_8,2ШЩЭЮ(+)=/?.:\"*"));
+    LineCodeState rx0;
+    EXPECT_EQ(Decode(rx0, c), QStringLiteral("АБ_Ц_РЯ_8,2ШЩЭЮ(+)=/?.:\"*"));
+}
+
+TEST(LineCode, ExchangeObjectKeepsItsRegistersAndRaisesReceive) {
+    TestEnv env;
+    Clock::SetTestTime(QDateTime(QDate(2026, 12, 5), QTime(9, 5, 0)));
+    RecordingConsole console;
+    AppState app;
+    app.Console = &console;
+    TAts ats(app, 1, nullptr);
+    EXPECT_EQ(ats.Code.TxRegister, 31);
+    EXPECT_EQ(ats.Code.RxRegister, 31);
+    QSignalSpy received(&ats, &TAts::received);
+
+    EXPECT_EQ(EncodeText(ats, QStringLiteral("Ж")), 3);
+    // Each directive starts from the Latin register again.
+    EXPECT_EQ(EncodeText(ats, QStringLiteral("A")), 2);
+    EXPECT_EQ(ats.Encoded[1], 3);
+    EXPECT_EQ(EncodeText(ats, QStringLiteral("ТО_5,-")), 9);
+
+    ats.RxTextLen = 0;
+    EXPECT_EQ(DecodeText(ats), QString());
+    EXPECT_EQ(console.Panels[2], QString());
+    EXPECT_EQ(received.count(), 0);
+
+    const uint8_t in[] = {0, 16, 24, 2, 8, 2, 27};
+    std::copy(std::begin(in), std::end(in), ats.RxText.begin());
+    ats.RxTextLen = int(std::size(in));
+    EXPECT_EQ(DecodeText(ats), QStringLiteral("ТО\r\n9,05|05,12,26|  "));
+    EXPECT_EQ(ats.RxTextLen, int(std::size(in))); // left for the parser
+    EXPECT_EQ(console.Panels[2], QStringLiteral("Прием"));
+    EXPECT_EQ(received.count(), 1);
+    EXPECT_FALSE(ats.Code.LineStamped); // the trailing switch cleared it
+    EXPECT_EQ(ats.Code.RxRegister, 27);
+    ats.RxText[0] = 23;
+    ats.RxTextLen = 1;
+    EXPECT_EQ(DecodeText(ats), QStringLiteral("1"));
+    // A count beyond the buffer is cut to the buffer.
+    ats.RxTextLen = kRxSize + 100;
+    EXPECT_FALSE(DecodeText(ats).isEmpty());
+    Clock::SetTestTime(QDateTime());
+}
