@@ -1,0 +1,277 @@
+#include "TestSupport.h"
+
+#include "link/Ats.h"
+#include "link/RollView.h"
+#include "platform/Clock.h"
+#include "platform/Codec.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFocusEvent>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+QByteArray Cp(const QString& s) {
+    return Codec::ToCp1251(s);
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QStringList Lines(const RollView& v) {
+    QStringList out;
+    for (int i = 0; i < v.LineCount(); ++i)
+        out << v.Line(i);
+    return out;
+}
+
+// One exchange with its roll in a temporary CurDir, the clock at 9:05 on
+// 5 December 2026.
+class Roll : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Clock::SetTestTime(QDateTime(QDate(2026, 12, 5), QTime(9, 5, 30)));
+        app.CurDir = env.Dir();
+        app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
+        QDir().mkpath(app.RollDir);
+        app.Console = &console;
+    }
+    void TearDown() override { Clock::SetTestTime(QDateTime()); }
+    QString RollPath(int n = 1) const {
+        return app.RollDir + QStringLiteral("Varnel%1.rul").arg(n);
+    }
+
+    TestEnv env;
+    RecordingConsole console;
+    AppState app;
+    TAtsControls none;
+};
+} // namespace
+
+TEST_F(Roll, OpenedForAppendingCreatedWhenMissingNeverTruncated) {
+    QDir(app.RollDir).removeRecursively(); // the folder is made too
+    {
+        TAts ats(app, 1, &none);
+        EXPECT_EQ(ats.RollFileName, RollPath());
+        EXPECT_TRUE(ats.RollFile.isOpen());
+        EXPECT_TRUE(QFile::exists(RollPath()));
+        EXPECT_EQ(ReadFile(RollPath()), QByteArray());
+    }
+    WriteFile(RollPath(), "old\r\nroll");
+    TAts ats(app, 1, &none);
+    ats.WriteEcho(QStringLiteral("УК_1-"));
+    EXPECT_EQ(ReadFile(RollPath()),
+              "old\r\nroll" + Cp(QStringLiteral("\r\n9,05|05,12,26|  УК_1-")));
+}
+
+TEST_F(Roll, EchoIsStampedUnlessTheLineWasJustStamped) {
+    TAts ats(app, 1, &none);
+    ats.WriteEcho(QStringLiteral("ТО_5,-"));
+    EXPECT_FALSE(ats.Code.LineStamped);
+    // The receive parser has just opened a stamped line: the echo stands on it.
+    ats.Code.LineStamped = true;
+    ats.WriteEcho(QStringLiteral("УК_1-"));
+    EXPECT_FALSE(ats.Code.LineStamped);
+    Clock::Advance(3600000 * 5);
+    ats.WriteEcho(QStringLiteral("A"));
+    EXPECT_EQ(ReadFile(RollPath()), Cp(QStringLiteral("\r\n9,05|05,12,26|  ТО_5,-УК_1-"
+                                                      "\r\n14,05|05,12,26|  A")));
+    EXPECT_TRUE(console.Status.isEmpty());
+    // The staging buffer holds the last echo.
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(ats.RollBuf.data()), 20),
+              Cp(QStringLiteral("\r\n14,05|05,12,26|  A")));
+}
+
+TEST_F(Roll, EchoShowsOnlyForTheSelectedExchange) {
+    RollView view;
+    app.View = &view;
+    TAts ats1(app, 1, &none);
+    TAts ats2(app, 2, &none);
+    app.CurrentAts = &ats1;
+    TFLoad(view, ats1);
+    ats1.WriteEcho(QStringLiteral("ТО_5,-"));
+    ats2.WriteEcho(QStringLiteral("УК_1-"));
+    EXPECT_EQ(Lines(view), (QStringList{QString(), QStringLiteral("9,05|05,12,26|  ТО_5,-")}));
+    EXPECT_EQ(view.CaretLine(), 1);
+    EXPECT_EQ(view.CaretColumn(), view.LastLine().size());
+    EXPECT_EQ(ReadFile(RollPath(2)), Cp(QStringLiteral("\r\n9,05|05,12,26|  УК_1-")));
+}
+
+TEST_F(Roll, UnwritableRollGivesTheStatusLineAndGoesOn) {
+    WriteFile(env.Path(QStringLiteral("blocker")), "x");
+    app.RollDir = env.Path(QStringLiteral("blocker/"));
+    RollView view;
+    app.View = &view;
+    TAts ats(app, 1, &none);
+    app.CurrentAts = &ats;
+    EXPECT_FALSE(ats.RollFile.isOpen());
+    ats.WriteEcho(QStringLiteral("ТО_5,-"));
+    EXPECT_EQ(console.Status, QStringList{QStringLiteral("Ошибка записи в рулон")});
+    EXPECT_EQ(view.LastLine(), QStringLiteral("9,05|05,12,26|  ТО_5,-"));
+}
+
+TEST_F(Roll, LoadSplitsAtCrLfOnly) {
+    TAts ats(app, 1, &none);
+    RollView view;
+    const std::pair<QByteArray, QStringList> cases[] = {
+        {"", {QString()}},
+        {"A\r\nB", {"A", "B"}},
+        {"A\r\nB\r\n", {"A", "B", ""}},
+        {"\r\n\r\n", {"", "", ""}},
+        {"a\rb\nc\r", {QStringLiteral("a\rb\nc\r")}},
+        {Cp(QStringLiteral("ТО_5,-\r\nЖЁ№")), {QStringLiteral("ТО_5,-"), QStringLiteral("ЖЁ№")}},
+    };
+    for (const auto& [bytes, lines] : cases) {
+        WriteFile(RollPath(), bytes);
+        TFLoad(view, ats);
+        EXPECT_EQ(Lines(view), lines) << bytes.toStdString();
+        EXPECT_EQ(view.CaretLine(), view.LineCount() - 1);
+        EXPECT_EQ(view.CaretColumn(), lines.back().size());
+    }
+}
+
+TEST_F(Roll, LoadSplitsLongLinesAtTheLineBufferSize) {
+    TAts ats(app, 1, &none);
+    RollView view;
+    constexpr int kMax = 32768;
+    // 70000 bytes: two full pieces and the rest.
+    WriteFile(RollPath(), QByteArray(70000, 'x') + "\r\nEND");
+    TFLoad(view, ats);
+    ASSERT_EQ(view.LineCount(), 4);
+    EXPECT_EQ(view.Line(0).size(), kMax);
+    EXPECT_EQ(view.Line(1).size(), kMax);
+    EXPECT_EQ(view.Line(2).size(), 70000 - 2 * kMax);
+    EXPECT_EQ(view.LastLine(), QStringLiteral("END"));
+    // Exactly the buffer's size is one line; a CR LF split by the block
+    // boundary still ends the line.
+    WriteFile(RollPath(),
+              QByteArray(kMax, 'y') + "\r\nE\r\n" + QByteArray(kMax - 5, 'z') + "\r\nF");
+    TFLoad(view, ats);
+    ASSERT_EQ(view.LineCount(), 4);
+    EXPECT_EQ(view.Line(0), QString(kMax, QLatin1Char('y')));
+    EXPECT_EQ(view.Line(1), QStringLiteral("E"));
+    EXPECT_EQ(view.Line(2).size(), kMax - 5);
+    EXPECT_EQ(view.Line(3), QStringLiteral("F"));
+}
+
+TEST(RollText, BlockBoundariesDoNotMatter) {
+    const QByteArray file = "ab\r\n\r\rc\r\n" + QByteArray(40000, 'q') + "\r\r\n\n\r";
+    RollText whole;
+    whole.AppendFileBytes(file.constData(), file.size());
+    whole.Finish();
+    RollText bytewise;
+    for (char c : file)
+        bytewise.AppendFileBytes(&c, 1);
+    bytewise.Finish();
+    ASSERT_EQ(whole.LineCount(), bytewise.LineCount());
+    for (qsizetype i = 0; i < whole.LineCount(); ++i)
+        EXPECT_EQ(whole.LineBytes(i), bytewise.LineBytes(i));
+    EXPECT_EQ(whole.LineCount(), 5);
+    EXPECT_EQ(whole.LineBytes(1), QByteArray("\r\rc"));
+    EXPECT_EQ(whole.LineBytes(3), QByteArray(40000 - 32768, 'q') + "\r");
+    EXPECT_EQ(whole.LineBytes(4), QByteArray("\n\r"));
+    EXPECT_EQ(whole.MaxLineLength(), 32768);
+}
+
+TEST_F(Roll, LoadLeavesTheRollReadyForAppendingAndShowsTheEnd) {
+    QByteArray bytes;
+    for (int i = 0; i < 1000; ++i)
+        bytes += "\r\nline " + QByteArray::number(i);
+    WriteFile(RollPath(), bytes);
+    TAts ats(app, 1, &none);
+    RollView view;
+    view.resize(400, 200);
+    view.show();
+    app.View = &view;
+    app.CurrentAts = &ats;
+    TFLoad(view, ats);
+    EXPECT_EQ(view.LineCount(), 1001);
+    EXPECT_GT(view.VisibleLines(), 1);
+    EXPECT_EQ(view.TopLine(), view.LineCount() - view.VisibleLines());
+    ats.WriteEcho(QStringLiteral("A"));
+    EXPECT_EQ(ReadFile(RollPath()), bytes + Cp(QStringLiteral("\r\n9,05|05,12,26|  A")));
+    EXPECT_EQ(view.LineCount(), 1002);
+    EXPECT_EQ(view.TopLine(), view.LineCount() - view.VisibleLines());
+}
+
+TEST(RollView, InsertAppendAndTheScrollRule) {
+    RollView view;
+    view.resize(300, 120);
+    view.show();
+    view.AppendLine(QStringLiteral("Новый запуск")); // into the empty view's only line
+    EXPECT_EQ(view.Text(), QStringLiteral("Новый запуск"));
+    view.InsertAtEnd(QStringLiteral(" A\r\nB\nC"));
+    view.AppendLine(QStringLiteral("D"));
+    EXPECT_EQ(view.Text(), QStringLiteral("Новый запуск A\nB\nC\nD"));
+    EXPECT_EQ(view.toPlainText(), view.Text());
+    EXPECT_EQ(view.blockCount(), 4);
+    for (int i = 0; i < 50; ++i)
+        view.AppendLine(QString::number(i));
+    const int bottom = view.LineCount() - view.VisibleLines();
+    EXPECT_EQ(view.TopLine(), bottom);
+    // While the operator works inside, new text neither scrolls nor moves the caret.
+    view.SetAutoScroll(false);
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(view.TopLine(), 0);
+    view.InsertAtEnd(QStringLiteral("\r\nmore"));
+    EXPECT_EQ(view.TopLine(), 0);
+    EXPECT_EQ(view.CaretLine(), 0);
+    view.SetAutoScroll(true);
+    view.ScrollToEnd();
+    EXPECT_EQ(view.TopLine(), bottom + 1);
+    view.clear();
+    EXPECT_EQ(view.LineCount(), 1);
+    EXPECT_EQ(view.TopLine(), 0);
+}
+
+TEST(RollView, KeyboardMouseSelectionAndCopy) {
+    RollView view;
+    view.resize(300, 200);
+    view.show();
+    view.setPlainText(QStringLiteral("first line\r\nвторая строка\r\nthird"));
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(&view, Qt::Key_Down);
+    QTest::keyClick(&view, Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_EQ(view.SelectedText(), QStringLiteral("вторая строка"));
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("вторая строка"));
+    QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(view.SelectedText(), view.Text());
+    // A click puts the caret on the line under the pointer; a double click
+    // takes the word.
+    const int lh = view.fontMetrics().lineSpacing();
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(6, 2 * lh + lh / 2));
+    EXPECT_EQ(view.CaretLine(), 2);
+    EXPECT_TRUE(view.SelectedText().isEmpty());
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, QPoint(6, lh / 2));
+    EXPECT_EQ(view.SelectedText(), QStringLiteral("first"));
+    // Painting with a selection and a long line stays inside the text.
+    view.InsertAtEnd(QString(40000, QLatin1Char('w')));
+    view.SelectAll();
+    EXPECT_FALSE(view.grab().isNull());
+}
+
+TEST(RollView, FocusSignals) {
+    RollView view;
+    QSignalSpy entered(&view, &RollView::entered);
+    QSignalSpy exited(&view, &RollView::exited);
+    QFocusEvent in(QEvent::FocusIn, Qt::MouseFocusReason);
+    QApplication::sendEvent(&view, &in);
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(&view, &out);
+    EXPECT_EQ(entered.count(), 1);
+    EXPECT_EQ(exited.count(), 1);
+}
