@@ -1,18 +1,20 @@
 // varnel-tool: maintenance work without the window, on the terminal's core code.
+#include "ToolLine.h"
+
 #include <QCoreApplication>
 #include <QStringList>
 
-#include <cstdio>
-
 namespace {
 int Usage() {
-    std::fputs("usage: varnel-tool COMMAND [ARGS]\n"
-               "  encode TEXT\n"
-               "  decode [FILE] [--frames]\n"
-               "  registry list KEY | get KEY NAME | set KEY NAME VALUE [--int|--bool|--string]\n"
-               "  dump TABLE\n"
-               "  load TABLE FILE.csv\n",
-               stderr);
+    ToolErr() << "usage: varnel-tool COMMAND [ARGS]\n"
+                 "  encode TEXT\n"
+                 "  decode [FILE] [--frames]\n"
+                 "  registry list KEY | get KEY NAME | set KEY NAME VALUE [--int|--bool|--string]\n"
+                 "  dump TABLE\n"
+                 "  load TABLE FILE.csv\n"
+                 "The settings store is the file named by VARNEL_REGISTRY, else the user's\n"
+                 "configuration folder (the native registry on Windows).\n";
+    ToolErr().flush();
     return 2;
 }
 } // namespace
@@ -22,6 +24,8 @@ int main(int argc, char** argv) {
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) return Usage();
     const QString cmd = args.takeFirst();
-    (void)cmd;
+    // One line per command.
+    if (cmd == QLatin1String("encode")) return ToolEncode(args);
+    if (cmd == QLatin1String("registry")) return ToolRegistry(args);
     return Usage();
 }

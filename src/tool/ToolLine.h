@@ -1,0 +1,18 @@
+#pragma once
+// varnel-tool commands on the line code and the settings store. Each takes
+// the arguments after its command word and returns the exit code: 0 done,
+// 1 failed (the reason on standard error), 2 wrong use.
+#include <QStringList>
+#include <QTextStream>
+
+// encode TEXT...: the codes of the text (words joined by spaces), in decimal,
+// space-separated, on one line.
+int ToolEncode(const QStringList& args);
+
+// registry list KEY | get KEY NAME [--int|--bool|--string]
+//        | set KEY NAME VALUE [--int|--bool|--string]
+int ToolRegistry(const QStringList& args);
+
+// Standard output and error as UTF-8 text, for all the tool's commands.
+QTextStream& ToolOut();
+QTextStream& ToolErr();
