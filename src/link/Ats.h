@@ -167,6 +167,7 @@ private:
     bool WriteRegistry(const QString& name, const QVariant& value);
 
     bool m_bound = false;
+    bool m_duplexSending = false; // a duplex send is running (its waits may queue more)
 };
 
 // The line code on an exchange object: fills Encoded, returns the count.

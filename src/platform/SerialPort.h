@@ -1,10 +1,24 @@
 #pragma once
 // One exchange's serial line over QSerialPort: opened by port number through
 // the "\Software\ZezozuDaruduri\Ports" mapping, 57600 baud, 5 data bits, 2 stop
-// bits, no parity. Works on pseudo-terminals, which keep 8-bit framing and
-// have no modem lines: the settings they refuse are noted once in the program
-// log and the port carries on.
+// bits, no parity, RTS/CTS flow control on request.
+//
+// Pseudo-terminals work too: they keep 8-bit framing and have neither modem
+// lines nor line-error counters. What a device refuses is noted once per port
+// object in the program log and the port carries on (clear-to-send then reads
+// as never raised).
+//
+// Line errors. QSerialPort 6 no longer reports overruns, so they are read from
+// the driver's error counters (Linux TIOCGICOUNT, Windows ClearCommError),
+// looked at whenever data arrives while the trigger is armed. A rise fires
+// lineError() once (InputOverflow before ReceiverOverrun) and disarms the
+// trigger until ArmLineErrors() is called again.
+//
+// A device that goes away (read or resource error: a USB adapter pulled, the
+// far end of a pseudo-terminal closed) closes the port at once and emits
+// lost(); the port never spins on a dead descriptor.
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <cstdint>
@@ -27,38 +41,55 @@ public:
 
     void SetPortNumber(int number) { m_number = number; }
     int PortNumber() const { return m_number; }
-    void SetHardwareFlow(bool on); // RTS/CTS, applied now and at the next open
+    // RTS/CTS, applied now when open and at every open.
+    void SetHardwareFlow(bool on);
+    bool HardwareFlow() const { return m_flow; }
 
+    // Opens the device of PortNumber() with the line settings and arms the
+    // line-error trigger. False (ErrorText() says why) when it cannot be opened.
     bool Open();
     void Close();
     bool IsOpen() const;
     QString ErrorText() const { return m_error; }
     QString DeviceName() const;
 
-    bool ClearToSend() const;
-    qint64 OutputCount() const; // bytes not yet handed to the line
+    // Clear-to-send; false when the device has no modem lines.
+    bool ClearToSend();
+    // Bytes written but not yet on the line (ours and the driver's queue).
+    qint64 OutputCount() const;
     bool WriteByte(uint8_t b);
     bool WriteBlock(const uint8_t* data, int count);
     qint64 BytesAvailable() const;
+    // Reads up to max bytes; -1 when the port is closed or the read fails.
     qint64 Read(uint8_t* data, qint64 max);
     void FlushInput();
     void FlushOutput();
-    // Waits (on the event loop) until written bytes have left the process.
-    bool Drain(int ms);
+
+    // Line-error trigger: report the next input overflow or receiver overrun.
+    void ArmLineErrors();
+    bool LineErrorsArmed() const { return m_armed; }
 
 signals:
     void dataAvailable(qint64 count);
     void lineError(int code);
-    // The device went away (read or resource error): the port is closed.
+    // The device went away: the port has been closed.
     void lost();
 
 private:
+    void OnReadyRead();
     void OnError(int error);
+    void CheckLineErrors();
+    bool ReadErrorCounters(quint64& overflow, quint64& overrun);
     void NoteRefused(const QString& what);
 
     std::unique_ptr<QSerialPort> m_port;
     int m_number = 1;
     bool m_flow = false;
     QString m_error;
-    bool m_noted = false;
+    QSet<QString> m_noted;       // refusals already in the program log
+    bool m_noModemLines = false; // clear-to-send cannot be read on this device
+    bool m_noCounters = false;   // line-error counters cannot be read
+    bool m_armed = false;
+    quint64 m_overflowBase = 0;
+    quint64 m_overrunBase = 0;
 };
