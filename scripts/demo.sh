@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# demo.sh BUILD_DIR [terminal args...]
+# Starts the terminal. When the user's registry has no line switched on, it
+# starts a demonstration instead: a profile of its own (registry file and
+# working folder), exchange 1 wired to a freshly started varnel-sim with a
+# visible call rate. Closing the terminal stops the simulator.
+set -euo pipefail
+bin=$(cd "${1:?usage: demo.sh BUILD_DIR [args]}" && pwd)
+shift
+
+key_root='\Software\ZezozuDaruduri'
+user_registry=${VARNEL_REGISTRY:-${XDG_CONFIG_HOME:-$HOME/.config}/ZezozuDaruduri/registry.ini}
+
+# Reads a value with varnel-tool; status 1 when the tool cannot answer.
+tool_get() {
+    [ -x "$bin/varnel-tool" ] || return 1
+    VARNEL_REGISTRY=$1 "$bin/varnel-tool" registry get "$2" "$3" 2>/dev/null
+}
+
+# True when exchange n's line is switched on ("In" = true) in the registry file.
+line_on() {
+    local file=$1 n=$2 value
+    if value=$(tool_get "$file" "$key_root\\ATS $n" In); then
+        [ "$value" = true ] || [ "$value" = 1 ]
+        return
+    fi
+    # The file as the settings store writes it: [Software] then
+    # ZezozuDaruduri\ATS%20N\In=true.
+    [ -f "$file" ] && grep -Eq "^ZezozuDaruduri\\\\ATS%20${n}\\\\In=(true|1)[[:space:]]*$" "$file"
+}
+
+# Sets a value in the registry file: with varnel-tool when it can, else by
+# editing the file (other values are kept).
+ini_set() {
+    local file=$1 key=$2 name=$3 value=$4 type=$5
+    if [ -x "$bin/varnel-tool" ] &&
+        VARNEL_REGISTRY=$file "$bin/varnel-tool" registry set "$key_root\\$key" "$name" "$value" "--$type" \
+            >/dev/null 2>&1; then
+        return
+    fi
+    local ini_key="ZezozuDaruduri\\${key// /%20}\\$name"
+    local tmp="$file.tmp"
+    touch "$file"
+    K=$ini_key V=$value awk '
+        BEGIN { k = ENVIRON["K"]; line = k "=" ENVIRON["V"] }
+        index($0, k "=") == 1 { next }
+        /^\[Software\]$/ { print; print line; done = 1; next }
+        { print }
+        END { if (!done) { print "[Software]"; print line } }' "$file" >"$tmp"
+    mv "$tmp" "$file"
+}
+
+configured=false
+for n in 1 2 3 4; do
+    if line_on "$user_registry" "$n"; then configured=true; fi
+done
+if $configured; then
+    exec "$bin/varnel" "$@"
+fi
+
+profile=${XDG_DATA_HOME:-$HOME/.local/share}/varnel-demo
+mkdir -p "$profile/work"
+echo "Demonstration: no exchange line is configured; exchange 1 is wired to the simulator."
+echo "Demo profile: $profile (registry.ini, work/, varnel-sim.log)"
+echo "Start with --no-demo to use your own configuration."
+
+sim_out="$profile/varnel-sim.out"
+: >"$sim_out"
+"$bin/varnel-sim" --calls "${VARNEL_DEMO_CALLS:-6}" --hold "${VARNEL_DEMO_HOLD:-30}" --verbose \
+    </dev/null >"$sim_out" 2>"$profile/varnel-sim.log" &
+sim_pid=$!
+stop_sim() {
+    if kill -0 "$sim_pid" 2>/dev/null; then
+        kill "$sim_pid" 2>/dev/null || true
+        wait "$sim_pid" 2>/dev/null || true
+    fi
+}
+trap stop_sim EXIT
+trap 'exit 130' INT TERM
+
+device=
+for _ in $(seq 100); do
+    device=$(head -n 1 "$sim_out" 2>/dev/null || true)
+    [ -n "$device" ] && break
+    kill -0 "$sim_pid" 2>/dev/null || break
+    sleep 0.05
+done
+if [ -z "$device" ]; then
+    echo "varnel-sim did not start; see $profile/varnel-sim.log" >&2
+    exit 1
+fi
+echo "Simulator on $device"
+
+registry="$profile/registry.ini"
+ini_set "$registry" "Ports" 1 "$device" string
+ini_set "$registry" "ATS 1" Port 1 int
+ini_set "$registry" "ATS 1" In true bool
+
+cd "$profile/work"
+status=0
+VARNEL_REGISTRY=$registry "$bin/varnel" "$@" || status=$?
+exit "$status"
