@@ -408,13 +408,14 @@ QWidget* TForm2::Page(const QString& caption) const {
 
 bool TForm2::eventFilter(QObject* watched, QEvent* e) {
     // Hint line: the control under the mouse puts its hint into panel 0.
-    if (e->type() == QEvent::Enter && watched->isWidgetType()) {
+    const bool mouseOver = e->type() == QEvent::Enter || e->type() == QEvent::MouseMove;
+    if (mouseOver && watched->isWidgetType()) {
         auto* w = static_cast<QWidget*>(watched);
         if (w->window() == this) {
             QString hint;
             for (QWidget* p = w; p && p != this && hint.isEmpty(); p = p->parentWidget())
                 hint = p->toolTip();
-            SetPanelText(0, hint);
+            if (PanelText(0) != hint) SetPanelText(0, hint);
         }
     }
     return QMainWindow::eventFilter(watched, e);

@@ -79,7 +79,6 @@ void TForm2::BuildWindow() {
     middle->setStretchFactor(1, 1);
 
     m_view = Named(new RollView, QStringLiteral("RollView"), QStringLiteral("Рулон"));
-    m_view->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto* font = Named(new QAction(QStringLiteral("Фонт"), m_view), QStringLiteral("MenuFont"));
     m_view->addAction(font);
     connect(font, &QAction::triggered, this, &TForm2::MenuFontClick);

@@ -63,7 +63,8 @@ public:
     int PrevInput(int pos) const;
 
     // Typing one character at the caret in overwrite mode. Returns the new
-    // caret, or nullopt when the character is refused.
+    // caret, or nullopt when the character is refused. A literal typed at its
+    // own position only moves the caret.
     std::optional<int> Type(int caret, QChar ch);
     // Backspace: clears the input position before the caret; returns the caret.
     int Backspace(int caret);

@@ -1,0 +1,332 @@
+// The main window on the offscreen platform: start-up, the directive going
+// out on a pseudo-terminal, the setting handlers, the status list, the hint
+// line, exchange selection and a clean shut-down.
+#include "ConsoleTestSupport.h"
+#include "TestSupport.h"
+
+#include "console/DirectiveEntry.h"
+#include "console/Form2.h"
+#include "console/MaskEdit.h"
+#include "link/Ats.h"
+#include "link/LineCode.h"
+#include "link/RollView.h"
+#include "platform/Codec.h"
+#include "platform/Registry.h"
+#include "platform/SingleInstance.h"
+#include "platform/Wait.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+const QString kMain = QStringLiteral("\\Software\\ZezozuDaruduri\\Current ATS");
+QString AtsKey(int n) {
+    return QStringLiteral("\\Software\\ZezozuDaruduri\\ATS ") + QString::number(n);
+}
+
+// Values straight from the store, through an accessor of the test's own.
+std::optional<QString> Stored(const TestEnv& env, const QString& key, const QString& name) {
+    Registry reg(env.RegistryPath());
+    if (!reg.OpenKey(key, false)) return std::nullopt;
+    auto v = reg.ReadString(name);
+    reg.CloseKey();
+    return v;
+}
+
+void Store(const TestEnv& env, const QString& key, const QString& name, const QString& value) {
+    Registry reg(env.RegistryPath());
+    ASSERT_TRUE(reg.OpenKey(key, true));
+    reg.WriteString(name, value);
+    reg.CloseKey();
+}
+
+// Creates and shows the window; waits for its first show.
+std::unique_ptr<TForm2> Start(const TestEnv& env) {
+    auto form = std::make_unique<TForm2>(env.Dir());
+    bool shown = false;
+    QObject::connect(form.get(), &TForm2::shown, [&shown] { shown = true; });
+    form->show();
+    WaitWhile([&] { return !shown; }, false);
+    return form;
+}
+
+// A click where the operator clicks a check or radio button: on its box.
+void ClickBox(QWidget* w) {
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
+}
+
+// The mouse moves over w the way the window system reports it, so that w
+// gets its enter event.
+void HoverOver(QWidget* w) {
+    QWidget* top = w->window();
+    QTest::mouseMove(top->windowHandle(), w->mapTo(top, w->rect().center()));
+    WaitFor(20, false);
+}
+
+QString Trimmed(const QString& s) {
+    QString t = s;
+    while (t.endsWith(QLatin1Char(' ')))
+        t.chop(1);
+    return t;
+}
+} // namespace
+
+TEST(Form2, StartsOnAnEmptyRegistryAndEndsCleanly) {
+    TestEnv env;
+    {
+        auto form = Start(env);
+        EXPECT_EQ(form->windowTitle(), QStringLiteral("Varnel Terminal"));
+        auto* ats = Find<QComboBox>(form.get(), "ComboBoxATS");
+        ASSERT_NE(ats, nullptr);
+        ASSERT_EQ(ats->count(), 4);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(ats->itemText(i), QStringLiteral("ATS ") + QString::number(i + 1));
+        EXPECT_EQ(ats->currentIndex(), 0);
+        EXPECT_EQ(form->App().CurrentAtsNumber, 1);
+        EXPECT_EQ(form->App().CurrentAts, form->Ats(1));
+        EXPECT_EQ(form->View()->LastLine(), QString::fromUtf8("Новый запуск"));
+        EXPECT_EQ(Find<QComboBox>(form.get(), "ComboBoxPortMain")->currentText(),
+                  QStringLiteral("1"));
+        EXPECT_TRUE(QDir(env.Path(QStringLiteral("Rulon"))).exists());
+        EXPECT_TRUE(QFile::exists(env.Path(QStringLiteral("Rulon/Varnel4.rul"))));
+        for (int n = 1; n <= 4; ++n) {
+            const QString s = QString::number(n);
+            EXPECT_FALSE(
+                form->findChild<QCheckBox*>(QStringLiteral("CheckBoxPort") + s)->isChecked());
+            EXPECT_EQ(form->findChild<QLineEdit*>(QStringLiteral("EditAtsName") + s)->text(),
+                      QStringLiteral("ATS ") + s);
+            EXPECT_EQ(
+                form->findChild<QComboBox*>(QStringLiteral("ComboBoxPort") + s)->currentText(), s);
+            EXPECT_EQ(form->findChild<QLineEdit*>(QStringLiteral("EditMN") + s)->text(),
+                      QStringLiteral("810"));
+        }
+        EXPECT_EQ(Find<QLineEdit>(form.get(), "EditMaxNoPaneTime")->text(), QStringLiteral("0"));
+        EXPECT_TRUE(Find<QRadioButton>(form.get(), "RadioGroupTarifTimeMode1")->isChecked());
+        EXPECT_TRUE(Find<QRadioButton>(form.get(), "RadioGroupDuplex0")->isChecked());
+        EXPECT_TRUE(Find<QRadioButton>(form.get(), "RadioGroupPlatform0")->isChecked());
+        EXPECT_TRUE(form->App().BlockSend);
+        EXPECT_FALSE(form->App().DuplexMode);
+
+        // Tabs and sub-tabs in their order.
+        auto* pages = Find<QTabWidget>(form.get(), "PageControl");
+        QStringList captions;
+        for (int i = 0; i < pages->count(); ++i)
+            captions << pages->tabText(i);
+        EXPECT_EQ(
+            captions.join(QLatin1Char('|')),
+            QString::fromUtf8("Обслуживание АТС|ПРЦиЗУ|Статистика|Версии|Директивы ОО|Директивы "
+                              "ТО|Сегменты|Сбои|Настройки|Префиксы|Дополн."));
+        auto* service = Find<QTabWidget>(form.get(), "PageControlATS");
+        captions.clear();
+        for (int i = 0; i < service->count(); ++i)
+            captions << service->tabText(i);
+        EXPECT_EQ(captions.join(QLatin1Char('|')),
+                  QString::fromUtf8("Время|Режим|Ствол|Состояние ПУУ|Чистка|Заявка|Состояние "
+                                    "АТС|Автоматические директивы ТО"));
+        EXPECT_NE(form->Page(QString::fromUtf8("Сбои")), nullptr);
+
+        // While running, the registry says the run has not ended cleanly.
+        EXPECT_EQ(Stored(env, kMain, QStringLiteral("CorrectLogOff")), QStringLiteral("false"));
+        EXPECT_EQ(Stored(env, kMain, QStringLiteral("TimerStatWait")), QStringLiteral("20000"));
+        EXPECT_EQ(form->focusWidget(), Find<QWidget>(form.get(), "MaskEdit"));
+    }
+    EXPECT_EQ(Stored(env, kMain, QStringLiteral("CorrectLogOff")), QStringLiteral("true"));
+    EXPECT_EQ(Stored(env, kMain, QStringLiteral("WindowState")), QStringLiteral("0"));
+}
+
+TEST(Form2, EnterSendsTheTypedDirectiveToTheSelectedExchange) {
+    TestEnv env;
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    pty.MapToPort(1);
+    Store(env, AtsKey(1), QStringLiteral("In"), QStringLiteral("true"));
+    Store(env, AtsKey(1), QStringLiteral("PortDelayMS"), QStringLiteral("1"));
+    auto form = Start(env);
+    auto* memo = Find<QPlainTextEdit>(form.get(), "MemoStatus");
+    EXPECT_TRUE(memo->toPlainText().contains(QString::fromUtf8("ATS 1 Порт открыт Com 1")));
+    EXPECT_EQ(pty.ReadMaster(1, 2000), std::vector<uint8_t>{LineCode::kSpace})
+        << "the opening space";
+
+    auto* edit = Find<MaskEdit>(form.get(), "MaskEdit");
+    QTest::keyClicks(edit, QStringLiteral("nj5,"));
+    EXPECT_EQ(Trimmed(edit->Text()), QString::fromUtf8("ТО_5,"));
+    QTest::keyClick(edit, Qt::Key_Return);
+
+    std::vector<uint8_t> expected(64);
+    LineCodeState st;
+    expected.resize(size_t(EncodeCodes(st, QString::fromUtf8("ТО_5,-"), expected.data(), 64)));
+    EXPECT_EQ(pty.ReadMaster(expected.size(), 3000), expected);
+    EXPECT_EQ(form->PanelText(2), QString::fromUtf8("Передача"));
+    EXPECT_EQ(Find<QComboBox>(form.get(), "ComboBoxStek")->itemText(0),
+              QString::fromUtf8("ТО_5,-"));
+    EXPECT_TRUE(form->View()->LastLine().endsWith(QString::fromUtf8("  ТО_5,-")));
+    QFile roll(env.Path(QStringLiteral("Rulon/Varnel1.rul")));
+    ASSERT_TRUE(roll.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(Codec::FromCp1251(roll.readAll()).endsWith(QString::fromUtf8("  ТО_5,-")));
+
+    // A directive sent to another exchange does not reach this line.
+    form->Entry().SendFixed(QString::fromUtf8("УК_1-"));
+    EXPECT_FALSE(pty.ReadMaster(1, 300).empty());
+    Find<QComboBox>(form.get(), "ComboBoxATS")->setFocus();
+    QTest::keyClick(Find<QComboBox>(form.get(), "ComboBoxATS"), Qt::Key_Down);
+    ASSERT_EQ(form->App().CurrentAtsNumber, 2);
+    form->Entry().SendFixed(QString::fromUtf8("УК_1-"));
+    EXPECT_TRUE(pty.ReadMaster(1, 300).empty());
+}
+
+TEST(Form2, LinkModeWaitsForRestartPlatformActsAtOnce) {
+    TestEnv env;
+    ModalAnswerer answers;
+    {
+        auto form = Start(env);
+        auto* pages = Find<QTabWidget>(form.get(), "PageControl");
+        pages->setCurrentWidget(form->Page(QString::fromUtf8("Дополн.")));
+        const QString restart =
+            QString::fromUtf8("Изменения вступят в силу после перезапуска программы");
+        ClickBox(Find<QRadioButton>(form.get(), "RadioGroupDuplex1"));
+        EXPECT_EQ(answers.Texts, QStringList{restart});
+        EXPECT_EQ(Stored(env, kMain, QStringLiteral("Duplex")), QStringLiteral("1"));
+        EXPECT_FALSE(form->App().DuplexMode);
+        EXPECT_NE(form->Ats(1)->PaceTimer, nullptr)
+            << "the exchanges keep their normal-mode pacing";
+
+        ClickBox(Find<QRadioButton>(form.get(), "RadioGroupPlatform1"));
+        EXPECT_FALSE(form->App().BlockSend);
+        EXPECT_EQ(Stored(env, kMain, QStringLiteral("Platform")), QStringLiteral("1"));
+        EXPECT_EQ(answers.Texts.size(), 1) << "no message for the platform";
+
+        ClickBox(Find<QRadioButton>(form.get(), "RadioGroupTarifTimeMode0"));
+        EXPECT_EQ(form->App().TarifTimeMode, 0) << "the duration mode changes at once";
+        EXPECT_EQ(Stored(env, kMain, QStringLiteral("TarifTimeMode")), QStringLiteral("0"));
+        EXPECT_EQ(answers.Texts.size(), 2);
+
+        auto* pane = Find<QLineEdit>(form.get(), "EditMaxNoPaneTime");
+        pane->setText(QStringLiteral("15"));
+        QTest::keyClick(pane, Qt::Key_Return);
+        EXPECT_EQ(form->App().MaxNoPaneTime, 15);
+        EXPECT_EQ(Stored(env, kMain, QStringLiteral("MaxNoPaneTime")), QStringLiteral("15"));
+        pane->setText(QStringLiteral("x1"));
+        QTest::keyClick(pane, Qt::Key_Return);
+        EXPECT_EQ(form->App().MaxNoPaneTime, 15);
+        EXPECT_EQ(pane->text(), QStringLiteral("15"));
+
+        pages->setCurrentIndex(0);
+        ClickBox(Find<QCheckBox>(form.get(), "CheckBoxFourDigitYear"));
+        EXPECT_EQ(Stored(env, kMain, QStringLiteral("FourDigitYear")), QStringLiteral("true"));
+    }
+    // The next start takes the new link mode.
+    auto form = Start(env);
+    EXPECT_TRUE(form->App().DuplexMode);
+    EXPECT_FALSE(form->App().BlockSend);
+    EXPECT_EQ(form->App().TarifTimeMode, 0);
+    EXPECT_TRUE(Find<QRadioButton>(form.get(), "RadioGroupDuplex1")->isChecked());
+    EXPECT_TRUE(Find<QCheckBox>(form.get(), "CheckBoxFourDigitYear")->isChecked());
+    EXPECT_EQ(Find<QLineEdit>(form.get(), "EditMaxNoPaneTime")->text(), QStringLiteral("15"));
+}
+
+TEST(Form2, StatusListIsEmptiedPastItsLimit) {
+    TestEnv env;
+    auto form = Start(env);
+    auto* memo = Find<QPlainTextEdit>(form.get(), "MemoStatus");
+    const QString line(99, QLatin1Char('x'));
+    int emptied = 0;
+    qsizetype before = 0;
+    for (int i = 0; i < 1000; ++i) {
+        form->AddStatus(line);
+        const qsizetype now = memo->toPlainText().size();
+        EXPECT_LE(now, TForm2::kStatusLimit);
+        if (now < before) ++emptied;
+        before = now;
+    }
+    EXPECT_EQ(emptied, 3) << "100000 characters in lines of 100 empty the list three times";
+}
+
+TEST(Form2, SelectionRenameAndHintLine) {
+    TestEnv env;
+    Store(env, AtsKey(3), QStringLiteral("Name"), QString::fromUtf8("Южная"));
+    QDir().mkpath(env.Path(QStringLiteral("Rulon")));
+    QFile roll(env.Path(QStringLiteral("Rulon/Varnel2.rul")));
+    ASSERT_TRUE(roll.open(QIODevice::WriteOnly));
+    roll.write(Codec::ToCp1251(QString::fromUtf8("\r\n9,05|05,12,26|  МВ_-\r\nВРЕМЯ 09.05")));
+    roll.close();
+
+    auto form = Start(env);
+    auto* ats = Find<QComboBox>(form.get(), "ComboBoxATS");
+    EXPECT_EQ(ats->itemText(2), QString::fromUtf8("Южная"));
+    ats->setFocus();
+    QTest::keyClick(ats, Qt::Key_Down);
+    EXPECT_EQ(form->App().CurrentAtsNumber, 2);
+    EXPECT_EQ(form->App().CurrentAts, form->Ats(2));
+    EXPECT_EQ(Trimmed(Find<QPlainTextEdit>(form.get(), "MemoStatus")->toPlainText()),
+              QStringLiteral("ATS 2"));
+    EXPECT_EQ(form->View()->LastLine(), QString::fromUtf8("ВРЕМЯ 09.05"));
+    EXPECT_EQ(Find<QComboBox>(form.get(), "ComboBoxPortMain")->currentText(), QStringLiteral("2"));
+
+    // Renaming another exchange changes its item, not the selector's text.
+    auto* name4 = Find<QLineEdit>(form.get(), "EditAtsName4");
+    name4->setText(QString::fromUtf8("Северная"));
+    QTest::keyClick(name4, Qt::Key_Return);
+    EXPECT_EQ(ats->itemText(3), QString::fromUtf8("Северная"));
+    EXPECT_EQ(ats->currentText(), QStringLiteral("ATS 2"));
+    EXPECT_EQ(Stored(env, AtsKey(4), QStringLiteral("Name")), QString::fromUtf8("Северная"));
+
+    // The first panel shows the hint of the control under the mouse (the
+    // mouse enters the window first).
+    QTest::mouseMove(form->windowHandle(), QPoint(1, 1));
+    HoverOver(Find<QPushButton>(form.get(), "ButtonOK"));
+    EXPECT_EQ(form->PanelText(0), QString::fromUtf8("Исполнение команды из поля ввода"));
+    HoverOver(Find<QWidget>(form.get(), "MaskEdit"));
+    EXPECT_EQ(form->PanelText(0),
+              QString::fromUtf8("Поле ввода(ENTER-исполнение,Правая кнопка мыши-подменю)"));
+}
+
+TEST(Form2, WindowStateIsAppliedAndStored) {
+    TestEnv env;
+    Store(env, kMain, QStringLiteral("WindowState"), QStringLiteral("2"));
+    {
+        auto form = Start(env);
+        EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
+    }
+    EXPECT_EQ(Stored(env, kMain, QStringLiteral("WindowState")), QStringLiteral("2"));
+
+    // A second instance's request restores a minimised window.
+    const QString name =
+        QStringLiteral("varnel-test-") + QString::number(QCoreApplication::applicationPid());
+    SingleInstance first(name);
+    ASSERT_TRUE(first.TryBecomePrimary());
+    SingleInstance second(name);
+    EXPECT_FALSE(second.TryBecomePrimary());
+    auto form = Start(env);
+    QObject::connect(&first, &SingleInstance::activateRequested, form.get(), &TForm2::BringToFront);
+    form->setWindowState(Qt::WindowMinimized);
+    EXPECT_TRUE(second.SendActivate(200));
+    WaitWhile([&] { return bool(form->windowState() & Qt::WindowMinimized); }, true);
+    EXPECT_FALSE(form->windowState() & Qt::WindowMinimized);
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST(Form2, UnwritableRegistryEndsTheProgramWithAMessage) {
+    TestEnv env;
+    QFile blocker(env.Path(QStringLiteral("file")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    qputenv("VARNEL_REGISTRY", env.Path(QStringLiteral("file/registry.ini")).toUtf8());
+    ModalAnswerer answers;
+    {
+        TForm2 form(env.Dir());
+        EXPECT_FALSE(form.IsUsable());
+        EXPECT_EQ(answers.Texts, QStringList{QString::fromUtf8(
+                                     "Ошибка доступа к реестру. Программа будет закрыта")});
+        EXPECT_EQ(form.Ats(1), nullptr);
+    }
+    qputenv("VARNEL_REGISTRY", env.RegistryPath().toUtf8());
+}

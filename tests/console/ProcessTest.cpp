@@ -1,0 +1,101 @@
+// The built terminal as a child process: SIGTERM and SIGINT close it like
+// the operator does, and a second start hands over to the first.
+#include "TestSupport.h"
+
+#include "platform/Registry.h"
+#include "platform/Wait.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+const QString kMain = QStringLiteral("\\Software\\ZezozuDaruduri\\Current ATS");
+
+std::optional<QString> Stored(const QString& registry, const QString& name) {
+    Registry reg(registry);
+    if (!reg.OpenKey(kMain, false)) return std::nullopt;
+    auto v = reg.ReadString(name);
+    reg.CloseKey();
+    return v;
+}
+
+struct Terminal {
+    QProcess proc;
+    QString registry;
+
+    Terminal(const TestEnv& env, const QString& instance) : registry(env.RegistryPath()) {
+        QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
+        pe.insert(QStringLiteral("VARNEL_REGISTRY"), registry);
+        pe.insert(QStringLiteral("VARNEL_INSTANCE"), instance);
+        pe.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        proc.setProcessEnvironment(pe);
+        proc.setWorkingDirectory(env.Dir());
+        proc.setProgram(QStringLiteral(VARNEL_BIN_DIR "/varnel"));
+    }
+    ~Terminal() {
+        if (proc.state() != QProcess::NotRunning) {
+            proc.kill();
+            proc.waitForFinished(5000);
+        }
+    }
+    // Started and through its first show ("TimerStatWait" is written then).
+    bool StartAndWaitShown() {
+        proc.start();
+        if (!proc.waitForStarted(10000)) return false;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 30000 && proc.state() == QProcess::Running) {
+            if (Stored(registry, QStringLiteral("TimerStatWait"))) return true;
+            WaitFor(50, false);
+        }
+        return false;
+    }
+};
+
+QString InstanceName(const char* tag) {
+    return QStringLiteral("varnel-proc-%1-%2")
+        .arg(QCoreApplication::applicationPid())
+        .arg(QLatin1String(tag));
+}
+} // namespace
+
+TEST(Process, TermAndIntCloseTheWindowCleanly) {
+    for (const int sig : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(sig);
+        TestEnv env;
+        Terminal term(env, InstanceName(sig == SIGTERM ? "term" : "int"));
+        ASSERT_TRUE(term.StartAndWaitShown()) << term.proc.readAllStandardError().toStdString();
+        EXPECT_EQ(Stored(term.registry, QStringLiteral("CorrectLogOff")), QStringLiteral("false"));
+        ::kill(pid_t(term.proc.processId()), sig);
+        ASSERT_TRUE(term.proc.waitForFinished(15000));
+        EXPECT_EQ(term.proc.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(term.proc.exitCode(), 0);
+        EXPECT_EQ(Stored(term.registry, QStringLiteral("CorrectLogOff")), QStringLiteral("true"));
+        EXPECT_EQ(Stored(term.registry, QStringLiteral("WindowState")), QStringLiteral("0"));
+        EXPECT_TRUE(QDir(env.Path(QStringLiteral("Rulon"))).exists());
+    }
+}
+
+TEST(Process, SecondStartHandsOverAndEnds) {
+    TestEnv env;
+    const QString name = InstanceName("second");
+    Terminal first(env, name);
+    ASSERT_TRUE(first.StartAndWaitShown());
+    Terminal second(env, name);
+    second.proc.start();
+    ASSERT_TRUE(second.proc.waitForFinished(15000));
+    EXPECT_EQ(second.proc.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.proc.exitCode(), 0);
+    EXPECT_EQ(first.proc.state(), QProcess::Running);
+    // The second start wrote nothing: the first still owns the run.
+    EXPECT_EQ(Stored(first.registry, QStringLiteral("CorrectLogOff")), QStringLiteral("false"));
+    first.proc.terminate();
+    ASSERT_TRUE(first.proc.waitForFinished(15000));
+    EXPECT_EQ(Stored(first.registry, QStringLiteral("CorrectLogOff")), QStringLiteral("true"));
+}
