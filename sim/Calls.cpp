@@ -82,7 +82,7 @@ double CallGenerator::Uniform() {
 int64_t CallGenerator::Interval(double perMinute) {
     if (perMinute <= 0) return -1;
     const double mean = 60000.0 / perMinute;
-    return std::max<int64_t>(1, int64_t(-std::log(1.0 - Uniform()) * mean));
+    return std::max<int64_t>(1, std::llround(-std::log(1.0 - Uniform()) * mean));
 }
 
 std::optional<CallPlan> CallGenerator::Next(const std::function<bool(int)>& usable) {

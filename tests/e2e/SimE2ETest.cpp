@@ -135,7 +135,8 @@ TEST_F(SimE2E, MemoryReadRepeatsUntilTheContinuation) {
     EXPECT_EQ(parser.word & 0x3F, 47); // 48 battery receivers
     EXPECT_GE(parser.frames, 3);
     // The continuation sent with the third frame has stopped the frames.
-    EXPECT_TRUE(WaitUntil([&] { return Ask("status").endsWith(QStringLiteral("reading -")); }, 3000));
+    EXPECT_TRUE(
+        WaitUntil([&] { return Ask("status").endsWith(QStringLiteral("reading -")); }, 3000));
     ats->FramesExpected = false;
     app.CurrentParser = nullptr;
 }
