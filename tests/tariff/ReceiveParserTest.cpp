@@ -200,6 +200,18 @@ TEST_F(ParserTest, TwoCallFramesInOneReadGoInStreamOrderAndTextShowsOnce) {
     EXPECT_EQ(view.Text(), QStringLiteral("ABD"));
 }
 
+TEST_F(ParserTest, HeaderClosedUpByACutFrameIsFoundToo) {
+    // 11 | frame | 11,11,1,... : once the frame is out, the codes on both
+    // sides of it make a second header.
+    const Codes inner = CallFrame(false, {7});
+    Codes outer = CallFrame(false, {8});
+    Feed(Cat({{11}, inner, Codes(outer.begin() + 1, outer.end())}));
+    ASSERT_EQ(calls.calls.size(), 2u);
+    EXPECT_EQ(calls.calls[0].nibbles[4], 7);
+    EXPECT_EQ(calls.calls[1].nibbles[4], 8);
+    EXPECT_EQ(A().RxTextLen, 0);
+}
+
 TEST_F(ParserTest, DataHeaderIsTextWhileNoFramesAreExpected) {
     Feed({27, 14, 14, 14, 4});
     EXPECT_EQ(Roll(), QStringLiteral(":::_"));
