@@ -5,14 +5,14 @@
 namespace {
 // Characters of codes 0..31 per register; 0 marks a control code.
 constexpr std::array<char16_t, 32> kLatinCol = {
-    0, u'E', 0, u'A', u' ', u'S', u'I', u'U', 0, u'D', u'R', u'J', u'N', u'F', u'C', u'K',
-    u'T', u'Z', u'L', u'W', u'H', u'Y', u'P', u'Q', u'O', u'B', u'G', 0, u'M', u'X', u'V', 0};
+    0,    u'E', 0,    u'A', u' ', u'S', u'I', u'U', 0,    u'D', u'R', u'J', u'N', u'F', u'C', u'K',
+    u'T', u'Z', u'L', u'W', u'H', u'Y', u'P', u'Q', u'O', u'B', u'G', 0,    u'M', u'X', u'V', 0};
 constexpr std::array<char16_t, 32> kRussianCol = {
-    0, u'Е', 0, u'А', u' ', u'С', u'И', u'У', 0, u'Д', u'Р', u'Й', u'Н', u'Ф', u'Ц', u'К',
-    u'Т', u'З', u'Л', u'В', u'Х', u'Ы', u'П', u'Я', u'О', u'Б', u'Г', 0, u'М', u'Ь', u'Ж', 0};
+    0,    u'Е', 0,    u'А', u' ', u'С', u'И', u'У', 0,    u'Д', u'Р', u'Й', u'Н', u'Ф', u'Ц', u'К',
+    u'Т', u'З', u'Л', u'В', u'Х', u'Ы', u'П', u'Я', u'О', u'Б', u'Г', 0,    u'М', u'Ь', u'Ж', 0};
 constexpr std::array<char16_t, 32> kFiguresCol = {
-    0, u'3', 0, u'-', u' ', u'"', u'8', u'7', 0, u'*', u'4', u'Ю', u',', u'Э', u':', u'(',
-    u'5', u'+', u')', u'2', u'Щ', u'6', u'0', u'1', u'9', u'?', u'Ш', 0, u'.', u'/', u'=', 0};
+    0,    u'3', 0,    u'-', u' ', u'"', u'8', u'7', 0,    u'*', u'4', u'Ю', u',', u'Э', u':', u'(',
+    u'5', u'+', u')', u'2', u'Щ', u'6', u'0', u'1', u'9', u'?', u'Ш', 0,    u'.', u'/', u'=', 0};
 
 struct Entry {
     uint8_t reg = 0;
@@ -99,7 +99,9 @@ QString DecodeCodes(LineCodeState& st, const uint8_t* codes, int count,
         QChar ch;
         if (code != 2 && code != 8) st.LineStamped = false;
         switch (code) {
-        case 8: st.RxControl = true; break;
+        case 8:
+            st.RxControl = true;
+            break;
         case 0:
         case 27:
         case 31:
@@ -119,7 +121,9 @@ QString DecodeCodes(LineCodeState& st, const uint8_t* codes, int count,
             ch = QLatin1Char('_');
             st.RxControl = false;
             break;
-        default: st.RxControl = false; break;
+        default:
+            st.RxControl = false;
+            break;
         }
         if (code != 4) {
             const QChar c = LineCode::CharOf(code, st.RxRegister);

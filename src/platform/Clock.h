@@ -15,6 +15,10 @@ bool IsTestClock();
 
 QString ShortDateText(const QDateTime& t); // "dd.MM.yy"
 QString TimeText(const QDateTime& t);      // "H:mm:ss"
-inline QString ShortDateText() { return ShortDateText(Now()); }
-inline QString TimeText() { return TimeText(Now()); }
+inline QString ShortDateText() {
+    return ShortDateText(Now());
+}
+inline QString TimeText() {
+    return TimeText(Now());
+}
 } // namespace Clock

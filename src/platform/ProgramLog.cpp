@@ -10,7 +10,9 @@ namespace {
 QString g_dir;
 }
 
-void SetLogDir(const QString& dir) { g_dir = dir; }
+void SetLogDir(const QString& dir) {
+    g_dir = dir;
+}
 
 QString LogFilePath() {
     return (g_dir.isEmpty() ? QDir::currentPath() : g_dir) + QStringLiteral("/Zezozudaruduri.log");
