@@ -1,4 +1,5 @@
 // varnel-tool: maintenance work without the window, on the terminal's core code.
+#include "ToolDecode.h"
 #include "ToolLine.h"
 
 #include <QCoreApplication>
@@ -27,5 +28,6 @@ int main(int argc, char** argv) {
     // One line per command.
     if (cmd == QLatin1String("encode")) return ToolEncode(args);
     if (cmd == QLatin1String("registry")) return ToolRegistry(args);
+    if (cmd == QLatin1String("decode")) return ToolDecode(args);
     return Usage();
 }
