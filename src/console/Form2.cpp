@@ -9,6 +9,7 @@
 #include "link/RollView.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
+#include "tariff/ReceiveParser.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -137,9 +138,12 @@ void TForm2::FormCreate() {
                 [this] { SetPanelText(2, QStringLiteral("Прием")); });
     }
 
-    // The receive parser: one instance for the window, set as app.Receiver,
-    // owning TimerStat, TimerWeStillGetIt, TimerWeStillDontGet and
-    // TimerReceiveData. It is created here once it exists.
+    // The receive parser, with the window timers TimerStat,
+    // TimerWeStillGetIt, TimerWeStillDontGet and TimerReceiveData. While the
+    // operator works inside the roll view, it holds new text back.
+    m_receive = std::make_unique<TReceive>(m_app);
+    m_receive->AttachRollView(m_view);
+    m_app.Receiver = m_receive.get();
 
     m_entry->Reset();
 }
@@ -174,7 +178,7 @@ void TForm2::FormShow() {
             m_timerStatWait = m_reg->ReadInteger(QStringLiteral("TimerStatWait"), 20000);
             if (!m_reg->ValueExists(QStringLiteral("TimerStatWait")))
                 m_reg->WriteInteger(QStringLiteral("TimerStatWait"), 20000);
-            // The receive parser's TimerWeStillDontGet takes m_timerStatWait.
+            m_receive->SetWatchdogInterval(m_timerStatWait);
             askPassword = m_reg->ReadBool(QStringLiteral("PasswEn"), true);
             m_reg->CloseKey();
         }
@@ -195,6 +199,8 @@ void TForm2::FormDestroy() {
         m_app.Ats[size_t(i)] = nullptr;
         m_ats[size_t(i)].reset();
     }
+    m_app.Receiver = nullptr;
+    m_receive.reset();
     // 2. Tables.
     CloseTables();
     // 3. Window state and the clean-end flag.
@@ -335,29 +341,6 @@ void TForm2::MenuFontClick() {
     if (!OpenMainKey()) return;
     s.Write(*m_reg);
     m_reg->CloseKey();
-}
-
-void TForm2::RollViewEnter() {
-    // While the operator works inside the view, new text of the selected
-    // exchange waits in its hidden list.
-    TAts* ats = m_app.CurrentAts;
-    if (!ats) return;
-    if (ats->RedirectControl) ats->RedirectControl->clear();
-    ats->RedirectText = true;
-    m_view->SetAutoScroll(false);
-}
-
-void TForm2::RollViewExit() {
-    m_view->SetAutoScroll(true);
-    TAts* ats = m_app.CurrentAts;
-    if (!ats) return;
-    if (ats->RedirectControl) {
-        const QString held = ats->RedirectControl->toPlainText();
-        if (!held.isEmpty()) m_view->InsertAtEnd(held);
-        ats->RedirectControl->clear();
-    }
-    ats->RedirectText = false;
-    m_view->ScrollToEnd();
 }
 
 void TForm2::AddStatus(const QString& line) {

@@ -24,6 +24,7 @@ class QTimer;
 class Registry;
 class RollView;
 class TAts;
+class TReceive;
 
 class TForm2 : public QMainWindow, public IConsole {
     Q_OBJECT
@@ -43,6 +44,7 @@ public:
     DirectiveEntry& Entry() { return *m_entry; }
     TAts* Ats(int number) const;
     RollView* View() const { return m_view; }
+    TReceive* Receive() const { return m_receive.get(); }
     Registry* Reg() const { return m_reg.get(); }
     // A page of the page control (or of a nested one) by its caption.
     QWidget* Page(const QString& caption) const;
@@ -89,8 +91,6 @@ private:
     void FormDestroy();
 
     void SelectExchange(int number);
-    void RollViewEnter();
-    void RollViewExit();
     void ApplyRollFont(const QFont& font, const QColor& color);
     void StatusChanged();
     bool OpenMainKey();
@@ -107,6 +107,7 @@ private:
     AppState m_app;
     std::unique_ptr<Registry> m_reg;
     std::array<std::unique_ptr<TAts>, 4> m_ats;
+    std::unique_ptr<TReceive> m_receive; // the receive parser and its timers
     DirectiveEntry* m_entry = nullptr;
     bool m_usable = true;
     bool m_shownOnce = false;

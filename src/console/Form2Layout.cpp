@@ -82,8 +82,6 @@ void TForm2::BuildWindow() {
     auto* font = Named(new QAction(QStringLiteral("Фонт"), m_view), QStringLiteral("MenuFont"));
     m_view->addAction(font);
     connect(font, &QAction::triggered, this, &TForm2::MenuFontClick);
-    connect(m_view, &RollView::entered, this, &TForm2::RollViewEnter);
-    connect(m_view, &RollView::exited, this, &TForm2::RollViewExit);
 
     auto* vertical = Named(new QSplitter(Qt::Vertical), QStringLiteral("SplitterRoll"));
     vertical->addWidget(middle);

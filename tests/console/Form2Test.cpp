@@ -173,6 +173,18 @@ TEST(Form2, EnterSendsTheTypedDirectiveToTheSelectedExchange) {
     ASSERT_TRUE(roll.open(QIODevice::ReadOnly));
     EXPECT_TRUE(Codec::FromCp1251(roll.readAll()).endsWith(QString::fromUtf8("  ТО_5,-")));
 
+    // A printout of the selected exchange shows in the view as it arrives.
+    std::vector<uint8_t> printout(64);
+    LineCodeState far;
+    printout.resize(
+        size_t(EncodeCodes(far, QString::fromUtf8("ВРЕМЯ 12,05"), printout.data(), 64)));
+    printout.insert(printout.begin(), {LineCode::kCarriageReturn, LineCode::kLineFeed});
+    printout.push_back(LineCode::kLineFeed);
+    ASSERT_TRUE(pty.WriteMaster(printout));
+    WaitWhile([&] { return !form->View()->Text().contains(QString::fromUtf8("ВРЕМЯ")); }, true);
+    EXPECT_TRUE(form->View()->Text().contains(QString::fromUtf8("ВРЕМЯ_12,05")));
+    EXPECT_EQ(form->PanelText(2), QString::fromUtf8("Прием"));
+
     // A directive sent to another exchange does not reach this line.
     form->Entry().SendFixed(QString::fromUtf8("УК_1-"));
     EXPECT_FALSE(pty.ReadMaster(1, 300).empty());
