@@ -3,6 +3,7 @@
 #include "link/Ats.h"
 #include "link/Notation.h"
 #include "link/RollView.h"
+#include "platform/Clock.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -50,6 +51,20 @@ template <class V> void ShiftDown(V& list, int count) {
     list.erase(list.begin(), keep);
     for (auto& p : list)
         p.pos -= count;
+}
+
+// The roll stamp has minute resolution: on the system clock it is made once a
+// minute rather than for every line (the local time lookup is costly).
+QString Stamp() {
+    if (Clock::IsTestClock()) return GetDateTime();
+    static qint64 minute = -1;
+    static QString text;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch() / 60000;
+    if (now != minute) {
+        text = GetDateTime();
+        minute = now;
+    }
+    return text;
 }
 
 QString Crlf(const QString& text) {
@@ -339,7 +354,7 @@ void TReceive::CutFrame(TAts& ats, Scan& s, int pos, int len, FrameKind kind) {
 
 QString TReceive::Decode(TAts& ats, LineCodeState& st, const uint8_t* codes, int count) {
     if (count <= 0) return QString();
-    QString text = DecodeCodes(st, codes, count, [] { return GetDateTime(); });
+    QString text = DecodeCodes(st, codes, count, Stamp);
     App.SetPanelText(2, QStringLiteral("Прием"));
     emit ats.received();
     return text;

@@ -1,0 +1,155 @@
+// CPU used by a terminal with four open lines: idle with nothing arriving,
+// and inside the waits of SendDirective (paced normal mode, and duplex
+// "Windows NT" mode on pseudo-terminals, where every clear-to-send wait runs
+// out its bound).
+//
+//   bench_idle [SECONDS]   (idle period, default 5)
+#include "link/AppState.h"
+#include "link/Ats.h"
+#include "platform/ProgramLog.h"
+#include "platform/Registry.h"
+#include "platform/Wait.h"
+#include "tariff/ReceiveParser.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct Pty {
+    int master = -1, slave = -1;
+    QString path;
+    Pty() {
+        char name[256] = {};
+        if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return;
+        termios t{};
+        if (tcgetattr(slave, &t) == 0) {
+            cfmakeraw(&t);
+            tcsetattr(slave, TCSANOW, &t);
+        }
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        path = QString::fromLocal8Bit(name);
+    }
+    ~Pty() {
+        if (slave >= 0) ::close(slave);
+        if (master >= 0) ::close(master);
+    }
+    void Drain() const {
+        char buf[4096];
+        while (::read(master, buf, sizeof buf) > 0) {
+        }
+    }
+};
+
+struct Terminal {
+    AppState app;
+    std::unique_ptr<TReceive> parser;
+    std::vector<std::unique_ptr<QCheckBox>> boxes;
+    std::vector<std::unique_ptr<TAts>> lines;
+    Terminal(const QString& dir, bool duplex, bool blockSend) {
+        app.CurDir = dir;
+        app.RollDir = dir + QLatin1Char('/');
+        app.DuplexMode = duplex;
+        app.BlockSend = blockSend;
+        app.DuplexBoundMs = 300;
+        parser = std::make_unique<TReceive>(app);
+        app.Receiver = parser.get();
+        for (int n = 1; n <= 4; ++n) {
+            boxes.push_back(std::make_unique<QCheckBox>());
+            TAtsControls c;
+            c.CheckBoxPort = boxes.back().get();
+            lines.push_back(std::make_unique<TAts>(app, n, &c));
+            app.Ats[size_t(n - 1)] = lines.back().get();
+            boxes.back()->click();
+        }
+        app.CurrentAts = lines[0].get();
+        app.CurrentAtsNumber = 1;
+    }
+    int Open() const {
+        int open = 0;
+        for (const auto& l : lines)
+            open += l->PortIsOpen() ? 1 : 0;
+        return open;
+    }
+};
+
+// The window's own event loop with nothing to do for ms.
+void Idle(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// CPU share while fn runs.
+template <class F> void Measure(const char* what, F fn) {
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu0 = CpuSeconds();
+    fn();
+    const double cpu = CpuSeconds() - cpu0;
+    const double s = double(wall.nsecsElapsed()) / 1e9;
+    std::printf("%-52s %6.2f s wall  %7.4f s CPU  (%.3f%% of one core)\n", what, s, cpu,
+                100.0 * cpu / s);
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    EscTracker::Install();
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 5;
+
+    QTemporaryDir dir;
+    qputenv("VARNEL_REGISTRY", (dir.path() + QStringLiteral("/registry.ini")).toUtf8());
+    SetLogDir(dir.path());
+    std::vector<std::unique_ptr<Pty>> ptys;
+    {
+        Registry reg;
+        reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), true);
+        for (int n = 1; n <= 4; ++n) {
+            ptys.push_back(std::make_unique<Pty>());
+            reg.WriteString(QString::number(n), ptys.back()->path);
+        }
+        reg.CloseKey();
+    }
+
+    {
+        Terminal t(dir.path(), false, true);
+        std::printf("normal mode, %d of 4 lines open\n", t.Open());
+        Measure("idle, nothing arriving", [&] { Idle(seconds * 1000); });
+        t.lines[0]->PaceTimer->setInterval(150);
+        Measure("SendDirective, paced at 150 ms (9 codes)",
+                [&] { t.lines[0]->SendDirective(QStringLiteral("ТО_5,-")); });
+    }
+    for (const auto& p : ptys)
+        p->Drain();
+    {
+        Terminal t(dir.path(), true, false);
+        std::printf("duplex mode, \"Windows NT\", %d of 4 lines open, bound %d ms\n", t.Open(),
+                    t.app.DuplexBoundMs);
+        Measure("SendDirective, clear-to-send never raised (9 codes)",
+                [&] { t.lines[0]->SendDirective(QStringLiteral("ТО_5,-")); });
+        Measure("idle, nothing arriving", [&] { Idle(seconds * 1000); });
+    }
+    return 0;
+}
