@@ -1,0 +1,58 @@
+#include "tables/Aliases.h"
+
+#include "platform/Registry.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace tables {
+
+QString AliasDirectory(const QString& alias, const QString& curDir, QString* error) {
+    QString def;
+    if (alias.compare(kAliasStandard, Qt::CaseInsensitive) == 0)
+        def = QStringLiteral("Tables");
+    else if (alias.compare(kAliasEveryday, Qt::CaseInsensitive) == 0)
+        def = QStringLiteral("EveryDay");
+    QString dir;
+    Registry reg;
+    if (reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Aliases"), false)) {
+        for (const QString& name : reg.ValueNames())
+            if (name.compare(alias, Qt::CaseInsensitive) == 0)
+                dir = reg.ReadString(name, QString()).trimmed();
+        reg.CloseKey();
+    }
+    if (dir.isEmpty()) {
+        if (def.isEmpty()) {
+            if (error) *error = QStringLiteral("unknown alias %1").arg(alias);
+            return {};
+        }
+        dir = def;
+    }
+    dir = QDir::fromNativeSeparators(dir);
+    if (QFileInfo(dir).isRelative())
+        dir = QDir(curDir.isEmpty() ? QDir::currentPath() : curDir).filePath(dir);
+    dir = QDir::cleanPath(dir);
+    if (!QDir().mkpath(dir)) {
+        if (error)
+            *error = QStringLiteral("cannot create directory %1 of alias %2").arg(dir, alias);
+        return {};
+    }
+    return dir;
+}
+
+QString ResolveTablePath(const QString& spec, const QString& curDir, QString* error) {
+    if (spec.startsWith(QLatin1Char(':'))) {
+        const int colon = spec.indexOf(QLatin1Char(':'), 1);
+        if (colon < 0) {
+            if (error)
+                *error = QStringLiteral("table name %1 lacks the ':' after the alias").arg(spec);
+            return {};
+        }
+        const QString dir = AliasDirectory(spec.mid(1, colon - 1), curDir, error);
+        if (dir.isEmpty()) return {};
+        return dir + QLatin1Char('/') + spec.mid(colon + 1);
+    }
+    return QFileInfo(spec).absoluteFilePath();
+}
+
+} // namespace tables

@@ -1,0 +1,860 @@
+// Paradox tables over pxlib. pxlib parses and creates the files and encodes
+// the values; its reads and writes are routed through a TxFile (see TxFile.h),
+// replacing its own buffered I/O, so that changes commit atomically.
+#include "tables/TableImpl.h"
+
+#include "platform/Codec.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+extern "C" {
+#include <paradox.h>
+}
+
+namespace tables {
+
+namespace {
+
+FieldType FromPx(int t) {
+    switch (t) {
+    case pxfLong:
+    case pxfAutoInc:
+        return FieldType::Integer;
+    case pxfShort:
+        return FieldType::Smallint;
+    case pxfNumber:
+    case pxfCurrency:
+        return FieldType::Float;
+    case pxfDate:
+        return FieldType::Date;
+    case pxfTime:
+        return FieldType::Time;
+    case pxfTimestamp:
+        return FieldType::DateTime;
+    case pxfAlpha:
+        return FieldType::String;
+    default:
+        return FieldType::Other;
+    }
+}
+
+int ToPx(FieldType t) {
+    switch (t) {
+    case FieldType::Integer:
+        return pxfLong;
+    case FieldType::Smallint:
+        return pxfShort;
+    case FieldType::Float:
+        return pxfNumber;
+    case FieldType::Date:
+        return pxfDate;
+    case FieldType::Time:
+        return pxfTime;
+    case FieldType::DateTime:
+        return pxfTimestamp;
+    case FieldType::String:
+        return pxfAlpha;
+    case FieldType::Other:
+        break;
+    }
+    return 0;
+}
+
+int PxLen(const FieldDef& f) {
+    switch (f.type) {
+    case FieldType::Smallint:
+        return 2;
+    case FieldType::Float:
+    case FieldType::DateTime:
+        return 8;
+    case FieldType::String:
+        return f.size;
+    default:
+        return 4;
+    }
+}
+
+bool KnownPxType(int t) {
+    switch (t) {
+    case pxfAlpha:
+    case pxfDate:
+    case pxfShort:
+    case pxfLong:
+    case pxfCurrency:
+    case pxfNumber:
+    case pxfLogical:
+    case pxfMemoBLOb:
+    case pxfBLOb:
+    case pxfFmtMemoBLOb:
+    case pxfOLE:
+    case pxfGraphic:
+    case pxfTime:
+    case pxfTimestamp:
+    case pxfAutoInc:
+    case pxfBCD:
+    case pxfBytes:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int U16(const unsigned char* p) {
+    return p[0] | p[1] << 8;
+}
+int S16(const unsigned char* p) {
+    return int16_t(uint16_t(p[0] | p[1] << 8));
+}
+qint64 U32(const unsigned char* p) {
+    return qint64(p[0]) | qint64(p[1]) << 8 | qint64(p[2]) << 16 | qint64(p[3]) << 24;
+}
+
+constexpr qint64 kMsPerDay = 86400000;
+
+// A row as pxlib's value array (for inserts and updates).
+struct PxValues {
+    std::vector<pxval_t> vals;
+    std::vector<pxval_t*> ptrs;
+    std::vector<QByteArray> strs;
+
+    PxValues(const std::vector<int>& types, const std::vector<int>& lens,
+             const QVariantList& values)
+        : vals(types.size()), ptrs(types.size()), strs(types.size()) {
+        for (size_t i = 0; i < types.size(); ++i) {
+            pxval_t& v = vals[i];
+            std::memset(&v, 0, sizeof v);
+            ptrs[i] = &v;
+            v.type = types[i];
+            const QVariant q = values.value(int(i));
+            if (q.isNull() || !q.isValid()) {
+                v.isnull = 1;
+                continue;
+            }
+            switch (types[i]) {
+            case pxfLong:
+            case pxfShort:
+                v.value.lval = long(q.toLongLong());
+                break;
+            case pxfDate:
+                v.value.lval = long(DateOrdinal(q.toDate()));
+                break;
+            case pxfTime:
+                v.value.lval = q.toTime().msecsSinceStartOfDay();
+                break;
+            case pxfTimestamp: {
+                const QDateTime t = q.toDateTime();
+                v.value.dval =
+                    double(DateOrdinal(t.date()) * kMsPerDay + t.time().msecsSinceStartOfDay());
+                break;
+            }
+            case pxfNumber:
+                v.value.dval = q.toDouble();
+                break;
+            case pxfAlpha:
+                // pxlib writes past the field for an over-long string: cut it first.
+                strs[i] = Codec::ToCp1251(q.toString()).left(lens[i]);
+                v.value.str.val = strs[i].data();
+                v.value.str.len = int(strs[i].size());
+                if (v.value.str.len == 0) v.isnull = 1;
+                break;
+            default:
+                v.isnull = 1;
+                break;
+            }
+        }
+    }
+};
+
+class ParadoxTable final : public Table {
+public:
+    explicit ParadoxTable(const QString& path) : Table(path), m_file(path) {
+        m_file.OnDiscard = [this] { m_stale = true; };
+    }
+    ~ParadoxTable() override { Close(); }
+
+    bool Create(const FieldList& fields, int keyFields) override;
+    bool Open(bool readOnly) override;
+    void Close() override;
+    bool IsOpen() const override { return m_file.IsOpen(); }
+    bool Empty() override;
+
+    // pxlib callbacks.
+    static size_t HookRead(pxdoc_t* p, pxstream_t*, size_t n, void* buf);
+    static int HookSeek(pxdoc_t* p, pxstream_t*, long off, int whence);
+    static long HookTell(pxdoc_t* p, pxstream_t*);
+    static size_t HookWrite(pxdoc_t* p, pxstream_t*, size_t n, void* buf);
+    static void HookError(pxdoc_t*, int type, const char* msg, void* data);
+
+protected:
+    int DoRecordCount() override { return m_doc ? PX_get_num_records(m_doc) : 0; }
+    bool DoRead(int recno, QVariantList& row) override;
+    bool DoLocate(const QList<int>& fields, const QVariantList& values, int& recno) override;
+    bool DoAppend(const QVariantList& values, int& recno) override;
+    bool DoUpdate(int& recno, const QVariantList& values) override;
+    bool DoDelete(int recno) override;
+    void DoCancel() override;
+    bool Refresh() override;
+
+private:
+    static ParadoxTable* Self(pxdoc_t* p) {
+        return static_cast<ParadoxTable*>(p->errorhandler_user_data);
+    }
+    QString JournalDir() const { return QFileInfo(m_path).absolutePath(); }
+    QString IndexPath() const;
+    bool Validate(QString* why);
+    bool OpenDoc();
+    void CloseDoc();
+    bool LoadRows();
+    bool RawRow(int recno, QByteArray& raw);
+    QVariant Decode(int field, const char* raw) const;
+    QByteArray EncodeRow(const QVariantList& values) const;
+    void EncodeField(int field, const QVariant& v, char* out) const;
+    bool Insert(const QVariantList& values, int& recno);
+    bool RewriteKeyed(std::vector<QByteArray> rows, const QByteArray& focus, int& recno);
+    bool BuildFile(const QString& file, const FieldList& fields, int keyFields,
+                   const std::vector<QByteArray>& rows, const QString& indexFile);
+    QString PxCause(const QString& fallback) const {
+        return m_pxError.isEmpty() ? fallback : m_pxError;
+    }
+
+    TxFile m_file;
+    pxdoc_t* m_doc = nullptr;
+    qint64 m_pos = 0;
+    bool m_ioError = false;
+    bool m_stale = false;
+    QString m_pxError;
+    QString m_loadError;
+    std::vector<int> m_offsets;
+    std::vector<int> m_lens;
+    std::vector<int> m_pxTypes;
+    int m_recSize = 0;
+    bool m_rowsLoaded = false;
+    std::vector<QByteArray> m_rows;
+};
+
+size_t ParadoxTable::HookRead(pxdoc_t* p, pxstream_t*, size_t n, void* buf) {
+    ParadoxTable* t = Self(p);
+    const qint64 r = t->m_file.Read(t->m_pos, buf, qint64(n));
+    if (r < 0) {
+        t->m_ioError = true;
+        std::memset(buf, 0, n);
+        return 0;
+    }
+    if (r < qint64(n)) std::memset(static_cast<char*>(buf) + r, 0, size_t(qint64(n) - r));
+    t->m_pos += r;
+    return size_t(r);
+}
+
+int ParadoxTable::HookSeek(pxdoc_t* p, pxstream_t*, long off, int whence) {
+    ParadoxTable* t = Self(p);
+    qint64 base = 0;
+    if (whence == SEEK_CUR)
+        base = t->m_pos;
+    else if (whence == SEEK_END)
+        base = t->m_file.Size();
+    if (base + off < 0) return -1;
+    t->m_pos = base + off;
+    return 0;
+}
+
+long ParadoxTable::HookTell(pxdoc_t* p, pxstream_t*) {
+    return long(Self(p)->m_pos);
+}
+
+size_t ParadoxTable::HookWrite(pxdoc_t* p, pxstream_t*, size_t n, void* buf) {
+    ParadoxTable* t = Self(p);
+    if (!t->m_file.Write(t->m_pos, buf, qint64(n))) {
+        t->m_ioError = true;
+        return 0;
+    }
+    t->m_pos += qint64(n);
+    return n;
+}
+
+void ParadoxTable::HookError(pxdoc_t*, int type, const char* msg, void* data) {
+    if (type == PX_Warning || !data) return;
+    static_cast<ParadoxTable*>(data)->m_pxError = QString::fromLocal8Bit(msg);
+}
+
+QString ParadoxTable::IndexPath() const {
+    const QFileInfo fi(m_path);
+    const bool upper = fi.suffix() == fi.suffix().toUpper();
+    return fi.absolutePath() + QLatin1Char('/') + fi.completeBaseName() +
+           (upper ? QStringLiteral(".PX") : QStringLiteral(".px"));
+}
+
+// Structural check before pxlib sees the file: pxlib trusts the header and
+// would read wild on a damaged or half-written table.
+bool ParadoxTable::Validate(QString* why) {
+    const qint64 size = m_file.Size();
+    unsigned char h[0x78 + 2 * 255] = {};
+    if (size < 0x78) return *why = QStringLiteral("not a Paradox table (file too short)"), false;
+    if (m_file.Read(0, h, std::min<qint64>(size, sizeof h)) < 0)
+        return *why = QStringLiteral("read error"), false;
+    const int recSize = U16(h);
+    const int headSize = U16(h + 2);
+    const int fileType = h[4];
+    const int blockKb = h[5];
+    const qint64 numRecords = U32(h + 6);
+    const int fileBlocks = U16(h + 0x0C);
+    const int firstBlock = U16(h + 0x0E);
+    const int numFields = U16(h + 0x21);
+    const int version = h[0x39];
+    if (fileType != pxfFileTypIndexDB && fileType != pxfFileTypNonIndexDB)
+        return *why = QStringLiteral("not a Paradox data table (file type %1)").arg(fileType),
+               false;
+    if (blockKb != 1 && blockKb != 2 && blockKb != 3 && blockKb != 4 && blockKb != 8 &&
+        blockKb != 16 && blockKb != 32)
+        return *why = QStringLiteral("damaged header (block size %1 KB)").arg(blockKb), false;
+    if (numFields < 1 || numFields > 255)
+        return *why = QStringLiteral("damaged header (%1 fields)").arg(numFields), false;
+    // Password-protected tables are not supported (and a damaged byte here
+    // would make pxlib "decrypt" every block).
+    const qint64 enc1 = U32(h + 0x25);
+    const qint64 enc2 = version >= 5 ? U32(h + 0x5C) : 0;
+    if ((enc1 != 0 && enc1 != 0xFF00FF00) || enc2 != 0)
+        return *why = QStringLiteral("encrypted table"), false;
+    const int infoAt = version >= 5 ? 0x78 : 0x58;
+    if (infoAt + 2 * numFields > headSize || headSize > size ||
+        infoAt + 2 * numFields > int(sizeof h))
+        return *why = QStringLiteral("damaged header (header size %1)").arg(headSize), false;
+    int sum = 0;
+    for (int i = 0; i < numFields; ++i) {
+        const int type = h[infoAt + 2 * i];
+        const int len = h[infoAt + 2 * i + 1];
+        if (!KnownPxType(type) || len == 0)
+            return *why = QStringLiteral("damaged header (field %1)").arg(i + 1), false;
+        sum += len;
+    }
+    const int blockSize = blockKb * 1024;
+    if (sum != recSize || recSize <= 0 || recSize > blockSize - 6)
+        return *why = QStringLiteral("damaged header (record size %1)").arg(recSize), false;
+    if (qint64(headSize) + qint64(fileBlocks) * blockSize > size)
+        return *why = QStringLiteral("file shorter than its %1 blocks").arg(fileBlocks), false;
+    if (fileBlocks > 0 && firstBlock == 0)
+        return *why = QStringLiteral("damaged block chain"), false;
+    std::vector<bool> seen(size_t(fileBlocks) + 1, false);
+    qint64 total = 0;
+    int block = firstBlock;
+    for (int steps = 0; steps < fileBlocks && block > 0; ++steps) {
+        if (block > fileBlocks || seen[size_t(block)])
+            return *why = QStringLiteral("damaged block chain"), false;
+        seen[size_t(block)] = true;
+        unsigned char b[6];
+        if (m_file.Read(headSize + qint64(block - 1) * blockSize, b, 6) != 6)
+            return *why = QStringLiteral("read error"), false;
+        const int add = S16(b + 4);
+        if (add < -recSize || add > blockSize - 6 - recSize || (add + recSize) % recSize != 0)
+            return *why = QStringLiteral("damaged block %1").arg(block), false;
+        total += (add + recSize) / recSize;
+        block = U16(b);
+    }
+    if (total != numRecords)
+        return *why = QStringLiteral("damaged table (header counts %1 rows, blocks hold %2)")
+                          .arg(numRecords)
+                          .arg(total),
+               false;
+    return true;
+}
+
+bool ParadoxTable::OpenDoc() {
+    CloseDoc();
+    m_loadError.clear();
+    QString why;
+    if (!Validate(&why)) return m_loadError = why, Fail(why);
+    FILE* fp = std::fopen(QFile::encodeName(m_path).constData(), "rb");
+    if (!fp) return m_loadError = QStringLiteral("cannot open file"), Fail(m_loadError);
+    m_pxError.clear();
+    m_doc = PX_new3(&ParadoxTable::HookError, nullptr, nullptr, nullptr, this);
+    if (!m_doc || PX_open_fp(m_doc, fp) < 0) {
+        m_loadError = PxCause(QStringLiteral("pxlib cannot read the header"));
+        if (m_doc) PX_delete(m_doc);
+        m_doc = nullptr;
+        std::fclose(fp);
+        return Fail(m_loadError);
+    }
+    std::fclose(fp);
+    // From here on every read and write goes through the TxFile.
+    m_doc->px_stream->s.fp = nullptr;
+    m_doc->read = m_doc->px_stream->read = &ParadoxTable::HookRead;
+    m_doc->seek = m_doc->px_stream->seek = &ParadoxTable::HookSeek;
+    m_doc->tell = m_doc->px_stream->tell = &ParadoxTable::HookTell;
+    m_doc->write = m_doc->px_stream->write = &ParadoxTable::HookWrite;
+    m_doc->px_stream->mode = pxfFileRead | pxfFileWrite;
+
+    const pxhead_t* head = m_doc->px_head;
+    m_fields.clear();
+    m_offsets.clear();
+    m_lens.clear();
+    m_pxTypes.clear();
+    int off = 0;
+    for (int i = 0; i < head->px_numfields; ++i) {
+        const pxfield_t& f = head->px_fields[i];
+        const FieldType type = FromPx(f.px_ftype);
+        const QByteArray name(f.px_fname ? f.px_fname : "");
+        m_fields.append({Codec::FromCp1251(name), type, type == FieldType::String ? f.px_flen : 0});
+        m_offsets.push_back(off);
+        m_lens.push_back(f.px_flen);
+        m_pxTypes.push_back(f.px_ftype);
+        off += f.px_flen;
+    }
+    m_recSize = head->px_recordsize;
+    m_keyFields = head->px_primarykeyfields;
+    m_rowsLoaded = false;
+    m_rows.clear();
+    m_stale = false;
+    return true;
+}
+
+void ParadoxTable::CloseDoc() {
+    if (m_doc) PX_delete(m_doc);
+    m_doc = nullptr;
+    m_rowsLoaded = false;
+    m_rows.clear();
+}
+
+bool ParadoxTable::Open(bool readOnly) {
+    Close();
+    ClearError();
+    m_readOnly = readOnly;
+    QString e;
+    if (!m_file.Open(!readOnly, &e)) return Fail(e);
+    if (!OpenDoc()) {
+        m_file.Close();
+        return false;
+    }
+    return true;
+}
+
+void ParadoxTable::Close() {
+    m_file.Close();
+    CloseDoc();
+    ForgetCurrent();
+    InvalidateIndex();
+    m_stale = false;
+}
+
+bool ParadoxTable::Refresh() {
+    if (!m_file.IsOpen()) return Fail(QStringLiteral("table is not open"));
+    const bool changed = !m_file.HasStaged() && m_file.ChangedOnDisk();
+    if (m_doc && !m_stale && !changed) return true;
+    if (!m_doc && !changed && !m_stale)
+        return Fail(m_loadError.isEmpty() ? QStringLiteral("unreadable") : m_loadError);
+    if (m_file.HasStaged()) return Fail(QStringLiteral("file changed during a transaction"));
+    // Another program replaced or changed the file, or staged changes were
+    // dropped: read it again.
+    CloseDoc();
+    ForgetCurrent();
+    InvalidateIndex();
+    QString e;
+    if (!m_file.Open(!m_readOnly, &e)) {
+        m_loadError = e;
+        return Fail(e);
+    }
+    return OpenDoc();
+}
+
+bool ParadoxTable::RawRow(int recno, QByteArray& raw) {
+    if (m_rowsLoaded) {
+        if (recno < 0 || recno >= int(m_rows.size()))
+            return Fail(QStringLiteral("no row %1").arg(recno));
+        raw = m_rows[size_t(recno)];
+        return true;
+    }
+    raw = QByteArray(m_recSize, 0);
+    m_ioError = false;
+    if (!PX_get_record(m_doc, recno, raw.data()) || m_ioError)
+        return Fail(PxCause(QStringLiteral("cannot read row %1").arg(recno)));
+    return true;
+}
+
+bool ParadoxTable::LoadRows() {
+    if (m_rowsLoaded) return true;
+    const int n = PX_get_num_records(m_doc);
+    std::vector<QByteArray> rows(size_t(std::max(n, 0)));
+    m_ioError = false;
+    for (int i = 0; i < n; ++i) {
+        rows[size_t(i)] = QByteArray(m_recSize, 0);
+        if (!PX_get_record(m_doc, i, rows[size_t(i)].data()) || m_ioError)
+            return Fail(PxCause(QStringLiteral("cannot read row %1").arg(i)));
+    }
+    m_rows = std::move(rows);
+    m_rowsLoaded = true;
+    return true;
+}
+
+QVariant ParadoxTable::Decode(int field, const char* raw) const {
+    const char* p = raw + m_offsets[size_t(field)];
+    const int len = m_lens[size_t(field)];
+    // pxlib misreads blanks on 64-bit systems: a blank is all zero bytes.
+    bool blank = true;
+    for (int i = 0; i < len && blank; ++i)
+        blank = p[i] == 0;
+    if (blank) return {};
+    char buf[8] = {};
+    std::memcpy(buf, p, size_t(std::min(len, 8)));
+    switch (m_pxTypes[size_t(field)]) {
+    case pxfLong:
+    case pxfAutoInc: {
+        long v = 0;
+        PX_get_data_long(m_doc, buf, 4, &v);
+        return qint64(v);
+    }
+    case pxfShort: {
+        short v = 0;
+        PX_get_data_short(m_doc, buf, 2, &v);
+        return qint64(v);
+    }
+    case pxfDate: {
+        long v = 0;
+        PX_get_data_long(m_doc, buf, 4, &v);
+        return DateFromOrdinal(v);
+    }
+    case pxfTime: {
+        long v = 0;
+        PX_get_data_long(m_doc, buf, 4, &v);
+        return QTime::fromMSecsSinceStartOfDay(int(((v % kMsPerDay) + kMsPerDay) % kMsPerDay));
+    }
+    case pxfTimestamp: {
+        double v = 0;
+        PX_get_data_double(m_doc, buf, 8, &v);
+        const qint64 ms = qint64(v);
+        return QDateTime(DateFromOrdinal(ms / kMsPerDay),
+                         QTime::fromMSecsSinceStartOfDay(int(ms % kMsPerDay)));
+    }
+    case pxfNumber:
+    case pxfCurrency: {
+        double v = 0;
+        PX_get_data_double(m_doc, buf, 8, &v);
+        return v;
+    }
+    case pxfAlpha: {
+        const int n = int(qstrnlen(p, size_t(len)));
+        return Codec::FromCp1251(p, n);
+    }
+    default:
+        return {};
+    }
+}
+
+bool ParadoxTable::DoRead(int recno, QVariantList& row) {
+    QByteArray raw;
+    if (!RawRow(recno, raw)) return false;
+    row.clear();
+    for (int i = 0; i < m_fields.size(); ++i)
+        row.append(Decode(i, raw.constData()));
+    return true;
+}
+
+void ParadoxTable::EncodeField(int field, const QVariant& v, char* out) const {
+    const int len = m_lens[size_t(field)];
+    std::memset(out, 0, size_t(len));
+    if (v.isNull() || !v.isValid()) return;
+    switch (m_pxTypes[size_t(field)]) {
+    case pxfLong:
+        PX_put_data_long(m_doc, out, 4, int(v.toLongLong()));
+        break;
+    case pxfShort:
+        PX_put_data_short(m_doc, out, 2, short(v.toLongLong()));
+        break;
+    case pxfDate:
+        PX_put_data_long(m_doc, out, 4, int(DateOrdinal(v.toDate())));
+        break;
+    case pxfTime:
+        PX_put_data_long(m_doc, out, 4, v.toTime().msecsSinceStartOfDay());
+        break;
+    case pxfTimestamp: {
+        const QDateTime t = v.toDateTime();
+        PX_put_data_double(
+            m_doc, out, 8,
+            double(DateOrdinal(t.date()) * kMsPerDay + t.time().msecsSinceStartOfDay()));
+        break;
+    }
+    case pxfNumber:
+        PX_put_data_double(m_doc, out, 8, v.toDouble());
+        break;
+    case pxfAlpha: {
+        // pxlib writes past the field for an over-long string: cut it first.
+        QByteArray b = Codec::ToCp1251(v.toString()).left(len);
+        PX_put_data_alpha(m_doc, out, len, b.data());
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+QByteArray ParadoxTable::EncodeRow(const QVariantList& values) const {
+    QByteArray raw(m_recSize, 0);
+    for (int i = 0; i < m_fields.size(); ++i)
+        EncodeField(i, values.value(i), raw.data() + m_offsets[size_t(i)]);
+    return raw;
+}
+
+bool ParadoxTable::DoLocate(const QList<int>& fields, const QVariantList& values, int& recno) {
+    if (!LoadRows()) return false;
+    std::vector<QByteArray> keys;
+    for (int i = 0; i < fields.size(); ++i) {
+        QByteArray k(m_lens[size_t(fields[i])], 0);
+        EncodeField(fields[i], values[i], k.data());
+        keys.push_back(std::move(k));
+    }
+    for (size_t r = 0; r < m_rows.size(); ++r) {
+        const char* raw = m_rows[r].constData();
+        bool match = true;
+        for (int i = 0; i < fields.size() && match; ++i)
+            match = std::memcmp(raw + m_offsets[size_t(fields[i])], keys[size_t(i)].constData(),
+                                size_t(keys[size_t(i)].size())) == 0;
+        if (match) {
+            recno = int(r);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ParadoxTable::Insert(const QVariantList& values, int& recno) {
+    PxValues pv(m_pxTypes, m_lens, values);
+    m_ioError = false;
+    m_pxError.clear();
+    const int r = PX_insert_record(m_doc, pv.ptrs.data());
+    if (r < 0 || m_ioError) {
+        m_stale = true;
+        return Fail(PxCause(QStringLiteral("cannot insert the row")));
+    }
+    recno = r;
+    if (m_rowsLoaded) {
+        QByteArray raw(m_recSize, 0);
+        if (r <= int(m_rows.size()) && PX_get_record(m_doc, r, raw.data()) &&
+            raw == EncodeRow(values))
+            m_rows.insert(m_rows.begin() + r, raw);
+        else
+            m_rowsLoaded = false;
+    }
+    return true;
+}
+
+bool ParadoxTable::DoAppend(const QVariantList& values, int& recno) {
+    if (m_keyFields > 0) {
+        if (!LoadRows()) return false;
+        std::vector<QByteArray> rows = m_rows;
+        const QByteArray raw = EncodeRow(values);
+        rows.push_back(raw);
+        return RewriteKeyed(std::move(rows), raw, recno);
+    }
+    QString e;
+    if (!RunChange(m_file, JournalDir(), &e, [&] { return Insert(values, recno); }))
+        return LastError().isEmpty() ? Fail(e) : false;
+    return true;
+}
+
+bool ParadoxTable::DoUpdate(int& recno, const QVariantList& values) {
+    if (m_keyFields > 0) {
+        if (!LoadRows()) return false;
+        if (recno < 0 || recno >= int(m_rows.size()))
+            return Fail(QStringLiteral("no row %1").arg(recno));
+        std::vector<QByteArray> rows = m_rows;
+        const QByteArray raw = EncodeRow(values);
+        rows[size_t(recno)] = raw;
+        return RewriteKeyed(std::move(rows), raw, recno);
+    }
+    QString e;
+    const bool ok = RunChange(m_file, JournalDir(), &e, [&] {
+        PxValues pv(m_pxTypes, m_lens, values);
+        const QByteArray raw = EncodeRow(values);
+        m_ioError = false;
+        m_pxError.clear();
+        if (PX_update_record(m_doc, pv.ptrs.data(), recno) < 0 || m_ioError) {
+            m_stale = true;
+            return Fail(PxCause(QStringLiteral("cannot update row %1").arg(recno)));
+        }
+        if (m_rowsLoaded) m_rows[size_t(recno)] = raw;
+        return true;
+    });
+    return ok || (LastError().isEmpty() ? Fail(e) : false);
+}
+
+bool ParadoxTable::DoDelete(int recno) {
+    if (m_keyFields > 0) {
+        if (!LoadRows()) return false;
+        if (recno < 0 || recno >= int(m_rows.size()))
+            return Fail(QStringLiteral("no row %1").arg(recno));
+        std::vector<QByteArray> rows = m_rows;
+        rows.erase(rows.begin() + recno);
+        int dummy = -1;
+        return RewriteKeyed(std::move(rows), QByteArray(), dummy);
+    }
+    QString e;
+    const bool ok = RunChange(m_file, JournalDir(), &e, [&] {
+        m_ioError = false;
+        m_pxError.clear();
+        // Returns the rows left in the block, not 0.
+        if (PX_delete_record(m_doc, recno) < 0 || m_ioError) {
+            m_stale = true;
+            return Fail(PxCause(QStringLiteral("cannot delete row %1").arg(recno)));
+        }
+        if (m_rowsLoaded && recno < int(m_rows.size())) m_rows.erase(m_rows.begin() + recno);
+        return true;
+    });
+    return ok || (LastError().isEmpty() ? Fail(e) : false);
+}
+
+void ParadoxTable::DoCancel() {
+    if (Transaction* tx = m_file.Owner()) tx->Release(&m_file);
+}
+
+// Writes a complete table (and for a keyed one its primary index) into new
+// files; the callers move them over the old ones.
+bool ParadoxTable::BuildFile(const QString& file, const FieldList& fields, int keyFields,
+                             const std::vector<QByteArray>& rows, const QString& indexFile) {
+    m_pxError.clear();
+    pxdoc_t* d = PX_new3(&ParadoxTable::HookError, nullptr, nullptr, nullptr, this);
+    if (!d) return Fail(QStringLiteral("out of memory"));
+    auto* f =
+        static_cast<pxfield_t*>(d->malloc(d, sizeof(pxfield_t) * size_t(fields.size()), "fields"));
+    for (int i = 0; i < fields.size(); ++i) {
+        f[i].px_fname = PX_strdup(d, Codec::ToCp1251(fields[i].name).constData());
+        f[i].px_ftype = char(ToPx(fields[i].type));
+        f[i].px_flen = PxLen(fields[i]);
+        f[i].px_fdc = 0;
+    }
+    const QByteArray path = QFile::encodeName(file);
+    if (PX_create_file(d, f, int(fields.size()), path.constData(),
+                       keyFields > 0 ? pxfFileTypIndexDB : pxfFileTypNonIndexDB) < 0) {
+        PX_delete(d);
+        return Fail(PxCause(QStringLiteral("cannot create %1").arg(file)));
+    }
+    bool ok = true;
+    d->px_head->px_doscodepage = 1251;
+    if (keyFields > 0) ok = PX_set_value(d, "numprimkeys", float(keyFields)) == 0;
+    ok = ok && PX_set_tablename(d, Codec::ToCp1251(QFileInfo(m_path).fileName()).constData()) == 0;
+    for (const QByteArray& r : rows) {
+        QByteArray copy = r;
+        if (!ok || PX_put_record(d, copy.data()) < 0) {
+            ok = false;
+            break;
+        }
+    }
+    if (ok && keyFields > 0) {
+        pxdoc_t* pi = PX_new3(&ParadoxTable::HookError, nullptr, nullptr, nullptr, this);
+        auto* kf = static_cast<pxfield_t*>(
+            pi->malloc(pi, sizeof(pxfield_t) * size_t(keyFields), "fields"));
+        for (int i = 0; i < keyFields; ++i) {
+            kf[i].px_fname = PX_strdup(pi, Codec::ToCp1251(fields[i].name).constData());
+            kf[i].px_ftype = char(ToPx(fields[i].type));
+            kf[i].px_flen = PxLen(fields[i]);
+            kf[i].px_fdc = 0;
+        }
+        const QByteArray ipath = QFile::encodeName(indexFile);
+        ok = PX_create_file(pi, kf, keyFields, ipath.constData(), pxfFileTypPrimIndex) == 0;
+        if (ok) {
+            pi->px_head->px_doscodepage = 1251;
+            ok = PX_write_primary_index(d, pi) == 0;
+        }
+        PX_delete(pi);
+    }
+    PX_delete(d);
+    if (!ok) {
+        QFile::remove(file);
+        QFile::remove(indexFile);
+        return Fail(PxCause(QStringLiteral("cannot write %1").arg(file)));
+    }
+    return true;
+}
+
+bool ParadoxTable::Create(const FieldList& fields, int keyFields) {
+    ClearError();
+    if (fields.isEmpty() || fields.size() > 255)
+        return Fail(QStringLiteral("a table needs 1 to 255 fields"));
+    if (keyFields < 0 || keyFields > fields.size())
+        return Fail(QStringLiteral("bad key field count"));
+    int recSize = 0;
+    for (const FieldDef& f : fields) {
+        if (f.name.isEmpty() || f.name.size() > 25)
+            return Fail(QStringLiteral("bad field name '%1'").arg(f.name));
+        if (f.type == FieldType::Other)
+            return Fail(QStringLiteral("field %1 has no storable type").arg(f.name));
+        if (f.type == FieldType::String && (f.size < 1 || f.size > 255))
+            return Fail(QStringLiteral("field %1: string size must be 1..255").arg(f.name));
+        recSize += PxLen(f);
+    }
+    if (recSize > 4000) return Fail(QStringLiteral("record of %1 bytes is too long").arg(recSize));
+    if (m_file.HasStaged()) return Fail(QStringLiteral("table has uncommitted changes"));
+    const bool wasOpen = IsOpen();
+    const QString tmp = m_path + QStringLiteral(".new~");
+    const QString tmpIndex = IndexPath() + QStringLiteral(".new~");
+    if (!BuildFile(tmp, fields, keyFields, {}, tmpIndex)) return false;
+    Close();
+    QString e;
+    if (!ReplaceFile(tmp, m_path, &e)) {
+        QFile::remove(tmp);
+        QFile::remove(tmpIndex);
+        return Fail(e);
+    }
+    if (keyFields > 0) {
+        if (!ReplaceFile(tmpIndex, IndexPath(), &e)) return Fail(e);
+    } else if (QFileInfo::exists(IndexPath())) {
+        QFile::remove(IndexPath());
+    }
+    m_fields = fields;
+    m_keyFields = keyFields;
+    return wasOpen ? Open(m_readOnly) : true;
+}
+
+bool ParadoxTable::Empty() {
+    ClearError();
+    if (!IsOpen()) return Fail(QStringLiteral("table is not open"));
+    if (m_readOnly) return Fail(QStringLiteral("table is read-only"));
+    if (!Refresh()) return false;
+    return Create(m_fields, m_keyFields);
+}
+
+bool ParadoxTable::RewriteKeyed(std::vector<QByteArray> rows, const QByteArray& focus, int& recno) {
+    if (m_file.HasStaged() || Transaction::Current())
+        return Fail(QStringLiteral("a keyed table is rewritten outside transactions"));
+    // Paradox stores numbers big-endian with the sign bit flipped and text as
+    // code-page bytes, so byte order of the key prefix is key order.
+    int keyLen = 0;
+    for (int i = 0; i < m_keyFields; ++i)
+        keyLen += m_lens[size_t(i)];
+    auto less = [keyLen](const QByteArray& a, const QByteArray& b) {
+        return std::memcmp(a.constData(), b.constData(), size_t(keyLen)) < 0;
+    };
+    std::stable_sort(rows.begin(), rows.end(), less);
+    for (size_t i = 1; i < rows.size(); ++i)
+        if (!less(rows[i - 1], rows[i])) return Fail(QStringLiteral("key violation"));
+    const QString tmp = m_path + QStringLiteral(".new~");
+    const QString tmpIndex = IndexPath() + QStringLiteral(".new~");
+    const FieldList fields = m_fields;
+    const int keys = m_keyFields;
+    if (!BuildFile(tmp, fields, keys, rows, tmpIndex)) return false;
+    QString e;
+    m_file.Close();
+    CloseDoc();
+    if (!ReplaceFile(tmp, m_path, &e) || !ReplaceFile(tmpIndex, IndexPath(), &e)) {
+        m_file.Open(!m_readOnly, nullptr);
+        OpenDoc();
+        return Fail(e);
+    }
+    if (!m_file.Open(!m_readOnly, &e)) return Fail(e);
+    if (!OpenDoc()) return false;
+    m_rows = std::move(rows);
+    m_rowsLoaded = true;
+    recno = -1;
+    for (size_t i = 0; i < m_rows.size() && !focus.isEmpty(); ++i)
+        if (m_rows[i] == focus) recno = int(i);
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<Table> MakeParadoxTable(const QString& path) {
+    return std::make_unique<ParadoxTable>(path);
+}
+
+} // namespace tables

@@ -1,0 +1,254 @@
+// Paradox tables through the store: field lists, values, blanks, code page,
+// row order after deletes, keyed tables, damaged files, outside changes.
+#include "TestSupport.h"
+#include "tables/Table.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+using namespace tables;
+
+namespace {
+
+FieldList AllTypes() {
+    return {{QStringLiteral("Id"), FieldType::Integer},
+            {QStringLiteral("Small"), FieldType::Smallint},
+            {QStringLiteral("Price"), FieldType::Float},
+            {QStringLiteral("Day"), FieldType::Date},
+            {QStringLiteral("At"), FieldType::Time},
+            {QStringLiteral("Stamp"), FieldType::DateTime},
+            {QStringLiteral("Name"), FieldType::String, 10}};
+}
+
+QByteArray Bytes(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+} // namespace
+
+TEST(ParadoxTable, CreatedTableReadsBackItsFieldsAndCodePage) {
+    TestEnv env;
+    const QString path = env.Path(QStringLiteral("All.db"));
+    auto t = Table::ForFile(path);
+    ASSERT_FALSE(t->Exists());
+    ASSERT_TRUE(t->Create(AllTypes())) << t->LastError().toStdString();
+    auto r = Table::ForFile(path);
+    ASSERT_TRUE(r->Open()) << r->LastError().toStdString();
+    EXPECT_EQ(r->Fields(), AllTypes());
+    EXPECT_EQ(r->RecordCount(), 0);
+    const QByteArray head = Bytes(path);
+    ASSERT_GT(head.size(), 0x6B);
+    EXPECT_EQ(uint8_t(head[0x6A]) | uint8_t(head[0x6B]) << 8, 1251); // DOS code page field
+}
+
+TEST(ParadoxTable, ValuesBlanksAndCyrillicRoundTrip) {
+    TestEnv env;
+    const QString path = env.Path(QStringLiteral("All.db"));
+    auto t = Table::ForFile(path);
+    ASSERT_TRUE(t->Create(AllTypes()));
+    ASSERT_TRUE(t->Open());
+    const QDateTime stamp(QDate(2026, 12, 5), QTime(9, 5, 7, 123));
+    ASSERT_TRUE(t->Append({-2147483647, -32767, -0.25, QDate(1, 1, 1), QTime(23, 59, 59, 999),
+                           stamp, QStringLiteral("Сегмент-ЯЁ")}))
+        << t->LastError().toStdString();
+    ASSERT_TRUE(t->Append(
+        {0, 0, 0.0, QVariant(), QVariant(), QVariant(), QVariant()})); // zeros are not blanks
+    ASSERT_TRUE(t->Append({QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
+                           QStringLiteral("abcdefghijKLM")}));
+
+    auto r = Table::ForFile(path);
+    ASSERT_TRUE(r->Open());
+    ASSERT_EQ(r->RecordCount(), 3);
+    ASSERT_TRUE(r->GoTo(0));
+    EXPECT_EQ(r->Value(0).toLongLong(), -2147483647);
+    EXPECT_EQ(r->Value(1).toLongLong(), -32767);
+    EXPECT_DOUBLE_EQ(r->Value(2).toDouble(), -0.25);
+    EXPECT_EQ(r->Value(3).toDate(), QDate(1, 1, 1));
+    EXPECT_EQ(r->Value(4).toTime(), QTime(23, 59, 59, 999));
+    EXPECT_EQ(r->Value(5).toDateTime(), stamp);
+    EXPECT_EQ(r->Value(6).toString(), QStringLiteral("Сегмент-ЯЁ"));
+    ASSERT_TRUE(r->GoTo(1));
+    EXPECT_EQ(r->Value(0), QVariant(qint64(0)));
+    EXPECT_EQ(r->Value(2), QVariant(0.0));
+    EXPECT_TRUE(r->Value(3).isNull());
+    EXPECT_TRUE(r->Value(5).isNull());
+    EXPECT_TRUE(r->Value(6).isNull());
+    ASSERT_TRUE(r->GoTo(2));
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(r->Value(i).isNull()) << i;
+    EXPECT_EQ(r->Value(6).toString(), QStringLiteral("abcdefghij")); // cut to the field
+
+    // Stored as Windows-1251 bytes.
+    EXPECT_TRUE(Bytes(path).contains(QByteArray("\xD1\xE5\xE3\xEC\xE5\xED\xF2-\xDF\xA8")));
+}
+
+TEST(ParadoxTable, RejectedValuesNameTheTableAndStoreNothing) {
+    TestEnv env;
+    auto t = Table::ForFile(env.Path(QStringLiteral("All.db")));
+    ASSERT_TRUE(t->Create(AllTypes()));
+    ASSERT_TRUE(t->Open());
+    EXPECT_FALSE(t->Append({1, 40000}));
+    EXPECT_TRUE(t->LastError().startsWith(QStringLiteral("All.db: field Small")))
+        << t->LastError().toStdString();
+    EXPECT_FALSE(t->Append({QStringLiteral("x1")}));
+    EXPECT_FALSE(t->Append({1, 1, 1.0, QStringLiteral("2026-13-01")}));
+    EXPECT_EQ(t->RecordCount(), 0);
+    auto closed = Table::ForFile(env.Path(QStringLiteral("All.db")));
+    EXPECT_FALSE(closed->Append({1}));
+    EXPECT_TRUE(closed->LastError().contains(QStringLiteral("not open")));
+}
+
+// Random inserts and deletes against a model: pxlib refills freed slots and
+// shifts rows within a block, so the order is checked after every reopen.
+TEST(ParadoxTable, RowOrderFollowsInsertsAndDeletesAcrossBlocks) {
+    TestEnv env;
+    const QString path = env.Path(QStringLiteral("TarifTA2.DB"));
+    auto t = Table::ForFile(path);
+    ASSERT_TRUE(t->Create({{QStringLiteral("AbNumber"), FieldType::Integer},
+                           {QStringLiteral("AkNumber"), FieldType::Smallint}}));
+    ASSERT_TRUE(t->Open());
+    QRandomGenerator rng(7);
+    std::vector<int> model;
+    int next = 1;
+    auto checkFresh = [&] {
+        auto r = Table::ForFile(path);
+        ASSERT_TRUE(r->Open()) << r->LastError().toStdString();
+        ASSERT_EQ(r->RecordCount(), int(model.size()));
+        for (int i = 0; i < int(model.size()); ++i) {
+            ASSERT_TRUE(r->GoTo(i));
+            ASSERT_EQ(r->Value(0).toInt(), model[size_t(i)]) << "row " << i;
+        }
+    };
+    for (int round = 0; round < 4; ++round) {
+        for (int i = 0; i < 400; ++i) {
+            if (!model.empty() && rng.bounded(3) == 0) {
+                const int v = model[rng.bounded(int(model.size()))];
+                ASSERT_TRUE(t->Locate({QStringLiteral("AbNumber")}, {v}));
+                const int at = t->RecNo();
+                ASSERT_EQ(model[size_t(at)], v);
+                ASSERT_TRUE(t->Delete()) << t->LastError().toStdString();
+                model.erase(model.begin() + at);
+            } else {
+                const int v = next++;
+                ASSERT_TRUE(t->Append({v, v % 2000})) << t->LastError().toStdString();
+                model.insert(model.begin() + t->RecNo(), v);
+            }
+        }
+        checkFresh();
+    }
+    EXPECT_FALSE(t->Locate({QStringLiteral("AbNumber")}, {next + 5}));
+    EXPECT_TRUE(t->LastError().isEmpty());
+}
+
+TEST(ParadoxTable, KeyedTableStaysInKeyOrderWithItsIndex) {
+    TestEnv env;
+    const QString path = env.Path(QStringLiteral("Segment.DB"));
+    auto t = Table::ForFile(path);
+    const FieldList fields{{QStringLiteral("Segment"), FieldType::String, 20},
+                           {QStringLiteral("Comment"), FieldType::String, 255}};
+    ASSERT_TRUE(t->Create(fields, 1));
+    EXPECT_TRUE(QFile::exists(env.Path(QStringLiteral("Segment.PX"))));
+    ASSERT_TRUE(t->Open());
+    for (const char* k : {"М12", "A7", "Б3", "A1"})
+        ASSERT_TRUE(t->Append({QString::fromUtf8(k), QStringLiteral("c")})) << k;
+    EXPECT_FALSE(t->Append({QStringLiteral("A7"), QStringLiteral("twice")}));
+    EXPECT_TRUE(t->LastError().contains(QStringLiteral("key violation")));
+    ASSERT_TRUE(t->Locate({QStringLiteral("Segment")}, {QStringLiteral("Б3")}));
+    ASSERT_TRUE(t->Update({QStringLiteral("A0"), QStringLiteral("moved")}));
+    EXPECT_EQ(t->RecNo(), 0);
+
+    auto r = Table::ForFile(path);
+    ASSERT_TRUE(r->Open());
+    EXPECT_EQ(r->KeyFieldCount(), 1);
+    QStringList keys;
+    for (int i = 0; i < r->RecordCount(); ++i) {
+        ASSERT_TRUE(r->GoTo(i));
+        keys << r->AsText(QStringLiteral("Segment"));
+    }
+    EXPECT_EQ(keys, (QStringList{"A0", "A1", "A7", "М12"}));
+    const QByteArray px = Bytes(env.Path(QStringLiteral("Segment.PX")));
+    ASSERT_GT(px.size(), 8);
+    EXPECT_EQ(px[4], 1); // primary index file
+}
+
+TEST(ParadoxTable, DamagedFilesFailWithTheirNameNeverCrash) {
+    TestEnv env;
+    const QString path = env.Path(QStringLiteral("Sng.db"));
+    {
+        auto t = Table::ForFile(path);
+        ASSERT_TRUE(t->Create({{QStringLiteral("KOD"), FieldType::String, 10},
+                               {QStringLiteral("TRF"), FieldType::Float}}));
+        ASSERT_TRUE(t->Open());
+        for (int i = 0; i < 300; ++i)
+            ASSERT_TRUE(t->Append({QString::number(i), i * 0.5}));
+    }
+    const QByteArray good = Bytes(path);
+    auto write = [&](const QByteArray& b) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(b);
+    };
+    write(QByteArray("not a table"));
+    auto t = Table::ForFile(path);
+    EXPECT_FALSE(t->Open(true));
+    EXPECT_TRUE(t->LastError().startsWith(QStringLiteral("Sng.db: ")))
+        << t->LastError().toStdString();
+    write(good.left(good.size() - 100));
+    EXPECT_FALSE(t->Open(true));
+
+    QRandomGenerator rng(11);
+    for (int i = 0; i < 300; ++i) {
+        QByteArray bad = good;
+        const int flips = 1 + int(rng.bounded(4));
+        for (int k = 0; k < flips; ++k) {
+            // Mostly the header and block heads, where damage matters.
+            const int at = rng.bounded(3) ? int(rng.bounded(0x100)) : int(rng.bounded(bad.size()));
+            bad[at] = char(rng.bounded(256));
+        }
+        write(bad);
+        if (t->Open(true)) {
+            const int n = t->RecordCount();
+            for (int k = 0; k < n; ++k)
+                t->GoTo(k);
+            t->SetIndex(QStringLiteral("KOD"));
+            t->FindKey(QStringLiteral("17"));
+        }
+        t->Close();
+    }
+}
+
+TEST(ParadoxTable, AnotherProgramsChangeIsReadAgain) {
+    TestEnv env;
+    const QString path = env.Path(QStringLiteral("Foren.db"));
+    auto writer = Table::ForFile(path);
+    ASSERT_TRUE(writer->Create({{QStringLiteral("KOD"), FieldType::String, 10},
+                                {QStringLiteral("TRF"), FieldType::Float}}));
+    ASSERT_TRUE(writer->Open());
+    ASSERT_TRUE(writer->Append({QStringLiteral("44"), 12.5}));
+    auto reader = Table::ForFile(path);
+    ASSERT_TRUE(reader->Open(true));
+    ASSERT_TRUE(reader->SetIndex(QStringLiteral("KOD")));
+    ASSERT_TRUE(reader->FindKey(QStringLiteral("44")));
+    EXPECT_DOUBLE_EQ(reader->AsFloat(QStringLiteral("TRF")), 12.5);
+    EXPECT_FALSE(reader->FindKey(QStringLiteral("49")));
+
+    ASSERT_TRUE(writer->Append({QStringLiteral("49"), 30.0}));
+    ASSERT_TRUE(reader->FindKey(QStringLiteral("49")));
+    EXPECT_DOUBLE_EQ(reader->AsFloat(QStringLiteral("TRF")), 30.0);
+    // Replaced by a new file (as a program saving a copy does).
+    auto other = Table::ForFile(env.Path(QStringLiteral("Other.db")));
+    ASSERT_TRUE(other->Create({{QStringLiteral("KOD"), FieldType::String, 10},
+                               {QStringLiteral("TRF"), FieldType::Float}}));
+    ASSERT_TRUE(other->Open());
+    ASSERT_TRUE(other->Append({QStringLiteral("7"), 1.0}));
+    other->Close();
+    writer->Close();
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::rename(env.Path(QStringLiteral("Other.db")), path));
+    EXPECT_FALSE(reader->FindKey(QStringLiteral("49")));
+    EXPECT_TRUE(reader->FindKey(QStringLiteral("7")));
+}
