@@ -60,7 +60,7 @@ QButtonGroup* RadioGroup(QWidget* owner, QLayout* into, const QString& name, con
 void TForm2::BuildWindow() {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Varnel Terminal"));
-    resize(1100, 760);
+    resize(1280, 800);
 
     auto* central = new QWidget;
     auto* main = new QVBoxLayout(central);
@@ -75,8 +75,9 @@ void TForm2::BuildWindow() {
     m_memoStatus->setUndoRedoEnabled(false);
     connect(m_memoStatus, &QPlainTextEdit::textChanged, this, &TForm2::StatusChanged);
     middle->addWidget(m_memoStatus);
-    middle->setStretchFactor(0, 3);
-    middle->setStretchFactor(1, 1);
+    middle->setStretchFactor(0, 1);
+    middle->setStretchFactor(1, 0);
+    middle->setSizes({1040, 230});
 
     m_view = Named(new RollView, QStringLiteral("RollView"), QStringLiteral("Рулон"));
     auto* font = Named(new QAction(QStringLiteral("Фонт"), m_view), QStringLiteral("MenuFont"));
