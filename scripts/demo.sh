@@ -58,6 +58,11 @@ if $configured; then
     exec "$bin/varnel" "$@"
 fi
 
+if [ ! -x "$bin/varnel-sim" ]; then
+    echo "No varnel-sim in $bin: starting the terminal without the demonstration." >&2
+    exec "$bin/varnel" "$@"
+fi
+
 profile=${XDG_DATA_HOME:-$HOME/.local/share}/varnel-demo
 mkdir -p "$profile/work"
 echo "Demonstration: no exchange line is configured; exchange 1 is wired to the simulator."
