@@ -82,7 +82,17 @@ int RunSimulator(SimExchange& ex, SimLine& line, const RunnerOptions& options) {
     }
 
     bool stdinOpen = true;
-    ::fcntl(STDIN_FILENO, F_SETFL, ::fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
+    // Standard input may be a terminal shared with the shell: give its flags
+    // back on the way out.
+    struct StdinFlags {
+        int saved = ::fcntl(STDIN_FILENO, F_GETFL);
+        StdinFlags() {
+            if (saved >= 0) ::fcntl(STDIN_FILENO, F_SETFL, saved | O_NONBLOCK);
+        }
+        ~StdinFlags() {
+            if (saved >= 0) ::fcntl(STDIN_FILENO, F_SETFL, saved);
+        }
+    } stdinFlags;
     QByteArray stdinBuf;
     Pacer pacer(options.baud);
     std::vector<uint8_t> carry; // taken from the exchange, not yet written
