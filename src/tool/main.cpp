@@ -1,6 +1,7 @@
 // varnel-tool: maintenance work without the window, on the terminal's core code.
 #include "ToolDecode.h"
 #include "ToolLine.h"
+#include "ToolTables.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -29,5 +30,7 @@ int main(int argc, char** argv) {
     if (cmd == QLatin1String("encode")) return ToolEncode(args);
     if (cmd == QLatin1String("registry")) return ToolRegistry(args);
     if (cmd == QLatin1String("decode")) return ToolDecode(args);
+    if (cmd == QLatin1String("dump")) return ToolDump(args);
+    if (cmd == QLatin1String("load")) return ToolLoad(args);
     return Usage();
 }

@@ -1,0 +1,198 @@
+// dBASE tables, transactions across files and journal recovery, aliases.
+#include "TestSupport.h"
+#include "platform/Registry.h"
+#include "tables/Aliases.h"
+#include "tables/Table.h"
+#include "tables/TxFile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace tables;
+
+namespace {
+
+const FieldList kDay{{QStringLiteral("ABON_A"), FieldType::String, 4},
+                     {QStringLiteral("ABON_B"), FieldType::String, 15},
+                     {QStringLiteral("HOUR"), FieldType::Smallint},
+                     {QStringLiteral("MIN"), FieldType::Smallint},
+                     {QStringLiteral("DLIT"), FieldType::Smallint},
+                     {QStringLiteral("KANAL"), FieldType::Smallint},
+                     {QStringLiteral("BLOCK"), FieldType::Smallint}};
+
+QByteArray Bytes(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+} // namespace
+
+TEST(DbfTable, DayFileFieldsCodePageAndRows) {
+    TestEnv env;
+    const QString path = env.Path(QStringLiteral("1205.dbf"));
+    auto t = Table::ForFile(path);
+    ASSERT_TRUE(t->Create(kDay)) << t->LastError().toStdString();
+    ASSERT_TRUE(t->Open()) << t->LastError().toStdString();
+    EXPECT_EQ(t->Fields(), kDay);
+    ASSERT_TRUE(t->Append({QStringLiteral("0929"), QStringLiteral("01234"), 9, 5, 32767}));
+    ASSERT_TRUE(t->Append({QStringLiteral("Ёж"), QStringLiteral("7"), 0, 0, -5}));
+    EXPECT_FALSE(t->Append({QStringLiteral("x"), QStringLiteral("y"), 1, 1, 1, 1234567}));
+
+    const QByteArray b = Bytes(path);
+    EXPECT_EQ(uint8_t(b[29]), 0xC9); // language driver: Windows-1251
+    EXPECT_EQ(uint8_t(b[4]), 2);     // record count
+    EXPECT_EQ(b.back(), '\x1A');     // end-of-file mark
+    EXPECT_TRUE(b.contains(QByteArray("0929") + "01234          " + "     9" + "     5" + " 32767" +
+                           "      " + "      "));
+    EXPECT_TRUE(b.contains(QByteArray("\xA8\xE6  ")));
+
+    auto r = Table::ForFile(path);
+    ASSERT_TRUE(r->Open(true));
+    ASSERT_EQ(r->RecordCount(), 2);
+    ASSERT_TRUE(r->GoTo(0));
+    EXPECT_EQ(r->AsText(QStringLiteral("ABON_B")), QStringLiteral("01234"));
+    EXPECT_EQ(r->AsInteger(QStringLiteral("DLIT")), 32767);
+    EXPECT_TRUE(r->Value(QStringLiteral("KANAL")).isNull());
+    ASSERT_TRUE(r->GoTo(1));
+    EXPECT_EQ(r->AsText(QStringLiteral("ABON_A")), QStringLiteral("Ёж"));
+    EXPECT_EQ(r->AsInteger(QStringLiteral("DLIT")), -5);
+    EXPECT_FALSE(r->Append({QStringLiteral("x")})); // read-only
+
+    ASSERT_TRUE(t->Empty());
+    EXPECT_EQ(t->RecordCount(), 0);
+    EXPECT_EQ(r->RecordCount(), 0); // the other handle reads the change
+    ASSERT_TRUE(t->Append({QStringLiteral("1"), QStringLiteral("2")}));
+    EXPECT_EQ(r->RecordCount(), 1);
+}
+
+TEST(Journal, CommitIsAllOrNothingAcrossFiles) {
+    TestEnv env;
+    const QString db = env.Path(QStringLiteral("DestTar.db"));
+    const QString day = env.Path(QStringLiteral("0601.dbf"));
+    auto a = Table::ForFile(db);
+    auto d = Table::ForFile(day);
+    ASSERT_TRUE(a->Create({{QStringLiteral("N"), FieldType::Integer}}));
+    ASSERT_TRUE(d->Create(kDay));
+    ASSERT_TRUE(a->Open());
+    ASSERT_TRUE(d->Open());
+    const QByteArray a0 = Bytes(db);
+    const QByteArray d0 = Bytes(day);
+    {
+        // Rolled back: nothing reaches the files, the tables stay usable.
+        Transaction tx(env.Dir());
+        ASSERT_TRUE(a->Append({1}));
+        ASSERT_TRUE(d->Append({QStringLiteral("0001")}));
+        EXPECT_EQ(Bytes(db), a0);
+        tx.Rollback();
+    }
+    EXPECT_EQ(a->RecordCount(), 0);
+    EXPECT_EQ(d->RecordCount(), 0);
+    {
+        // Killed after writing the journal: the files are untouched until the
+        // journal is recovered, then both changes are there.
+        Transaction tx(env.Dir());
+        ASSERT_TRUE(a->Append({2}));
+        ASSERT_TRUE(d->Append({QStringLiteral("0002")}));
+        ASSERT_TRUE(tx.Commit(nullptr, Transaction::Stop::AfterJournal));
+    }
+    EXPECT_EQ(Bytes(db), a0);
+    EXPECT_EQ(Bytes(day), d0);
+    QString e;
+    ASSERT_TRUE(RecoverJournal(env.Dir(), &e)) << e.toStdString();
+    EXPECT_EQ(a->RecordCount(), 1);
+    EXPECT_EQ(d->RecordCount(), 1);
+    {
+        // Killed half way through writing the files.
+        Transaction tx(env.Dir());
+        ASSERT_TRUE(a->Append({3}));
+        ASSERT_TRUE(d->Append({QStringLiteral("0003")}));
+        ASSERT_TRUE(tx.Commit(nullptr, Transaction::Stop::AfterFirstFile));
+    }
+    ASSERT_TRUE(RecoverJournal(env.Dir(), &e));
+    EXPECT_EQ(a->RecordCount(), 2);
+    EXPECT_EQ(d->RecordCount(), 2);
+    // Recovering twice changes nothing.
+    const QByteArray a2 = Bytes(db);
+    ASSERT_TRUE(RecoverJournal(env.Dir(), &e));
+    EXPECT_EQ(Bytes(db), a2);
+}
+
+TEST(Journal, TornJournalIsDiscarded) {
+    TestEnv env;
+    const QString db = env.Path(QStringLiteral("DestTar.db"));
+    auto a = Table::ForFile(db);
+    ASSERT_TRUE(a->Create({{QStringLiteral("N"), FieldType::Integer}}));
+    ASSERT_TRUE(a->Open());
+    {
+        Transaction tx(env.Dir());
+        ASSERT_TRUE(a->Append({7}));
+        ASSERT_TRUE(tx.Commit(nullptr, Transaction::Stop::AfterJournal));
+    }
+    const QByteArray before = Bytes(db);
+    // The process died while the journal was being written: its end is missing.
+    QFile j(JournalPath(env.Dir()));
+    ASSERT_TRUE(j.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(j.resize(j.size() - 3));
+    j.close();
+    QString e;
+    ASSERT_TRUE(RecoverJournal(env.Dir(), &e));
+    EXPECT_EQ(Bytes(db), before);
+    EXPECT_EQ(a->RecordCount(), 0);
+    // One damaged byte inside: the checksum rejects it.
+    {
+        Transaction tx(env.Dir());
+        ASSERT_TRUE(a->Append({8}));
+        ASSERT_TRUE(tx.Commit(nullptr, Transaction::Stop::AfterJournal));
+    }
+    ASSERT_TRUE(j.open(QIODevice::ReadWrite));
+    j.seek(20);
+    j.write("\x55", 1);
+    j.close();
+    ASSERT_TRUE(RecoverJournal(env.Dir(), &e));
+    EXPECT_EQ(a->RecordCount(), 0);
+}
+
+TEST(Journal, FailedChangeInsideATransactionCancelsOnlyThatTable) {
+    TestEnv env;
+    auto a = Table::ForFile(env.Path(QStringLiteral("A.db")));
+    auto b = Table::ForFile(env.Path(QStringLiteral("B.db")));
+    ASSERT_TRUE(a->Create({{QStringLiteral("N"), FieldType::Smallint}}));
+    ASSERT_TRUE(b->Create({{QStringLiteral("N"), FieldType::Smallint}}));
+    ASSERT_TRUE(a->Open());
+    ASSERT_TRUE(b->Open());
+    ASSERT_TRUE(a->Append({1}));
+    {
+        Transaction tx(env.Dir());
+        ASSERT_TRUE(a->Locate({QStringLiteral("N")}, {1}));
+        ASSERT_TRUE(a->Delete());
+        ASSERT_TRUE(b->Append({5}));
+        b->Cancel();
+        QString e;
+        ASSERT_TRUE(tx.Commit(&e)) << e.toStdString();
+    }
+    EXPECT_EQ(a->RecordCount(), 0);
+    EXPECT_EQ(b->RecordCount(), 0);
+    ASSERT_TRUE(b->Append({6}));
+    EXPECT_EQ(b->RecordCount(), 1);
+}
+
+TEST(Aliases, DefaultsUnderTheWorkingDirectoryOrTheRegistry) {
+    TestEnv env;
+    QString e;
+    EXPECT_EQ(AliasDirectory(kAliasStandard, env.Dir(), &e), env.Path(QStringLiteral("Tables")));
+    EXPECT_TRUE(QDir(env.Path(QStringLiteral("Tables"))).exists());
+    EXPECT_EQ(AliasDirectory(kAliasEveryday, env.Dir()), env.Path(QStringLiteral("EveryDay")));
+    EXPECT_TRUE(AliasDirectory(QStringLiteral("Nope"), env.Dir(), &e).isEmpty());
+    EXPECT_TRUE(e.contains(QStringLiteral("Nope")));
+    {
+        Registry reg;
+        ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Aliases"), true));
+        reg.WriteString(QStringLiteral("PelmarkEveryday"), env.Path(QStringLiteral("calls/day")));
+    }
+    EXPECT_EQ(AliasDirectory(kAliasEveryday, env.Dir()), env.Path(QStringLiteral("calls/day")));
+    EXPECT_EQ(ResolveTablePath(QStringLiteral(":PelmarkStandard:Sng.db"), env.Dir()),
+              env.Path(QStringLiteral("Tables/Sng.db")));
+}
