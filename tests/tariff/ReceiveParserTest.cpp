@@ -162,12 +162,6 @@ TEST_F(ParserTest, TrailingElevenOrFourteenHoldsTheReadUntilTheNext) {
     EXPECT_TRUE(status.panels.contains(QStringLiteral("2Прием")));
 }
 
-TEST_F(ParserTest, LineFeedsOpenOneStampedLine) {
-    Feed(Cat({Text(QStringLiteral("AB")), {8, 2, 8, 2}, Text(QStringLiteral("CD"))}));
-    EXPECT_EQ(Roll(), QStringLiteral("AB\r\n") + kStamp + QStringLiteral("  CD"));
-    EXPECT_EQ(view.LineCount(), 2);
-}
-
 TEST_F(ParserTest, CallEndFrameSplitOverTwoReadsIsCaughtByTheSecond) {
     const Codes frame = CallFrame(false, {3, 1, 4, 1, 5, 9, 2, 6});
     const Codes stream = Cat({Text(QStringLiteral("ОТБОЙ")), frame, Text(QStringLiteral("_СТОП"))});
@@ -402,11 +396,6 @@ TEST_F(ParserTest, SendRequestArmsTheTimersAndTheWatchdogAsks) {
     parser.TimerWeStillDontGetTimer();
     EXPECT_TRUE(app.AbortRequest);
 
-    // Without a request running, the watchdog stays off.
-    app.RequestPending = false;
-    parser.TimerWeStillDontGet->stop();
-    parser.SendRequest(a, QStringLiteral("РЯ_1-"));
-    EXPECT_FALSE(parser.TimerWeStillDontGet->isActive());
     a.PaceTimer->stop();
 }
 
