@@ -173,6 +173,12 @@ TEST(Form2, EnterSendsTheTypedDirectiveToTheSelectedExchange) {
     ASSERT_TRUE(roll.open(QIODevice::ReadOnly));
     EXPECT_TRUE(Codec::FromCp1251(roll.readAll()).endsWith(QString::fromUtf8("  ТО_5,-")));
 
+    // Characters the line code lacks are left out by the encoder; the rest
+    // goes out.
+    form->Entry().SendFixed(QString::fromUtf8("ЁЪ_€§~1-"));
+    EXPECT_FALSE(pty.ReadMaster(2, 2000).empty());
+    EXPECT_EQ(form->Entry().Stack().Items().first(), QString::fromUtf8("ЁЪ_€§~1-"));
+
     // A printout of the selected exchange shows in the view as it arrives.
     std::vector<uint8_t> printout(64);
     LineCodeState far;
