@@ -216,6 +216,7 @@ private:
     void EncodeField(int field, const QVariant& v, char* out) const;
     bool Insert(const QVariantList& values, int& recno);
     bool RewriteKeyed(std::vector<QByteArray> rows, const QByteArray& focus, int& recno);
+    bool DropLastBlock();
     bool BuildFile(const QString& file, const FieldList& fields, int keyFields,
                    const std::vector<QByteArray>& rows, const QString& indexFile);
     QString PxCause(const QString& fallback) const {
@@ -235,6 +236,9 @@ private:
     int m_recSize = 0;
     bool m_rowsLoaded = false;
     std::vector<QByteArray> m_rows;
+    // Made elsewhere: an empty block pxlib cannot number rows across. Such a
+    // table is read and appended to, not changed in place.
+    bool m_emptyBlocks = false;
 };
 
 size_t ParadoxTable::HookRead(pxdoc_t* p, pxstream_t*, size_t n, void* buf) {
@@ -339,6 +343,7 @@ bool ParadoxTable::Validate(QString* why) {
     if (fileBlocks > 0 && firstBlock == 0)
         return *why = QStringLiteral("damaged block chain"), false;
     std::vector<bool> seen(size_t(fileBlocks) + 1, false);
+    m_emptyBlocks = false;
     qint64 total = 0;
     int block = firstBlock;
     for (int steps = 0; steps < fileBlocks && block > 0; ++steps) {
@@ -352,6 +357,7 @@ bool ParadoxTable::Validate(QString* why) {
         if (add < -recSize || add > blockSize - 6 - recSize || (add + recSize) % recSize != 0)
             return *why = QStringLiteral("damaged block %1").arg(block), false;
         total += (add + recSize) / recSize;
+        if (add == -recSize) m_emptyBlocks = true;
         block = U16(b);
     }
     if (total != numRecords)
@@ -460,29 +466,41 @@ bool ParadoxTable::Refresh() {
 }
 
 bool ParadoxTable::RawRow(int recno, QByteArray& raw) {
-    if (m_rowsLoaded) {
-        if (recno < 0 || recno >= int(m_rows.size()))
-            return Fail(QStringLiteral("no row %1").arg(recno));
-        raw = m_rows[size_t(recno)];
-        return true;
-    }
-    raw = QByteArray(m_recSize, 0);
-    m_ioError = false;
-    if (!PX_get_record(m_doc, recno, raw.data()) || m_ioError)
-        return Fail(PxCause(QStringLiteral("cannot read row %1").arg(recno)));
+    if (!LoadRows()) return false;
+    if (recno < 0 || recno >= int(m_rows.size()))
+        return Fail(QStringLiteral("no row %1").arg(recno));
+    raw = m_rows[size_t(recno)];
     return true;
 }
 
+// Rows in block-chain order, read block by block. (pxlib's own record lookup
+// miscounts a block left empty by deletions.)
 bool ParadoxTable::LoadRows() {
     if (m_rowsLoaded) return true;
-    const int n = PX_get_num_records(m_doc);
-    std::vector<QByteArray> rows(size_t(std::max(n, 0)));
-    m_ioError = false;
-    for (int i = 0; i < n; ++i) {
-        rows[size_t(i)] = QByteArray(m_recSize, 0);
-        if (!PX_get_record(m_doc, i, rows[size_t(i)].data()) || m_ioError)
-            return Fail(PxCause(QStringLiteral("cannot read row %1").arg(i)));
+    const pxhead_t* h = m_doc->px_head;
+    const qint64 blockSize = qint64(h->px_maxtablesize) * 1024;
+    std::vector<QByteArray> rows;
+    rows.reserve(size_t(std::max(h->px_numrecords, 0)));
+    int block = int(h->px_firstblock);
+    for (int steps = 0; steps < int(h->px_fileblocks) && block > 0; ++steps) {
+        const qint64 at = h->px_headersize + qint64(block - 1) * blockSize;
+        unsigned char head[6];
+        if (m_file.Read(at, head, 6) != 6)
+            return Fail(QStringLiteral("cannot read block %1").arg(block));
+        const int count = (S16(head + 4) + m_recSize) / m_recSize;
+        if (count < 0 || qint64(count) * m_recSize > blockSize - 6)
+            return Fail(QStringLiteral("damaged block %1").arg(block));
+        QByteArray data(count * m_recSize, 0);
+        if (m_file.Read(at + 6, data.data(), data.size()) != data.size())
+            return Fail(QStringLiteral("cannot read block %1").arg(block));
+        for (int i = 0; i < count; ++i)
+            rows.push_back(data.mid(i * m_recSize, m_recSize));
+        block = U16(head);
     }
+    if (int(rows.size()) != h->px_numrecords)
+        return Fail(QStringLiteral("damaged table (header counts %1 rows, blocks hold %2)")
+                        .arg(h->px_numrecords)
+                        .arg(rows.size()));
     m_rows = std::move(rows);
     m_rowsLoaded = true;
     return true;
@@ -628,7 +646,10 @@ bool ParadoxTable::Insert(const QVariantList& values, int& recno) {
         return Fail(PxCause(QStringLiteral("cannot insert the row")));
     }
     recno = r;
-    if (m_rowsLoaded) {
+    if (m_emptyBlocks) {
+        m_rowsLoaded = false;
+        recno = -1;
+    } else if (m_rowsLoaded) {
         QByteArray raw(m_recSize, 0);
         if (r <= int(m_rows.size()) && PX_get_record(m_doc, r, raw.data()) &&
             raw == EncodeRow(values))
@@ -663,6 +684,9 @@ bool ParadoxTable::DoUpdate(int& recno, const QVariantList& values) {
         rows[size_t(recno)] = raw;
         return RewriteKeyed(std::move(rows), raw, recno);
     }
+    if (m_emptyBlocks)
+        return Fail(
+            QStringLiteral("table has an empty data block; it can only be read and appended to"));
     QString e;
     const bool ok = RunChange(m_file, JournalDir(), &e, [&] {
         PxValues pv(m_pxTypes, m_lens, values);
@@ -689,19 +713,75 @@ bool ParadoxTable::DoDelete(int recno) {
         int dummy = -1;
         return RewriteKeyed(std::move(rows), QByteArray(), dummy);
     }
+    if (m_emptyBlocks)
+        return Fail(
+            QStringLiteral("table has an empty data block; it can only be read and appended to"));
     QString e;
     const bool ok = RunChange(m_file, JournalDir(), &e, [&] {
         m_ioError = false;
         m_pxError.clear();
+        const int last = PX_get_num_records(m_doc) - 1;
+        if (recno < 0 || recno > last) return Fail(QStringLiteral("no row %1").arg(recno));
+        // The last row takes the deleted row's place and is removed from the
+        // end of the last block: no block is ever left empty inside the chain.
+        if (recno != last) {
+            QByteArray lastRaw;
+            if (!RawRow(last, lastRaw)) return false;
+            QByteArray tmp(m_recSize, 0);
+            pxdatablockinfo_t info{};
+            int deleted = 0;
+            if (!PX_get_record2(m_doc, recno, tmp.data(), &deleted, &info) || m_ioError)
+                return Fail(PxCause(QStringLiteral("cannot find row %1").arg(recno)));
+            if (!m_file.Write(info.recordpos, lastRaw.constData(), m_recSize))
+                return Fail(QStringLiteral("write error"));
+        }
         // Returns the rows left in the block, not 0.
-        if (PX_delete_record(m_doc, recno) < 0 || m_ioError) {
+        const int left = PX_delete_record(m_doc, last);
+        if (left < 0 || m_ioError) {
             m_stale = true;
             return Fail(PxCause(QStringLiteral("cannot delete row %1").arg(recno)));
         }
-        if (m_rowsLoaded && recno < int(m_rows.size())) m_rows.erase(m_rows.begin() + recno);
+        if (left == 0 && !DropLastBlock()) {
+            m_stale = true;
+            return false;
+        }
+        if (m_rowsLoaded) {
+            if (recno != last) m_rows[size_t(recno)] = m_rows[size_t(last)];
+            m_rows.pop_back();
+        }
         return true;
     });
     return ok || (LastError().isEmpty() ? Fail(e) : false);
+}
+
+// Unlinks the (now empty) last block of the chain and cuts it off the file:
+// pxlib reads an empty block's row count as 2^16 / record size.
+bool ParadoxTable::DropLastBlock() {
+    pxhead_t* h = m_doc->px_head;
+    const int block = int(h->px_lastblock);
+    const qint64 blockSize = qint64(h->px_maxtablesize) * 1024;
+    if (block <= 0 || block != int(h->px_fileblocks) || m_doc->px_indexdatalen < 1)
+        return Fail(QStringLiteral("cannot drop the empty block %1").arg(block));
+    unsigned char head[6];
+    if (m_file.Read(h->px_headersize + qint64(block - 1) * blockSize, head, 6) != 6)
+        return Fail(QStringLiteral("read error"));
+    const int prev = U16(head + 2);
+    if (prev > 0) {
+        const char zero[2] = {0, 0};
+        if (!m_file.Write(h->px_headersize + qint64(prev - 1) * blockSize, zero, 2))
+            return Fail(QStringLiteral("write error"));
+    }
+    h->px_fileblocks -= 1;
+    h->px_lastblock = unsigned(prev);
+    if (prev == 0) h->px_firstblock = 0;
+    m_doc->px_indexdatalen -= 1;
+    // pxlib writes the header with the new block counts.
+    const QByteArray name(h->px_tablename ? h->px_tablename : "");
+    if (PX_set_tablename(m_doc, name.constData()) < 0 || m_ioError)
+        return Fail(PxCause(QStringLiteral("cannot write the header")));
+    if (!m_file.Resize(h->px_headersize + qint64(h->px_fileblocks) * blockSize))
+        return Fail(QStringLiteral("write error"));
+    return true;
 }
 
 void ParadoxTable::DoCancel() {

@@ -2,6 +2,8 @@
 
 #include "tables/TableImpl.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cmath>
@@ -61,6 +63,31 @@ bool ReplaceFile(const QString& from, const QString& to, QString* error) {
         *error = QStringLiteral("cannot replace %1: %2")
                      .arg(to, QString::fromLocal8Bit(ec.message().c_str()));
     return !ec;
+}
+
+bool CopyFileOver(const QString& from, const QString& to, QString* error) {
+    const QString tmp = to + QStringLiteral(".copy~");
+    QFile::remove(tmp);
+    if (!QFile::copy(from, tmp)) {
+        if (error) *error = QStringLiteral("cannot copy %1 to %2").arg(from, tmp);
+        return false;
+    }
+    // The copy inherits the template's permissions; it must be writable.
+    QFile::setPermissions(tmp, QFile::permissions(tmp) | QFile::WriteOwner | QFile::ReadOwner);
+    if (!ReplaceFile(tmp, to, error)) {
+        QFile::remove(tmp);
+        return false;
+    }
+    return true;
+}
+
+QString FindFileNoCase(const QString& dir, const QString& name) {
+    const QString exact = dir + QLatin1Char('/') + name;
+    if (QFileInfo::exists(exact)) return exact;
+    const QStringList all = QDir(dir).entryList(QDir::Files);
+    for (const QString& f : all)
+        if (f.compare(name, Qt::CaseInsensitive) == 0) return dir + QLatin1Char('/') + f;
+    return exact;
 }
 
 Table::Table(const QString& path) : m_path(path) {}

@@ -144,6 +144,14 @@ private:
     QHash<QString, int> m_index; // key text -> first row with it
 };
 
+// Copies a file over another (or to a new name) so that the target is
+// either the old file or the complete copy, never a part.
+bool CopyFileOver(const QString& from, const QString& to, QString* error);
+
+// The file in dir whose name equals name ignoring case (tables made on
+// another system may differ in case), else dir + "/" + name.
+QString FindFileNoCase(const QString& dir, const QString& name);
+
 // Table values <-> text as the dump and load commands write them:
 // dates yyyy-MM-dd, times HH:mm:ss, timestamps yyyy-MM-dd HH:mm:ss, floats in
 // the shortest form that reads back exactly.
