@@ -5,11 +5,14 @@
 #include "console/DirectiveEntry.h"
 #include "console/MainSettings.h"
 #include "console/MaskEdit.h"
+#include "console/SegmentsPage.h"
 #include "link/Ats.h"
 #include "link/RollView.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
+#include "tariff/CallRecords.h"
 #include "tariff/ReceiveParser.h"
+#include "tariff/TariffTables.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -26,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QTabWidget>
+#include <QVBoxLayout>
 
 namespace {
 const QString kAtsKeyRoot = QStringLiteral("\\Software\\ZezozuDaruduri\\ATS ");
@@ -219,7 +223,18 @@ void TForm2::FormDestroy() {
 void TForm2::OpenTables() {
     // FormCreate step 2: open the destination tables (index "KOD"; a failure
     // logs "Ошибка открытия таблиц SNG или Foren"), today's call table and the
-    // two tariff tables.
+    // two tariff tables; call frames of every exchange go to the tables.
+    m_tables = std::make_unique<TTariffTables>(m_app);
+    m_tables->OpenTables();
+    m_calls = std::make_unique<TCallRecords>(m_app, *m_tables);
+    m_app.Calls = m_calls.get();
+    if (QWidget* page = Page(QStringLiteral("Сегменты")); page && !m_segments) {
+        m_segments = new SegmentsPage(page);
+        auto* lay = new QVBoxLayout(page);
+        lay->setContentsMargins(0, 0, 0, 0);
+        lay->addWidget(m_segments);
+    }
+    if (m_segments) m_segments->SetTable(m_tables->TableSegm());
 }
 
 void TForm2::RebuildTariffTables() {
@@ -230,6 +245,10 @@ void TForm2::RebuildTariffTables() {
 void TForm2::CloseTables() {
     // FormDestroy step 2: close the destination tables, today's call table
     // and the two tariff tables.
+    if (m_segments) m_segments->SetTable(nullptr);
+    m_app.Calls = nullptr;
+    m_calls.reset();
+    if (m_tables) m_tables->CloseTables();
 }
 
 void TForm2::ShowAutoSettings(TAts& ats) {

@@ -23,7 +23,10 @@ class QTabWidget;
 class QTimer;
 class Registry;
 class RollView;
+class SegmentsPage;
 class TAts;
+class TCallRecords;
+class TTariffTables;
 class TReceive;
 
 class TForm2 : public QMainWindow, public IConsole {
@@ -45,6 +48,8 @@ public:
     TAts* Ats(int number) const;
     RollView* View() const { return m_view; }
     TReceive* Receive() const { return m_receive.get(); }
+    TTariffTables* Tables() const { return m_tables.get(); }
+    SegmentsPage* Segments() const { return m_segments; }
     Registry* Reg() const { return m_reg.get(); }
     // A page of the page control (or of a nested one) by its caption.
     QWidget* Page(const QString& caption) const;
@@ -108,6 +113,9 @@ private:
     std::unique_ptr<Registry> m_reg;
     std::array<std::unique_ptr<TAts>, 4> m_ats;
     std::unique_ptr<TReceive> m_receive; // the receive parser and its timers
+    std::unique_ptr<TTariffTables> m_tables; // tariff and call tables
+    std::unique_ptr<TCallRecords> m_calls;   // call frames to the tables
+    SegmentsPage* m_segments = nullptr;      // the "Сегменты" tab
     DirectiveEntry* m_entry = nullptr;
     bool m_usable = true;
     bool m_shownOnce = false;

@@ -1,0 +1,106 @@
+// Row-by-row editing of a keyed table, as the segment tab does it.
+#include "tables/TableEditor.h"
+#include "TestSupport.h"
+#include "tables/Table.h"
+
+#include <gtest/gtest.h>
+
+using namespace tables;
+using S = TableEditor::State;
+
+namespace {
+
+std::unique_ptr<Table> SegmentTable(const TestEnv& env) {
+    auto t = Table::ForFile(env.Path(QStringLiteral("Segment.DB")));
+    t->Create({{QStringLiteral("Segment"), FieldType::String, 20},
+               {QStringLiteral("Comment"), FieldType::String, 255}},
+              1);
+    t->Open();
+    return t;
+}
+
+QStringList Keys(const TableEditor& e) {
+    QStringList k;
+    for (int r = 0; r < e.RowCount(); ++r)
+        k << e.Value(r, 0).toString();
+    return k;
+}
+
+} // namespace
+
+TEST(TableEditor, InsertEditPostCancelAndDeleteAreStoredInKeyOrder) {
+    TestEnv env;
+    auto t = SegmentTable(env);
+    TableEditor e;
+    int changes = 0;
+    e.Changed = [&] { ++changes; };
+    e.SetTable(t.get());
+    EXPECT_EQ(e.GetState(), S::Browse);
+    EXPECT_EQ(e.Row(), -1);
+
+    ASSERT_TRUE(e.Insert());
+    EXPECT_EQ(e.GetState(), S::Insert);
+    EXPECT_EQ(e.RowCount(), 1);
+    ASSERT_TRUE(e.SetValue(0, QStringLiteral("Б2")));
+    ASSERT_TRUE(e.SetValue(1, QStringLiteral("обрыв")));
+    ASSERT_TRUE(e.Post());
+    ASSERT_TRUE(e.Insert());
+    e.SetValue(0, QStringLiteral("А1"));
+    // Moving off the new row posts it, and it lands at its key's place.
+    ASSERT_TRUE(e.Next());
+    EXPECT_EQ(Keys(e), (QStringList{"А1", "Б2"}));
+    EXPECT_EQ(e.Row(), 1);
+    EXPECT_EQ(e.Current(1).toString(), QStringLiteral("обрыв"));
+
+    // An edit that is cancelled leaves the row as it was.
+    ASSERT_TRUE(e.SetValue(1, QStringLiteral("замыкание")));
+    EXPECT_EQ(e.GetState(), S::Edit);
+    e.Cancel();
+    EXPECT_EQ(e.Current(1).toString(), QStringLiteral("обрыв"));
+    // A renamed key moves the row.
+    e.SetValue(0, QStringLiteral("В3"));
+    ASSERT_TRUE(e.Post());
+    ASSERT_TRUE(e.First());
+    e.SetValue(0, QStringLiteral("Я9"));
+    ASSERT_TRUE(e.Post());
+    EXPECT_EQ(Keys(e), (QStringList{"В3", "Я9"}));
+    EXPECT_EQ(e.Row(), 1);
+    // A duplicate key fails and stays in edit with the error.
+    ASSERT_TRUE(e.Insert());
+    e.SetValue(0, QStringLiteral("В3"));
+    EXPECT_FALSE(e.Post());
+    EXPECT_TRUE(e.LastError().contains(QStringLiteral("key violation")));
+    EXPECT_EQ(e.GetState(), S::Insert);
+    e.Cancel();
+    EXPECT_EQ(Keys(e), (QStringList{"В3", "Я9"}));
+
+    ASSERT_TRUE(e.First());
+    ASSERT_TRUE(e.Delete());
+    EXPECT_EQ(Keys(e), QStringList{"Я9"});
+    EXPECT_GT(changes, 5);
+
+    // What was stored is what another reader sees.
+    auto r = Table::ForFile(env.Path(QStringLiteral("Segment.DB")));
+    ASSERT_TRUE(r->Open(true));
+    ASSERT_EQ(r->RecordCount(), 1);
+    r->GoTo(0);
+    EXPECT_EQ(r->AsText(QStringLiteral("Segment")), QStringLiteral("Я9"));
+    EXPECT_TRUE(r->Value(QStringLiteral("Comment")).isNull()); // it was "А1", which had none
+}
+
+TEST(TableEditor, RefreshReadsAnotherProgramsChangesAndNoTableIsInactive) {
+    TestEnv env;
+    auto t = SegmentTable(env);
+    TableEditor e;
+    e.SetTable(t.get());
+    auto other = Table::ForFile(env.Path(QStringLiteral("Segment.DB")));
+    ASSERT_TRUE(other->Open());
+    ASSERT_TRUE(other->Append({QStringLiteral("K1"), QStringLiteral("x")}));
+    EXPECT_EQ(e.RowCount(), 0);
+    ASSERT_TRUE(e.Refresh());
+    EXPECT_EQ(Keys(e), QStringList{"K1"});
+    e.SetTable(nullptr);
+    EXPECT_EQ(e.GetState(), S::Inactive);
+    EXPECT_FALSE(e.Insert());
+    EXPECT_FALSE(e.Next());
+}

@@ -1,0 +1,48 @@
+// Call frames cut out of the line by the receive parser reach the tables,
+// from every exchange.
+#include "CallRecordsTestSupport.h"
+#include "tariff/ReceiveParser.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A line code carrying a nibble: its bits 4..1 are the nibble's bits 0..3;
+// bit 0 is set, as in the frame headers 11 and 17 (and 1).
+uint8_t CodeOf(uint8_t nibble) {
+    return uint8_t((nibble & 1) << 4 | (nibble & 2) << 2 | (nibble & 4) | (nibble & 8) >> 2 | 1);
+}
+
+template <size_t N> void Feed(TReceive& rx, TAts& ats, const std::array<uint8_t, N>& nibbles) {
+    ats.RxCount = int(N);
+    for (size_t i = 0; i < N; ++i)
+        ats.RawRx[i] = CodeOf(nibbles[i]);
+    rx.ReceiveParser(ats);
+}
+
+} // namespace
+
+TEST(CallRecordsLine, FramesFromEachExchangeAreBilledWithItsNumber) {
+    TariffRig r;
+    ASSERT_TRUE(r.Start());
+    TReceive rx(r.app);
+    std::vector<std::unique_ptr<TAts>> lines;
+    for (int n = 1; n <= 4; ++n)
+        lines.push_back(std::make_unique<TAts>(r.app, n, nullptr));
+    // The same kit on all four exchanges: each end matches its own start.
+    for (int n = 0; n < 4; ++n)
+        Feed(rx, *lines[size_t(n)],
+             StartFrame(77, QString::number(1000 + n), QString::number(500 + n), 1));
+    EXPECT_EQ(r.TarifTA().size(), 4);
+    Clock::Advance(7000);
+    for (int n = 3; n >= 0; --n)
+        Feed(rx, *lines[size_t(n)], EndFrame(77, QString::number(500 + n)));
+    const auto dest = r.DestTar();
+    ASSERT_EQ(dest.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(dest[i][0].toInt(), 1003 - i);
+        EXPECT_EQ(dest[i][5].toInt(), 503 - i);
+        EXPECT_EQ(dest[i][3].toInt(), 7);
+    }
+    EXPECT_TRUE(r.TarifTA().isEmpty());
+}
