@@ -112,7 +112,7 @@ private:
     AppState m_app;
     std::unique_ptr<Registry> m_reg;
     std::array<std::unique_ptr<TAts>, 4> m_ats;
-    std::unique_ptr<TReceive> m_receive; // the receive parser and its timers
+    std::unique_ptr<TReceive> m_receive;     // the receive parser and its timers
     std::unique_ptr<TTariffTables> m_tables; // tariff and call tables
     std::unique_ptr<TCallRecords> m_calls;   // call frames to the tables
     SegmentsPage* m_segments = nullptr;      // the "Сегменты" tab
