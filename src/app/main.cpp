@@ -20,6 +20,7 @@ void CloseLikeOperator(TForm2& form) {
         modal->close();
     }
     form.close();
+    EndWaits();
     QCoreApplication::quit();
 }
 } // namespace
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     EscTracker::Install();
+    QObject::connect(&app, &QGuiApplication::lastWindowClosed, [] { EndWaits(); });
     ExitSignals exitSignals;
 
     TForm2 form;

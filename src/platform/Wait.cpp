@@ -9,6 +9,7 @@
 
 namespace {
 bool g_escDown = false;
+bool g_endWaits = false;
 
 class EscFilter : public QObject {
 public:
@@ -53,10 +54,15 @@ bool WaitWhile(const std::function<bool()>& cond, bool escEnds) {
     heartbeat.setInterval(10);
     heartbeat.start();
     while (cond()) {
+        if (g_endWaits) return false;
         if (escEnds && EscTracker::IsEscDown()) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     return true;
+}
+
+void EndWaits(bool end) {
+    g_endWaits = end;
 }
 
 bool WaitFor(int ms, bool escEnds) {

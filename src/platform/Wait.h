@@ -9,6 +9,11 @@
 // Esc did. Sleeps between events: no CPU is used while nothing happens.
 bool WaitWhile(const std::function<bool()>& cond, bool escEnds);
 
+// The program is shutting down: every running wait, and every later one,
+// returns false at once so the message loop can unwind and the window close.
+// EndWaits(false) lets waits run again (tests).
+void EndWaits(bool end = true);
+
 // Runs the event loop for about ms milliseconds (Esc ends it when escEnds).
 bool WaitFor(int ms, bool escEnds);
 

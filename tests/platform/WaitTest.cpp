@@ -56,3 +56,11 @@ TEST(Wait, HeldEscEndsOnlyWaitsThatAllowIt) {
     EXPECT_FALSE(EscTracker::IsEscDown());
     EXPECT_TRUE(WaitFor(20, true));
 }
+
+TEST(Wait, ShutDownEndsRunningAndLaterWaits) {
+    QTimer::singleShot(30, [] { EndWaits(); });
+    EXPECT_FALSE(WaitWhile([] { return true; }, false));
+    EXPECT_FALSE(WaitFor(5000, false));
+    EndWaits(false);
+    EXPECT_TRUE(WaitFor(10, false));
+}
