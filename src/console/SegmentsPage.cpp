@@ -21,7 +21,7 @@ struct ButtonSpec {
     QString hint;
 };
 
-const std::array<ButtonSpec, SegmentsPage::ButtonCount>& Specs() {
+const std::array<ButtonSpec, SegmentsPage::ButtonCount>& ButtonDefs() {
     static const std::array<ButtonSpec, SegmentsPage::ButtonCount> s{{
         {"nbFirst", "|◀", QStringLiteral("В начало таблицы")},
         {"nbPrior", "◀", QStringLiteral("Предыдущая запись")},
@@ -97,9 +97,9 @@ SegmentsPage::SegmentsPage(QWidget* parent) : QWidget(parent) {
     navLay->setSpacing(1);
     for (int b = 0; b < ButtonCount; ++b) {
         auto* btn = new QToolButton(nav);
-        btn->setObjectName(QString::fromLatin1(Specs()[size_t(b)].name));
-        btn->setText(QString::fromUtf8(Specs()[size_t(b)].glyph));
-        btn->setToolTip(Specs()[size_t(b)].hint);
+        btn->setObjectName(QString::fromLatin1(ButtonDefs()[size_t(b)].name));
+        btn->setText(QString::fromUtf8(ButtonDefs()[size_t(b)].glyph));
+        btn->setToolTip(ButtonDefs()[size_t(b)].hint);
         connect(btn, &QToolButton::clicked, this, [this, b] { Click(Button(b)); });
         navLay->addWidget(btn);
         m_buttons[size_t(b)] = btn;

@@ -40,19 +40,19 @@ QString AliasDirectory(const QString& alias, const QString& curDir, QString* err
     return dir;
 }
 
-QString ResolveTablePath(const QString& spec, const QString& curDir, QString* error) {
-    if (spec.startsWith(QLatin1Char(':'))) {
-        const int colon = spec.indexOf(QLatin1Char(':'), 1);
+QString ResolveTablePath(const QString& name, const QString& curDir, QString* error) {
+    if (name.startsWith(QLatin1Char(':'))) {
+        const int colon = name.indexOf(QLatin1Char(':'), 1);
         if (colon < 0) {
             if (error)
-                *error = QStringLiteral("table name %1 lacks the ':' after the alias").arg(spec);
+                *error = QStringLiteral("table name %1 lacks the ':' after the alias").arg(name);
             return {};
         }
-        const QString dir = AliasDirectory(spec.mid(1, colon - 1), curDir, error);
+        const QString dir = AliasDirectory(name.mid(1, colon - 1), curDir, error);
         if (dir.isEmpty()) return {};
-        return dir + QLatin1Char('/') + spec.mid(colon + 1);
+        return dir + QLatin1Char('/') + name.mid(colon + 1);
     }
-    return QFileInfo(spec).absoluteFilePath();
+    return QFileInfo(name).absoluteFilePath();
 }
 
 } // namespace tables

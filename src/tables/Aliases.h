@@ -16,6 +16,6 @@ QString AliasDirectory(const QString& alias, const QString& curDir, QString* err
 
 // A table named ":ALIAS:FILE" lies in the alias's directory; any other text is
 // a file path (relative ones from the current directory).
-QString ResolveTablePath(const QString& spec, const QString& curDir, QString* error = nullptr);
+QString ResolveTablePath(const QString& name, const QString& curDir, QString* error = nullptr);
 
 } // namespace tables

@@ -104,10 +104,10 @@ bool ParseCsv(const QString& text, QList<QStringList>& rows, QString* error) {
     return true;
 }
 
-bool ParseFieldSpec(const QString& spec, FieldDef& out, QString* error) {
-    const int colon = spec.lastIndexOf(QLatin1Char(':'));
-    const QString name = (colon < 0 ? spec : spec.left(colon)).trimmed();
-    const QString type = colon < 0 ? QString() : spec.mid(colon + 1).trimmed().toUpper();
+bool ParseFieldSpec(const QString& column, FieldDef& out, QString* error) {
+    const int colon = column.lastIndexOf(QLatin1Char(':'));
+    const QString name = (colon < 0 ? column : column.left(colon)).trimmed();
+    const QString type = colon < 0 ? QString() : column.mid(colon + 1).trimmed().toUpper();
     out = FieldDef{name, FieldType::Integer, 0};
     static const QRegularExpression alpha(QStringLiteral("^A(\\d{1,3})$"));
     if (type == QLatin1String("I"))
@@ -182,10 +182,10 @@ bool LoadCsv(const QString& path, const QString& csv, int* appended, QString* er
         const int f = table->FieldIndex(name);
         if (f < 0) return fail(QStringLiteral("%1: no field %2").arg(table->FileName(), name));
         if (colon >= 0 && !created) {
-            FieldDef spec;
+            FieldDef column;
             QString e;
-            if (ParseFieldSpec(h, spec, &e) &&
-                (spec.type != table->Fields()[f].type || spec.size != table->Fields()[f].size))
+            if (ParseFieldSpec(h, column, &e) &&
+                (column.type != table->Fields()[f].type || column.size != table->Fields()[f].size))
                 return fail(QStringLiteral("%1: column %2 is %3 in the table")
                                 .arg(table->FileName(), h, FieldTypeName(table->Fields()[f].type)));
         }

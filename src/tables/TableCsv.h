@@ -20,7 +20,7 @@ bool ParseCsv(const QString& text, QList<QStringList>& rows, QString* error);
 
 // "NAME:TYPE" with TYPE one of I (Integer), S (Smallint), F (Float), D (Date),
 // T (Time), DT (DateTime), A<n> (String of n characters).
-bool ParseFieldSpec(const QString& spec, FieldDef& out, QString* error);
+bool ParseFieldSpec(const QString& column, FieldDef& out, QString* error);
 
 // Appends the rows of csv to the table at path. The header names the columns
 // (in any order; fields not named stay blank). A missing table is created

@@ -12,8 +12,8 @@
 
 namespace {
 
-QString TablePath(const QString& spec, bool mustExist, QString* error) {
-    QString path = tables::ResolveTablePath(spec, QDir::currentPath(), error);
+QString TablePath(const QString& name, bool mustExist, QString* error) {
+    QString path = tables::ResolveTablePath(name, QDir::currentPath(), error);
     if (path.isEmpty()) return {};
     if (QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path)) {
         for (const char* ext : {".db", ".DB", ".dbf", ".DBF"})
