@@ -5,8 +5,6 @@
 #include "platform/Clock.h"
 #include "platform/Codec.h"
 
-#include <QFileInfo>
-
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -28,10 +26,9 @@ struct Handle {
     qint64 pos;
 };
 
-class DbfTable final : public Table {
+class DbfTable final : public FileTable {
 public:
-    explicit DbfTable(const QString& path) : Table(path), m_file(path) {
-        m_file.OnDiscard = [this] { m_stale = true; };
+    explicit DbfTable(const QString& path) : FileTable(path) {
         SASetupDefaultHooks(&m_hooks);
         m_hooks.FOpen = &DbfTable::HookOpen;
         m_hooks.FRead = &DbfTable::HookRead;
@@ -46,9 +43,6 @@ public:
     ~DbfTable() override { Close(); }
 
     bool Create(const FieldList& fields, int keyFields) override;
-    bool Open(bool readOnly) override;
-    void Close() override;
-    bool IsOpen() const override { return m_file.IsOpen(); }
     bool Empty() override;
 
 protected:
@@ -58,8 +52,10 @@ protected:
     bool DoAppend(const QVariantList& values, int& recno) override;
     bool DoUpdate(int& recno, const QVariantList& values) override;
     bool DoDelete(int recno) override;
-    void DoCancel() override;
-    bool Refresh() override;
+    bool Validate(QString* why) override;
+    bool OpenHandle() override;
+    void CloseHandle() override;
+    bool HasHandle() const override { return m_h != nullptr; }
 
 private:
     struct Active {
@@ -81,21 +77,14 @@ private:
     static void HookError(const char* msg);
     static double HookAtof(const char* s) { return QByteArray(s).trimmed().toDouble(); }
 
-    QString JournalDir() const { return QFileInfo(m_path).absolutePath(); }
-    bool Validate(QString* why);
-    bool OpenHandle();
-    void CloseHandle();
     QVariant Decode(int field, const char* rec) const;
     bool WriteRecord(int phys, const QVariantList& values, bool fresh);
     bool Commit(const std::function<bool()>& op);
 
-    TxFile m_file;
     SAHooks m_hooks{};
     DBFHandle m_h = nullptr;
-    bool m_stale = false;
     bool m_ioError = false;
     QString m_libError;
-    QString m_loadError;
     std::vector<char> m_types;
     std::vector<int> m_widths;
     std::vector<int> m_decimals;
@@ -192,17 +181,11 @@ bool DbfTable::Validate(QString* why) {
 }
 
 bool DbfTable::OpenHandle() {
-    CloseHandle();
-    m_loadError.clear();
-    QString why;
-    if (!Validate(&why)) return m_loadError = why, Fail(why);
     Active a(this);
     m_h = DBFOpenLL(QFile::encodeName(m_path).constData(), m_readOnly ? "rb" : "rb+", &m_hooks);
-    if (!m_h) {
-        m_loadError =
-            m_libError.isEmpty() ? QStringLiteral("shapelib cannot read the header") : m_libError;
-        return Fail(m_loadError);
-    }
+    if (!m_h)
+        return LoadFailed(m_libError.isEmpty() ? QStringLiteral("shapelib cannot read the header")
+                                               : m_libError);
     m_fields.clear();
     m_types.clear();
     m_widths.clear();
@@ -241,11 +224,9 @@ bool DbfTable::OpenHandle() {
     m_phys.reserve(size_t(records));
     for (int i = 0; i < records; ++i) {
         const char* rec = DBFReadTuple(m_h, i);
-        if (!rec)
-            return m_loadError = QStringLiteral("cannot read row %1").arg(i), Fail(m_loadError);
+        if (!rec) return LoadFailed(QStringLiteral("cannot read row %1").arg(i));
         if (rec[0] != '*') m_phys.push_back(i);
     }
-    m_stale = false;
     return true;
 }
 
@@ -258,45 +239,6 @@ void DbfTable::CloseHandle() {
     DBFClose(m_h);
     m_h = nullptr;
     m_phys.clear();
-}
-
-bool DbfTable::Open(bool readOnly) {
-    Close();
-    ClearError();
-    m_readOnly = readOnly;
-    QString e;
-    if (!m_file.Open(!readOnly, &e)) return Fail(e);
-    if (!OpenHandle()) {
-        m_file.Close();
-        return false;
-    }
-    return true;
-}
-
-void DbfTable::Close() {
-    CloseHandle();
-    m_file.Close();
-    ForgetCurrent();
-    InvalidateIndex();
-    m_stale = false;
-}
-
-bool DbfTable::Refresh() {
-    if (!m_file.IsOpen()) return Fail(QStringLiteral("table is not open"));
-    const bool changed = !m_file.HasStaged() && m_file.ChangedOnDisk();
-    if (m_h && !m_stale && !changed) return true;
-    if (!m_h && !changed && !m_stale)
-        return Fail(m_loadError.isEmpty() ? QStringLiteral("unreadable") : m_loadError);
-    if (m_file.HasStaged()) return Fail(QStringLiteral("file changed during a transaction"));
-    ForgetCurrent();
-    InvalidateIndex();
-    CloseHandle();
-    QString e;
-    if (!m_file.Open(!m_readOnly, &e)) {
-        m_loadError = e;
-        return Fail(e);
-    }
-    return OpenHandle();
 }
 
 QVariant DbfTable::Decode(int field, const char* rec) const {
@@ -417,18 +359,11 @@ bool DbfTable::WriteRecord(int phys, const QVariantList& values, bool fresh) {
     return true;
 }
 
+// A failed change leaves shapelib's view of the file behind: read it again.
 bool DbfTable::Commit(const std::function<bool()>& op) {
-    QString e;
-    const bool ok = RunChange(m_file, JournalDir(), &e, [&] {
-        if (op()) return true;
-        m_stale = true;
-        return false;
-    });
-    if (!ok) {
-        m_stale = true;
-        return LastError().isEmpty() ? Fail(e) : false;
-    }
-    return true;
+    if (Change(op)) return true;
+    m_stale = true;
+    return false;
 }
 
 bool DbfTable::DoAppend(const QVariantList& values, int& recno) {
@@ -459,10 +394,6 @@ bool DbfTable::DoDelete(int recno) {
         return false;
     m_phys.erase(m_phys.begin() + recno);
     return true;
-}
-
-void DbfTable::DoCancel() {
-    if (Transaction* tx = m_file.Owner()) tx->Release(&m_file);
 }
 
 bool DbfTable::Create(const FieldList& fields, int keyFields) {
@@ -532,10 +463,7 @@ bool DbfTable::Create(const FieldList& fields, int keyFields) {
 }
 
 bool DbfTable::Empty() {
-    ClearError();
-    if (!IsOpen()) return Fail(QStringLiteral("table is not open"));
-    if (m_readOnly) return Fail(QStringLiteral("table is read-only"));
-    if (!Refresh()) return false;
+    if (!CheckOpen(true) || !Refresh()) return false;
     const int headLen = m_h->nHeaderLength;
     QString e;
     const bool ok = RunChange(m_file, JournalDir(), &e, [&] {

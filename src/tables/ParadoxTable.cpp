@@ -104,6 +104,19 @@ bool KnownPxType(int t) {
     }
 }
 
+// pxlib's field list for the first n fields, allocated in d (a file created
+// from it owns it).
+pxfield_t* PxFields(pxdoc_t* d, const FieldList& fields, int n) {
+    auto* f = static_cast<pxfield_t*>(d->malloc(d, sizeof(pxfield_t) * size_t(n), "fields"));
+    for (int i = 0; i < n; ++i) {
+        f[i].px_fname = PX_strdup(d, Codec::ToCp1251(fields[i].name).constData());
+        f[i].px_ftype = char(ToPx(fields[i].type));
+        f[i].px_flen = PxLen(fields[i]);
+        f[i].px_fdc = 0;
+    }
+    return f;
+}
+
 int U16(const unsigned char* p) {
     return p[0] | p[1] << 8;
 }
@@ -170,17 +183,12 @@ struct PxValues {
     }
 };
 
-class ParadoxTable final : public Table {
+class ParadoxTable final : public FileTable {
 public:
-    explicit ParadoxTable(const QString& path) : Table(path), m_file(path) {
-        m_file.OnDiscard = [this] { m_stale = true; };
-    }
+    explicit ParadoxTable(const QString& path) : FileTable(path) {}
     ~ParadoxTable() override { Close(); }
 
     bool Create(const FieldList& fields, int keyFields) override;
-    bool Open(bool readOnly) override;
-    void Close() override;
-    bool IsOpen() const override { return m_file.IsOpen(); }
     bool Empty() override;
 
     // pxlib callbacks.
@@ -197,18 +205,16 @@ protected:
     bool DoAppend(const QVariantList& values, int& recno) override;
     bool DoUpdate(int& recno, const QVariantList& values) override;
     bool DoDelete(int recno) override;
-    void DoCancel() override;
-    bool Refresh() override;
+    bool Validate(QString* why) override;
+    bool OpenHandle() override;
+    void CloseHandle() override;
+    bool HasHandle() const override { return m_doc != nullptr; }
 
 private:
     static ParadoxTable* Self(pxdoc_t* p) {
         return static_cast<ParadoxTable*>(p->errorhandler_user_data);
     }
-    QString JournalDir() const { return QFileInfo(m_path).absolutePath(); }
     QString IndexPath() const;
-    bool Validate(QString* why);
-    bool OpenDoc();
-    void CloseDoc();
     bool LoadRows();
     bool RawRow(int recno, QByteArray& raw);
     QVariant Decode(int field, const char* raw) const;
@@ -223,13 +229,10 @@ private:
         return m_pxError.isEmpty() ? fallback : m_pxError;
     }
 
-    TxFile m_file;
     pxdoc_t* m_doc = nullptr;
     qint64 m_pos = 0;
     bool m_ioError = false;
-    bool m_stale = false;
     QString m_pxError;
-    QString m_loadError;
     std::vector<int> m_offsets;
     std::vector<int> m_lens;
     std::vector<int> m_pxTypes;
@@ -368,21 +371,17 @@ bool ParadoxTable::Validate(QString* why) {
     return true;
 }
 
-bool ParadoxTable::OpenDoc() {
-    CloseDoc();
-    m_loadError.clear();
-    QString why;
-    if (!Validate(&why)) return m_loadError = why, Fail(why);
+bool ParadoxTable::OpenHandle() {
     FILE* fp = std::fopen(QFile::encodeName(m_path).constData(), "rb");
-    if (!fp) return m_loadError = QStringLiteral("cannot open file"), Fail(m_loadError);
+    if (!fp) return LoadFailed(QStringLiteral("cannot open file"));
     m_pxError.clear();
     m_doc = PX_new3(&ParadoxTable::HookError, nullptr, nullptr, nullptr, this);
     if (!m_doc || PX_open_fp(m_doc, fp) < 0) {
-        m_loadError = PxCause(QStringLiteral("pxlib cannot read the header"));
+        const QString cause = PxCause(QStringLiteral("pxlib cannot read the header"));
         if (m_doc) PX_delete(m_doc);
         m_doc = nullptr;
         std::fclose(fp);
-        return Fail(m_loadError);
+        return LoadFailed(cause);
     }
     std::fclose(fp);
     // From here on every read and write goes through the TxFile.
@@ -413,56 +412,14 @@ bool ParadoxTable::OpenDoc() {
     m_keyFields = head->px_primarykeyfields;
     m_rowsLoaded = false;
     m_rows.clear();
-    m_stale = false;
     return true;
 }
 
-void ParadoxTable::CloseDoc() {
+void ParadoxTable::CloseHandle() {
     if (m_doc) PX_delete(m_doc);
     m_doc = nullptr;
     m_rowsLoaded = false;
     m_rows.clear();
-}
-
-bool ParadoxTable::Open(bool readOnly) {
-    Close();
-    ClearError();
-    m_readOnly = readOnly;
-    QString e;
-    if (!m_file.Open(!readOnly, &e)) return Fail(e);
-    if (!OpenDoc()) {
-        m_file.Close();
-        return false;
-    }
-    return true;
-}
-
-void ParadoxTable::Close() {
-    m_file.Close();
-    CloseDoc();
-    ForgetCurrent();
-    InvalidateIndex();
-    m_stale = false;
-}
-
-bool ParadoxTable::Refresh() {
-    if (!m_file.IsOpen()) return Fail(QStringLiteral("table is not open"));
-    const bool changed = !m_file.HasStaged() && m_file.ChangedOnDisk();
-    if (m_doc && !m_stale && !changed) return true;
-    if (!m_doc && !changed && !m_stale)
-        return Fail(m_loadError.isEmpty() ? QStringLiteral("unreadable") : m_loadError);
-    if (m_file.HasStaged()) return Fail(QStringLiteral("file changed during a transaction"));
-    // Another program replaced or changed the file, or staged changes were
-    // dropped: read it again.
-    CloseDoc();
-    ForgetCurrent();
-    InvalidateIndex();
-    QString e;
-    if (!m_file.Open(!m_readOnly, &e)) {
-        m_loadError = e;
-        return Fail(e);
-    }
-    return OpenDoc();
 }
 
 bool ParadoxTable::RawRow(int recno, QByteArray& raw) {
@@ -668,10 +625,7 @@ bool ParadoxTable::DoAppend(const QVariantList& values, int& recno) {
         rows.push_back(raw);
         return RewriteKeyed(std::move(rows), raw, recno);
     }
-    QString e;
-    if (!RunChange(m_file, JournalDir(), &e, [&] { return Insert(values, recno); }))
-        return LastError().isEmpty() ? Fail(e) : false;
-    return true;
+    return Change([&] { return Insert(values, recno); });
 }
 
 bool ParadoxTable::DoUpdate(int& recno, const QVariantList& values) {
@@ -687,8 +641,7 @@ bool ParadoxTable::DoUpdate(int& recno, const QVariantList& values) {
     if (m_emptyBlocks)
         return Fail(
             QStringLiteral("table has an empty data block; it can only be read and appended to"));
-    QString e;
-    const bool ok = RunChange(m_file, JournalDir(), &e, [&] {
+    return Change([&] {
         PxValues pv(m_pxTypes, m_lens, values);
         const QByteArray raw = EncodeRow(values);
         m_ioError = false;
@@ -700,7 +653,6 @@ bool ParadoxTable::DoUpdate(int& recno, const QVariantList& values) {
         if (m_rowsLoaded) m_rows[size_t(recno)] = raw;
         return true;
     });
-    return ok || (LastError().isEmpty() ? Fail(e) : false);
 }
 
 bool ParadoxTable::DoDelete(int recno) {
@@ -716,8 +668,7 @@ bool ParadoxTable::DoDelete(int recno) {
     if (m_emptyBlocks)
         return Fail(
             QStringLiteral("table has an empty data block; it can only be read and appended to"));
-    QString e;
-    const bool ok = RunChange(m_file, JournalDir(), &e, [&] {
+    return Change([&] {
         m_ioError = false;
         m_pxError.clear();
         const int last = PX_get_num_records(m_doc) - 1;
@@ -751,7 +702,6 @@ bool ParadoxTable::DoDelete(int recno) {
         }
         return true;
     });
-    return ok || (LastError().isEmpty() ? Fail(e) : false);
 }
 
 // Unlinks the (now empty) last block of the chain and cuts it off the file:
@@ -784,10 +734,6 @@ bool ParadoxTable::DropLastBlock() {
     return true;
 }
 
-void ParadoxTable::DoCancel() {
-    if (Transaction* tx = m_file.Owner()) tx->Release(&m_file);
-}
-
 // Writes a complete table (and for a keyed one its primary index) into new
 // files; the callers move them over the old ones.
 bool ParadoxTable::BuildFile(const QString& file, const FieldList& fields, int keyFields,
@@ -795,16 +741,9 @@ bool ParadoxTable::BuildFile(const QString& file, const FieldList& fields, int k
     m_pxError.clear();
     pxdoc_t* d = PX_new3(&ParadoxTable::HookError, nullptr, nullptr, nullptr, this);
     if (!d) return Fail(QStringLiteral("out of memory"));
-    auto* f =
-        static_cast<pxfield_t*>(d->malloc(d, sizeof(pxfield_t) * size_t(fields.size()), "fields"));
-    for (int i = 0; i < fields.size(); ++i) {
-        f[i].px_fname = PX_strdup(d, Codec::ToCp1251(fields[i].name).constData());
-        f[i].px_ftype = char(ToPx(fields[i].type));
-        f[i].px_flen = PxLen(fields[i]);
-        f[i].px_fdc = 0;
-    }
     const QByteArray path = QFile::encodeName(file);
-    if (PX_create_file(d, f, int(fields.size()), path.constData(),
+    if (PX_create_file(d, PxFields(d, fields, int(fields.size())), int(fields.size()),
+                       path.constData(),
                        keyFields > 0 ? pxfFileTypIndexDB : pxfFileTypNonIndexDB) < 0) {
         PX_delete(d);
         return Fail(PxCause(QStringLiteral("cannot create %1").arg(file)));
@@ -822,16 +761,9 @@ bool ParadoxTable::BuildFile(const QString& file, const FieldList& fields, int k
     }
     if (ok && keyFields > 0) {
         pxdoc_t* pi = PX_new3(&ParadoxTable::HookError, nullptr, nullptr, nullptr, this);
-        auto* kf = static_cast<pxfield_t*>(
-            pi->malloc(pi, sizeof(pxfield_t) * size_t(keyFields), "fields"));
-        for (int i = 0; i < keyFields; ++i) {
-            kf[i].px_fname = PX_strdup(pi, Codec::ToCp1251(fields[i].name).constData());
-            kf[i].px_ftype = char(ToPx(fields[i].type));
-            kf[i].px_flen = PxLen(fields[i]);
-            kf[i].px_fdc = 0;
-        }
         const QByteArray ipath = QFile::encodeName(indexFile);
-        ok = PX_create_file(pi, kf, keyFields, ipath.constData(), pxfFileTypPrimIndex) == 0;
+        ok = PX_create_file(pi, PxFields(pi, fields, keyFields), keyFields, ipath.constData(),
+                            pxfFileTypPrimIndex) == 0;
         if (ok) {
             pi->px_head->px_doscodepage = 1251;
             ok = PX_write_primary_index(d, pi) == 0;
@@ -887,10 +819,7 @@ bool ParadoxTable::Create(const FieldList& fields, int keyFields) {
 }
 
 bool ParadoxTable::Empty() {
-    ClearError();
-    if (!IsOpen()) return Fail(QStringLiteral("table is not open"));
-    if (m_readOnly) return Fail(QStringLiteral("table is read-only"));
-    if (!Refresh()) return false;
+    if (!CheckOpen(true) || !Refresh()) return false;
     return Create(m_fields, m_keyFields);
 }
 
@@ -915,14 +844,14 @@ bool ParadoxTable::RewriteKeyed(std::vector<QByteArray> rows, const QByteArray& 
     if (!BuildFile(tmp, fields, keys, rows, tmpIndex)) return false;
     QString e;
     m_file.Close();
-    CloseDoc();
+    CloseHandle();
     if (!ReplaceFile(tmp, m_path, &e) || !ReplaceFile(tmpIndex, IndexPath(), &e)) {
         m_file.Open(!m_readOnly, nullptr);
-        OpenDoc();
+        Load();
         return Fail(e);
     }
     if (!m_file.Open(!m_readOnly, &e)) return Fail(e);
-    if (!OpenDoc()) return false;
+    if (!Load()) return false;
     m_rows = std::move(rows);
     m_rowsLoaded = true;
     recno = -1;

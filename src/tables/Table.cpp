@@ -112,6 +112,13 @@ bool Table::Fail(const QString& cause) {
     return false;
 }
 
+bool Table::CheckOpen(bool toChange) {
+    ClearError();
+    if (!IsOpen()) return Fail(QStringLiteral("table is not open"));
+    if (toChange && m_readOnly) return Fail(QStringLiteral("table is read-only"));
+    return true;
+}
+
 int Table::FieldIndex(const QString& name) const {
     for (int i = 0; i < m_fields.size(); ++i)
         if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0) return i;
@@ -129,16 +136,12 @@ void Table::ForgetCurrent() {
 }
 
 int Table::RecordCount() {
-    ClearError();
-    if (!IsOpen()) return Fail(QStringLiteral("table is not open")), 0;
-    if (!Refresh()) return 0;
+    if (!CheckOpen() || !Refresh()) return 0;
     return DoRecordCount();
 }
 
 bool Table::GoTo(int recno) {
-    ClearError();
-    if (!IsOpen()) return Fail(QStringLiteral("table is not open"));
-    if (!Refresh()) return false;
+    if (!CheckOpen() || !Refresh()) return false;
     if (recno < 0 || recno >= DoRecordCount()) return Fail(QStringLiteral("no row %1").arg(recno));
     QVariantList row;
     if (!DoRead(recno, row)) return false;
@@ -170,8 +173,7 @@ bool Table::BuildIndex() {
 }
 
 bool Table::FindKey(const QString& key) {
-    ClearError();
-    if (!IsOpen()) return Fail(QStringLiteral("table is not open"));
+    if (!CheckOpen()) return false;
     if (m_indexField < 0) return Fail(QStringLiteral("no index set"));
     if (!Refresh()) return false;
     if (!m_indexValid && !BuildIndex()) return false;
@@ -184,8 +186,7 @@ bool Table::FindKey(const QString& key) {
 }
 
 bool Table::Locate(const QStringList& fields, const QVariantList& values) {
-    ClearError();
-    if (!IsOpen()) return Fail(QStringLiteral("table is not open"));
+    if (!CheckOpen()) return false;
     if (fields.size() != values.size())
         return Fail(QStringLiteral("locate: fields and values differ"));
     QList<int> idx;
@@ -311,9 +312,7 @@ bool Table::CheckValues(const QVariantList& in, QVariantList& out) {
 }
 
 bool Table::Append(const QVariantList& values) {
-    ClearError();
-    if (!IsOpen()) return Fail(QStringLiteral("table is not open"));
-    if (m_readOnly) return Fail(QStringLiteral("table is read-only"));
+    if (!CheckOpen(true)) return false;
     QVariantList conv;
     if (!CheckValues(values, conv) || !Refresh()) return false;
     int recno = -1;
@@ -328,9 +327,7 @@ bool Table::Append(const QVariantList& values) {
 }
 
 bool Table::Update(const QVariantList& values) {
-    ClearError();
-    if (!IsOpen()) return Fail(QStringLiteral("table is not open"));
-    if (m_readOnly) return Fail(QStringLiteral("table is read-only"));
+    if (!CheckOpen(true)) return false;
     if (m_cur < 0) return Fail(QStringLiteral("no current row"));
     QVariantList conv;
     if (!CheckValues(values, conv) || !Refresh()) return false;
@@ -344,9 +341,7 @@ bool Table::Update(const QVariantList& values) {
 }
 
 bool Table::Delete() {
-    ClearError();
-    if (!IsOpen()) return Fail(QStringLiteral("table is not open"));
-    if (m_readOnly) return Fail(QStringLiteral("table is read-only"));
+    if (!CheckOpen(true)) return false;
     if (m_cur < 0) return Fail(QStringLiteral("no current row"));
     if (!Refresh()) return false;
     if (m_cur < 0) return Fail(QStringLiteral("no current row"));
@@ -396,6 +391,80 @@ QString Table::AsText(const QString& name) const {
     const int f = FieldIndex(name);
     if (f < 0) return {};
     return ValueText(Value(f), m_fields[f].type);
+}
+
+FileTable::FileTable(const QString& path) : Table(path), m_file(path) {
+    m_file.OnDiscard = [this] { m_stale = true; };
+}
+
+bool FileTable::Open(bool readOnly) {
+    Close();
+    ClearError();
+    m_readOnly = readOnly;
+    QString e;
+    if (!m_file.Open(!readOnly, &e)) return Fail(e);
+    if (!Load()) {
+        m_file.Close();
+        return false;
+    }
+    return true;
+}
+
+void FileTable::Close() {
+    m_file.Close();
+    CloseHandle();
+    ForgetCurrent();
+    InvalidateIndex();
+    m_stale = false;
+}
+
+bool FileTable::Load() {
+    CloseHandle();
+    m_loadError.clear();
+    QString why;
+    if (!Validate(&why)) return LoadFailed(why);
+    if (!OpenHandle()) {
+        CloseHandle();
+        return false;
+    }
+    m_stale = false;
+    return true;
+}
+
+bool FileTable::LoadFailed(const QString& cause) {
+    m_loadError = cause;
+    return Fail(cause);
+}
+
+bool FileTable::Refresh() {
+    if (!m_file.IsOpen()) return Fail(QStringLiteral("table is not open"));
+    const bool changed = !m_file.HasStaged() && m_file.ChangedOnDisk();
+    if (!m_stale && !changed)
+        return HasHandle() ||
+               Fail(m_loadError.isEmpty() ? QStringLiteral("unreadable") : m_loadError);
+    if (m_file.HasStaged()) return Fail(QStringLiteral("file changed during a transaction"));
+    // Another program replaced or changed the file, or staged changes were
+    // dropped: read it again.
+    CloseHandle();
+    ForgetCurrent();
+    InvalidateIndex();
+    QString e;
+    if (!m_file.Open(!m_readOnly, &e)) return LoadFailed(e);
+    return Load();
+}
+
+void FileTable::DoCancel() {
+    if (Transaction* tx = m_file.Owner()) tx->Release(&m_file);
+}
+
+bool FileTable::Change(const std::function<bool()>& op) {
+    QString e;
+    if (RunChange(m_file, JournalDir(), &e, op)) return true;
+    return LastError().isEmpty() ? Fail(e) : false;
+}
+
+QString FileTable::JournalDir() const {
+    return QFileInfo(m_path).absolutePath();
 }
 
 } // namespace tables

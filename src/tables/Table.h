@@ -107,6 +107,9 @@ protected:
 
     bool Fail(const QString& cause); // sets LastError, returns false
     void ClearError() { m_error.clear(); }
+    // Starts an operation: clears LastError, fails when the table is not open
+    // (or, for a change, read-only).
+    bool CheckOpen(bool toChange = false);
     // Checks a row's values against the field types; fills out converted values.
     bool CheckValues(const QVariantList& in, QVariantList& out);
 

@@ -5,6 +5,8 @@
 
 #include <QDate>
 
+#include <functional>
+
 namespace tables {
 
 std::unique_ptr<Table> MakeParadoxTable(const QString& path);
@@ -45,5 +47,45 @@ bool RunChange(TxFile& file, const QString& journalDir, QString* error, Op&& op)
     }
     return true;
 }
+
+// A table in one file that a format library reads and writes through a
+// TxFile. The file's lifecycle (open, close, reading it again after an
+// outside change or a discarded change) is common; a format opens and closes
+// the library's view of the file (its handle) through the hooks.
+class FileTable : public Table {
+public:
+    bool Open(bool readOnly) final;
+    void Close() final;
+    bool IsOpen() const final { return m_file.IsOpen(); }
+
+protected:
+    explicit FileTable(const QString& path);
+
+    // Checks the file's structure before the library sees it.
+    virtual bool Validate(QString* why) = 0;
+    // Opens the handle on the validated file and reads the field list; a
+    // failure is reported through LoadFailed.
+    virtual bool OpenHandle() = 0;
+    // Closing a closed handle is allowed.
+    virtual void CloseHandle() = 0;
+    virtual bool HasHandle() const = 0;
+
+    bool Refresh() final;
+    void DoCancel() final;
+
+    // Validates the file and opens the handle; a failed load leaves none.
+    bool Load();
+    // Notes why the file cannot be loaded (Refresh repeats it); returns false.
+    bool LoadFailed(const QString& cause);
+    // Runs op as one change of the file; false with LastError set.
+    bool Change(const std::function<bool()>& op);
+    QString JournalDir() const;
+
+    TxFile m_file;
+    bool m_stale = false; // the handle must be opened again before use
+
+private:
+    QString m_loadError;
+};
 
 } // namespace tables
