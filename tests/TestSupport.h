@@ -2,6 +2,8 @@
 // Helpers shared by the test suites.
 #include "link/AppState.h"
 
+#include <QByteArray>
+#include <QFile>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -28,6 +30,12 @@ private:
     QByteArray m_oldRegistry;
     bool m_hadRegistry = false;
 };
+
+// A file's whole content; empty when it cannot be read.
+inline QByteArray FileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 // A pseudo-terminal pair: the terminal opens SlavePath(); the test reads and
 // writes the master side.

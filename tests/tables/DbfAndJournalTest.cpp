@@ -22,12 +22,6 @@ const FieldList kDay{{QStringLiteral("ABON_A"), FieldType::String, 4},
                      {QStringLiteral("KANAL"), FieldType::Smallint},
                      {QStringLiteral("BLOCK"), FieldType::Smallint}};
 
-QByteArray Bytes(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
 } // namespace
 
 TEST(DbfTable, DayFileFieldsCodePageAndRows) {
@@ -41,7 +35,7 @@ TEST(DbfTable, DayFileFieldsCodePageAndRows) {
     ASSERT_TRUE(t->Append({QStringLiteral("Ёж"), QStringLiteral("7"), 0, 0, -5}));
     EXPECT_FALSE(t->Append({QStringLiteral("x"), QStringLiteral("y"), 1, 1, 1, 1234567}));
 
-    const QByteArray b = Bytes(path);
+    const QByteArray b = FileBytes(path);
     EXPECT_EQ(uint8_t(b[29]), 0xC9); // language driver: Windows-1251
     EXPECT_EQ(uint8_t(b[4]), 2);     // record count
     EXPECT_EQ(b.back(), '\x1A');     // end-of-file mark
@@ -78,14 +72,14 @@ TEST(Journal, CommitIsAllOrNothingAcrossFiles) {
     ASSERT_TRUE(d->Create(kDay));
     ASSERT_TRUE(a->Open());
     ASSERT_TRUE(d->Open());
-    const QByteArray a0 = Bytes(db);
-    const QByteArray d0 = Bytes(day);
+    const QByteArray a0 = FileBytes(db);
+    const QByteArray d0 = FileBytes(day);
     {
         // Rolled back: nothing reaches the files, the tables stay usable.
         Transaction tx(env.Dir());
         ASSERT_TRUE(a->Append({1}));
         ASSERT_TRUE(d->Append({QStringLiteral("0001")}));
-        EXPECT_EQ(Bytes(db), a0);
+        EXPECT_EQ(FileBytes(db), a0);
         tx.Rollback();
     }
     EXPECT_EQ(a->RecordCount(), 0);
@@ -98,8 +92,8 @@ TEST(Journal, CommitIsAllOrNothingAcrossFiles) {
         ASSERT_TRUE(d->Append({QStringLiteral("0002")}));
         ASSERT_TRUE(tx.Commit(nullptr, Transaction::Stop::AfterJournal));
     }
-    EXPECT_EQ(Bytes(db), a0);
-    EXPECT_EQ(Bytes(day), d0);
+    EXPECT_EQ(FileBytes(db), a0);
+    EXPECT_EQ(FileBytes(day), d0);
     QString e;
     ASSERT_TRUE(RecoverJournal(env.Dir(), &e)) << e.toStdString();
     EXPECT_EQ(a->RecordCount(), 1);
@@ -115,9 +109,9 @@ TEST(Journal, CommitIsAllOrNothingAcrossFiles) {
     EXPECT_EQ(a->RecordCount(), 2);
     EXPECT_EQ(d->RecordCount(), 2);
     // Recovering twice changes nothing.
-    const QByteArray a2 = Bytes(db);
+    const QByteArray a2 = FileBytes(db);
     ASSERT_TRUE(RecoverJournal(env.Dir(), &e));
-    EXPECT_EQ(Bytes(db), a2);
+    EXPECT_EQ(FileBytes(db), a2);
 }
 
 TEST(Journal, TornJournalIsDiscarded) {
@@ -131,7 +125,7 @@ TEST(Journal, TornJournalIsDiscarded) {
         ASSERT_TRUE(a->Append({7}));
         ASSERT_TRUE(tx.Commit(nullptr, Transaction::Stop::AfterJournal));
     }
-    const QByteArray before = Bytes(db);
+    const QByteArray before = FileBytes(db);
     // The process died while the journal was being written: its end is missing.
     QFile j(JournalPath(env.Dir()));
     ASSERT_TRUE(j.open(QIODevice::ReadWrite));
@@ -139,7 +133,7 @@ TEST(Journal, TornJournalIsDiscarded) {
     j.close();
     QString e;
     ASSERT_TRUE(RecoverJournal(env.Dir(), &e));
-    EXPECT_EQ(Bytes(db), before);
+    EXPECT_EQ(FileBytes(db), before);
     EXPECT_EQ(a->RecordCount(), 0);
     // One damaged byte inside: the checksum rejects it.
     {

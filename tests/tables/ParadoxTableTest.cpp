@@ -23,12 +23,6 @@ FieldList AllTypes() {
             {QStringLiteral("Name"), FieldType::String, 10}};
 }
 
-QByteArray Bytes(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
 } // namespace
 
 TEST(ParadoxTable, CreatedTableReadsBackItsFieldsAndCodePage) {
@@ -41,7 +35,7 @@ TEST(ParadoxTable, CreatedTableReadsBackItsFieldsAndCodePage) {
     ASSERT_TRUE(r->Open()) << r->LastError().toStdString();
     EXPECT_EQ(r->Fields(), AllTypes());
     EXPECT_EQ(r->RecordCount(), 0);
-    const QByteArray head = Bytes(path);
+    const QByteArray head = FileBytes(path);
     ASSERT_GT(head.size(), 0x6B);
     EXPECT_EQ(uint8_t(head[0x6A]) | uint8_t(head[0x6B]) << 8, 1251); // DOS code page field
 }
@@ -84,7 +78,7 @@ TEST(ParadoxTable, ValuesBlanksAndCyrillicRoundTrip) {
     EXPECT_EQ(r->Value(6).toString(), QStringLiteral("abcdefghij")); // cut to the field
 
     // Stored as Windows-1251 bytes.
-    EXPECT_TRUE(Bytes(path).contains(QByteArray("\xD1\xE5\xE3\xEC\xE5\xED\xF2-\xDF\xA8")));
+    EXPECT_TRUE(FileBytes(path).contains(QByteArray("\xD1\xE5\xE3\xEC\xE5\xED\xF2-\xDF\xA8")));
 }
 
 TEST(ParadoxTable, RejectedValuesNameTheTableAndStoreNothing) {
@@ -188,7 +182,7 @@ TEST(ParadoxTable, KeyedTableStaysInKeyOrderWithItsIndex) {
         keys << r->AsText(QStringLiteral("Segment"));
     }
     EXPECT_EQ(keys, (QStringList{"A0", "A1", "A7", "М12"}));
-    const QByteArray px = Bytes(env.Path(QStringLiteral("Segment.PX")));
+    const QByteArray px = FileBytes(env.Path(QStringLiteral("Segment.PX")));
     ASSERT_GT(px.size(), 8);
     EXPECT_EQ(px[4], 1); // primary index file
 }
@@ -204,7 +198,7 @@ TEST(ParadoxTable, DamagedFilesFailWithTheirNameNeverCrash) {
         for (int i = 0; i < 300; ++i)
             ASSERT_TRUE(t->Append({QString::number(i), i * 0.5}));
     }
-    const QByteArray good = Bytes(path);
+    const QByteArray good = FileBytes(path);
     auto write = [&](const QByteArray& b) {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));

@@ -15,12 +15,6 @@ tables::FieldList FieldsOf(const QString& path) {
     return t->Open(true) ? t->Fields() : tables::FieldList{};
 }
 
-QByteArray Bytes(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
 } // namespace
 
 TEST(TariffTables, MissingTablesAreCreatedWithExactlyTheirFields) {
@@ -112,7 +106,8 @@ TEST(TariffTables, YearOldFileIsKeptAtStartUpAndTheTemplateIsCopiedAsItIs) {
     EXPECT_EQ(r.DayRows().size(), 2);
     Clock::SetTestTime(QDateTime(QDate(2026, 12, 6), QTime(8, 0)));
     r.tables->SwitchDayFile();
-    EXPECT_EQ(Bytes(r.Day(QStringLiteral("1206"))), Bytes(r.env.Path(QStringLiteral("0601.dbf"))));
+    EXPECT_EQ(FileBytes(r.Day(QStringLiteral("1206"))),
+              FileBytes(r.env.Path(QStringLiteral("0601.dbf"))));
     EXPECT_EQ(FieldsOf(r.Day(QStringLiteral("1206"))).size(), 8);
 }
 
