@@ -213,6 +213,17 @@ bool Table::Locate(const QStringList& fields, const QVariantList& values) {
     return true;
 }
 
+namespace {
+
+// A time or timestamp given as text, in whole seconds or with milliseconds.
+template <class T> T FromText(const QVariant& v, const QString& format) {
+    const QString s = v.toString().trimmed();
+    return T::fromString(s,
+                         s.contains(QLatin1Char('.')) ? format + QStringLiteral(".zzz") : format);
+}
+
+} // namespace
+
 bool Table::CheckValues(const QVariantList& in, QVariantList& out) {
     out.clear();
     if (in.size() > m_fields.size())
@@ -274,12 +285,8 @@ bool Table::CheckValues(const QVariantList& in, QVariantList& out) {
                 t = v.toTime();
             else if (v.typeId() == QMetaType::QDateTime)
                 t = v.toDateTime().time();
-            else {
-                const QString s = v.toString().trimmed();
-                t = QTime::fromString(s, s.contains(QLatin1Char('.'))
-                                             ? QStringLiteral("HH:mm:ss.zzz")
-                                             : QStringLiteral("HH:mm:ss"));
-            }
+            else
+                t = FromText<QTime>(v, QStringLiteral("HH:mm:ss"));
             if (!t.isValid()) return bad();
             out.append(t);
             break;
@@ -290,12 +297,8 @@ bool Table::CheckValues(const QVariantList& in, QVariantList& out) {
                 t = v.toDateTime();
             else if (v.typeId() == QMetaType::QDate)
                 t = v.toDate().startOfDay();
-            else {
-                const QString s = v.toString().trimmed();
-                t = QDateTime::fromString(s, s.contains(QLatin1Char('.'))
-                                                 ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
-                                                 : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-            }
+            else
+                t = FromText<QDateTime>(v, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
             if (!t.isValid() || t.date().year() < 1) return bad();
             out.append(t);
             break;
