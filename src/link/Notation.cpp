@@ -38,13 +38,18 @@ std::optional<uint16_t> VarnelToValue(const QString& text) {
         if (c < u'0' || c > u'0' + max) return -1;
         return c - u'0';
     };
+    // The two low digits are upper-case hexadecimal, as ValueToVarnel writes
+    // them; a sign, a blank or a small letter is not a digit here.
+    auto hex = [&](int i) -> int {
+        const char16_t h = text[i].unicode();
+        if (h >= u'0' && h <= u'9') return h - u'0';
+        if (h >= u'A' && h <= u'F') return h - u'A' + 10;
+        return -1;
+    };
     const int a = digit(0, 7), b = digit(1, 7), c = digit(2, 3);
-    bool ok = false;
-    const int low = text.mid(3, 2).toInt(&ok, 16);
-    if (a < 0 || b < 0 || c < 0 || !ok || text[3] == QLatin1Char('-') ||
-        text[3] == QLatin1Char('+'))
-        return std::nullopt;
-    return uint16_t((a << 13) | (b << 10) | (c << 8) | low);
+    const int hi = hex(3), lo = hex(4);
+    if (a < 0 || b < 0 || c < 0 || hi < 0 || lo < 0) return std::nullopt;
+    return uint16_t((a << 13) | (b << 10) | (c << 8) | (hi << 4) | lo);
 }
 
 int ReadVarnel(const QString& text) {

@@ -39,6 +39,8 @@ TEST(Notation, ExchangeAddressNotation) {
     EXPECT_EQ(VarnelToValue(QStringLiteral("00400")), std::nullopt);
     EXPECT_EQ(VarnelToValue(QStringLiteral("0000")), std::nullopt);
     EXPECT_EQ(VarnelToValue(QStringLiteral("000-1")), std::nullopt);
+    for (const char* bad : {"573 F", "573F ", "5730+", "573c0", "5730x"})
+        EXPECT_EQ(VarnelToValue(QString::fromLatin1(bad)), std::nullopt) << bad;
     // Lenient: only 0-9 and A-F count, from the right.
     EXPECT_EQ(ReadVarnel(QStringLiteral("5_73C0")), 0xBFC0);
     EXPECT_EQ(ReadVarnel(QStringLiteral("   C0")), 0xC0);
