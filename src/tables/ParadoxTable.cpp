@@ -20,48 +20,28 @@ namespace tables {
 
 namespace {
 
+// The stored types this program writes, with the field type each stands for.
+struct PxType {
+    FieldType type;
+    int px;
+};
+constexpr PxType kPxTypes[] = {{FieldType::Integer, pxfLong}, {FieldType::Smallint, pxfShort},
+                               {FieldType::Float, pxfNumber}, {FieldType::Date, pxfDate},
+                               {FieldType::Time, pxfTime},    {FieldType::DateTime, pxfTimestamp},
+                               {FieldType::String, pxfAlpha}};
+
 FieldType FromPx(int t) {
-    switch (t) {
-    case pxfLong:
-    case pxfAutoInc:
-        return FieldType::Integer;
-    case pxfShort:
-        return FieldType::Smallint;
-    case pxfNumber:
-    case pxfCurrency:
-        return FieldType::Float;
-    case pxfDate:
-        return FieldType::Date;
-    case pxfTime:
-        return FieldType::Time;
-    case pxfTimestamp:
-        return FieldType::DateTime;
-    case pxfAlpha:
-        return FieldType::String;
-    default:
-        return FieldType::Other;
-    }
+    // Read as the plain types they extend.
+    if (t == pxfAutoInc) t = pxfLong;
+    if (t == pxfCurrency) t = pxfNumber;
+    for (const auto& m : kPxTypes)
+        if (m.px == t) return m.type;
+    return FieldType::Other;
 }
 
 int ToPx(FieldType t) {
-    switch (t) {
-    case FieldType::Integer:
-        return pxfLong;
-    case FieldType::Smallint:
-        return pxfShort;
-    case FieldType::Float:
-        return pxfNumber;
-    case FieldType::Date:
-        return pxfDate;
-    case FieldType::Time:
-        return pxfTime;
-    case FieldType::DateTime:
-        return pxfTimestamp;
-    case FieldType::String:
-        return pxfAlpha;
-    case FieldType::Other:
-        break;
-    }
+    for (const auto& m : kPxTypes)
+        if (m.type == t) return m.px;
     return 0;
 }
 
