@@ -218,9 +218,15 @@ void MaskEngine::SetText(const QString& text) {
 std::optional<int> MaskEngine::Type(int caret, QChar ch) {
     if (caret < 0) caret = 0;
     if (IsLiteral(caret) && m_slots[size_t(caret)].literal == ch) return NextInput(caret + 1);
+    // The caret passes over literals by itself; an operator who types the
+    // separator all the same ("МВ_") must not get a blank after it.
+    if (ch == m_blank && IsLiteral(caret - 1) && m_slots[size_t(caret - 1)].literal == ch &&
+        caret < Length() && m_slots[size_t(caret)].value.isNull())
+        return caret;
     const int q = NextInput(caret);
     if (q >= Length()) return std::nullopt;
-    if (ch == QLatin1Char(' ')) {
+    // The blank character is a blank, as it reads back after SetText.
+    if (ch == QLatin1Char(' ') || ch == m_blank) {
         m_slots[size_t(q)].value = QChar();
         return NextInput(q + 1);
     }

@@ -64,6 +64,11 @@ TEST_F(EntryFixture, LatinKeysBecomeTheDirectiveCode) {
     entry->Reset();
     TypeText(edit, QString::fromUtf8("ук1-"));
     EXPECT_EQ(Trimmed(edit->Text()), QString::fromUtf8("УК_1-"));
+    // The separator typed out of habit is not doubled.
+    entry->Reset();
+    QTest::keyClicks(edit, QStringLiteral("vd_"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(executed.back(), QString::fromUtf8("МВ_-"));
     // Latin letters outside the tables stay as typed.
     entry->Reset();
     QTest::keyClicks(edit, QStringLiteral("ax"));

@@ -157,8 +157,16 @@ TEST(MaskEngine, TypingForcesCapitalsSkipsLiteralsAndRefusesMisfits) {
     EXPECT_EQ(Trimmed(m.Text()), QStringLiteral("T _5"));
     m.Type(3, QLatin1Char(' '));
     EXPECT_EQ(Trimmed(m.Text()), QStringLiteral("T _"));
-    // Typing the literal itself at its position moves past it.
+    // Typing the literal itself at its position moves past it; the separator
+    // typed again just after it (the caret had passed it already) is absorbed.
     EXPECT_EQ(m.Type(2, QLatin1Char('_')).value_or(-1), 3);
+    EXPECT_EQ(m.Type(3, QLatin1Char('_')).value_or(-1), 3);
+    EXPECT_EQ(Trimmed(m.Text()), QStringLiteral("T _"));
+    // Elsewhere the blank character blanks its position, as after SetText.
+    m.Type(3, QLatin1Char('7'));
+    m.Type(4, QLatin1Char('7'));
+    EXPECT_EQ(m.Type(4, QLatin1Char('_')).value_or(-1), 5);
+    EXPECT_EQ(Trimmed(m.Text()), QStringLiteral("T _7"));
     // Nothing past the last position.
     for (int p = 3; p < 25; ++p)
         m.Type(p, QLatin1Char('9'));
