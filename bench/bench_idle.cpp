@@ -4,6 +4,7 @@
 // out its bound).
 //
 //   bench_idle [SECONDS]   (idle period, default 5)
+#include "TestSupport.h"
 #include "link/AppState.h"
 #include "link/Ats.h"
 #include "platform/ProgramLog.h"
@@ -22,45 +23,7 @@
 #include <memory>
 #include <vector>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <sys/resource.h>
-#include <termios.h>
-#include <unistd.h>
-
 namespace {
-double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-struct Pty {
-    int master = -1, slave = -1;
-    QString path;
-    Pty() {
-        char name[256] = {};
-        if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return;
-        termios t{};
-        if (tcgetattr(slave, &t) == 0) {
-            cfmakeraw(&t);
-            tcsetattr(slave, TCSANOW, &t);
-        }
-        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-        path = QString::fromLocal8Bit(name);
-    }
-    ~Pty() {
-        if (slave >= 0) ::close(slave);
-        if (master >= 0) ::close(master);
-    }
-    void Drain() const {
-        char buf[4096];
-        while (::read(master, buf, sizeof buf) > 0) {
-        }
-    }
-};
-
 struct Terminal {
     AppState app;
     std::unique_ptr<TReceive> parser;
@@ -122,15 +85,10 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     qputenv("VARNEL_REGISTRY", (dir.path() + QStringLiteral("/registry.ini")).toUtf8());
     SetLogDir(dir.path());
-    std::vector<std::unique_ptr<Pty>> ptys;
-    {
-        Registry reg;
-        reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), true);
-        for (int n = 1; n <= 4; ++n) {
-            ptys.push_back(std::make_unique<Pty>());
-            reg.WriteString(QString::number(n), ptys.back()->path);
-        }
-        reg.CloseKey();
+    std::vector<std::unique_ptr<PtyPair>> ptys;
+    for (int n = 1; n <= 4; ++n) {
+        ptys.push_back(std::make_unique<PtyPair>());
+        ptys.back()->MapToPort(n);
     }
 
     {
@@ -142,7 +100,7 @@ int main(int argc, char** argv) {
                 [&] { t.lines[0]->SendDirective(QStringLiteral("ТО_5,-")); });
     }
     for (const auto& p : ptys)
-        p->Drain();
+        p->ReadMaster(0, 0);
     {
         Terminal t(dir.path(), true, false);
         std::printf("duplex mode, \"Windows NT\", %d of 4 lines open, bound %d ms\n", t.Open(),

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -88,4 +89,11 @@ void PtyPair::MapToPort(int n) const {
     reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), true);
     reg.WriteString(QString::number(n), m_slavePath);
     reg.CloseKey();
+}
+
+double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }

@@ -77,3 +77,6 @@ public:
     QString PortText;
     QList<QPair<int, QString>> Renames;
 };
+
+// CPU time (user + system) this process has used so far, in seconds.
+double CpuSeconds();

@@ -1,21 +1,13 @@
 #include "platform/Wait.h"
 
+#include "TestSupport.h"
+
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-namespace {
-double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-} // namespace
 
 TEST(Wait, RunsTheEventLoopUntilTheConditionTurnsFalse) {
     bool busy = true;
