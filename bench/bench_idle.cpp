@@ -9,6 +9,7 @@
 #include "link/Ats.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
+#include "console/EscKey.h"
 #include "platform/Wait.h"
 #include "tariff/ReceiveParser.h"
 
@@ -79,7 +80,7 @@ template <class F> void Measure(const char* what, F fn) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qapp(argc, argv);
-    EscTracker::Install();
+    InstallEscKeyFilter();
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 5;
 
     QTemporaryDir dir;

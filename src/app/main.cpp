@@ -5,6 +5,7 @@
 #include "console/ExitSignals.h"
 #include "console/Form2.h"
 #include "platform/SingleInstance.h"
+#include "console/EscKey.h"
 #include "platform/Wait.h"
 
 #include <QApplication>
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
         instance.SendActivate();
         return 0;
     }
-    EscTracker::Install();
+    InstallEscKeyFilter();
     QObject::connect(&app, &QGuiApplication::lastWindowClosed, [] { EndWaits(); });
     ExitSignals exitSignals;
 

@@ -2,37 +2,13 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEvent>
-#include <QKeyEvent>
 #include <QThread>
 #include <QTimer>
 
 namespace {
 bool g_escDown = false;
 bool g_endWaits = false;
-
-class EscFilter : public QObject {
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject* obj, QEvent* ev) override {
-        if (ev->type() == QEvent::KeyPress || ev->type() == QEvent::KeyRelease) {
-            auto* k = static_cast<QKeyEvent*>(ev);
-            if (k->key() == Qt::Key_Escape && !k->isAutoRepeat())
-                g_escDown = ev->type() == QEvent::KeyPress;
-        } else if (ev->type() == QEvent::ApplicationDeactivate) {
-            g_escDown = false;
-        }
-        return QObject::eventFilter(obj, ev);
-    }
-};
 } // namespace
-
-void EscTracker::Install() {
-    static EscFilter* filter = nullptr;
-    if (filter || !QCoreApplication::instance()) return;
-    filter = new EscFilter(QCoreApplication::instance());
-    QCoreApplication::instance()->installEventFilter(filter);
-}
 
 bool EscTracker::IsEscDown() {
     return g_escDown;
