@@ -1,20 +1,19 @@
 // CPU used by a terminal with four open lines: idle with nothing arriving,
-// and inside the waits of SendDirective (paced normal mode, and duplex
-// "Windows NT" mode on pseudo-terminals, where every clear-to-send wait runs
-// out its bound).
+// and while the operator waits for a directive to leave (paced normal mode,
+// and duplex "Windows NT" mode on pseudo-terminals, where every clear-to-send
+// wait runs out its bound).
 //
 //   bench_idle [SECONDS]   (idle period, default 5)
 #include "TestSupport.h"
+#include "console/DirectiveEntry.h"
+#include "console/EscKey.h"
 #include "link/AppState.h"
 #include "link/Ats.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
-#include "console/EscKey.h"
 #include "platform/Wait.h"
-#include "tariff/ReceiveParser.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
@@ -27,8 +26,6 @@
 namespace {
 struct Terminal {
     AppState app;
-    std::unique_ptr<TReceive> parser;
-    std::vector<std::unique_ptr<QCheckBox>> boxes;
     std::vector<std::unique_ptr<TAts>> lines;
     Terminal(const QString& dir, bool duplex, bool blockSend) {
         app.CurDir = dir;
@@ -36,18 +33,10 @@ struct Terminal {
         app.DuplexMode = duplex;
         app.BlockSend = blockSend;
         app.DuplexBoundMs = 300;
-        parser = std::make_unique<TReceive>(app);
-        app.Receiver = parser.get();
         for (int n = 1; n <= 4; ++n) {
-            boxes.push_back(std::make_unique<QCheckBox>());
-            TAtsControls c;
-            c.CheckBoxPort = boxes.back().get();
-            lines.push_back(std::make_unique<TAts>(app, n, &c));
-            app.Ats[size_t(n - 1)] = lines.back().get();
-            boxes.back()->click();
+            lines.push_back(std::make_unique<TAts>(app, n));
+            lines.back()->SwitchPort(true);
         }
-        app.CurrentAts = lines[0].get();
-        app.CurrentAtsNumber = 1;
     }
     int Open() const {
         int open = 0;
@@ -96,9 +85,11 @@ int main(int argc, char** argv) {
         Terminal t(dir.path(), false, true);
         std::printf("normal mode, %d of 4 lines open\n", t.Open());
         Measure("idle, nothing arriving", [&] { Idle(seconds * 1000); });
-        t.lines[0]->PaceTimer->setInterval(150);
-        Measure("SendDirective, paced at 150 ms (9 codes)",
-                [&] { t.lines[0]->SendDirective(QStringLiteral("ТО_5,-")); });
+        t.lines[0]->Link().SetPaceInterval(150);
+        Measure("SendDirective, paced at 150 ms (9 codes)", [&] {
+            t.lines[0]->SendDirective(QStringLiteral("ТО_5,-"));
+            WaitForLine(*t.lines[0], true);
+        });
     }
     for (const auto& p : ptys)
         p->ReadMaster(0, 0);
@@ -106,8 +97,10 @@ int main(int argc, char** argv) {
         Terminal t(dir.path(), true, false);
         std::printf("duplex mode, \"Windows NT\", %d of 4 lines open, bound %d ms\n", t.Open(),
                     t.app.DuplexBoundMs);
-        Measure("SendDirective, clear-to-send never raised (9 codes)",
-                [&] { t.lines[0]->SendDirective(QStringLiteral("ТО_5,-")); });
+        Measure("SendDirective, clear-to-send never raised (9 codes)", [&] {
+            t.lines[0]->SendDirective(QStringLiteral("ТО_5,-"));
+            WaitForLine(*t.lines[0], false);
+        });
         Measure("idle, nothing arriving", [&] { Idle(seconds * 1000); });
     }
     return 0;

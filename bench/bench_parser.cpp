@@ -1,4 +1,4 @@
-// Receive parser throughput: parser, decoder and roll write on a synthetic
+// Receive-path throughput: splitter, decoder and roll write on a synthetic
 // exchange stream (printouts with call frames making about 5% of the codes),
 // handed over in reads of random sizes. Also the held-text cases that must
 // stay linear: a printout held by a capture that never matches, and one held
@@ -9,8 +9,6 @@
 #include "link/Ats.h"
 #include "link/LineCode.h"
 #include "platform/ProgramLog.h"
-#include "platform/Registry.h"
-#include "tariff/ReceiveParser.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -26,8 +24,8 @@ using Codes = std::vector<uint8_t>;
 
 struct CallCount : ICallSink {
     long starts = 0, ends = 0;
-    void OnCallStart(TAts&, const std::array<uint8_t, 28>&) override { ++starts; }
-    void OnCallEnd(TAts&, const std::array<uint8_t, 16>&) override { ++ends; }
+    void OnCallStart(const AtsSettings&, const CallStartNibbles&) override { ++starts; }
+    void OnCallEnd(const AtsSettings&, const CallEndNibbles&) override { ++ends; }
 };
 
 Codes Encode(const QString& text) {
@@ -71,24 +69,22 @@ Codes MakeStream(size_t total, unsigned seed) {
     return s;
 }
 
+// One exchange with its roll in a scratch folder: the codes go in where the
+// line hands them over.
 struct Rig {
     QTemporaryDir dir;
-    Registry scratch{dir.path() + QStringLiteral("/settings.ini")};
     AppState app;
     CallCount calls;
     std::unique_ptr<TAts> ats;
-    std::unique_ptr<TReceive> parser;
     Rig() {
         SetLogDir(dir.path());
         app.CurDir = dir.path();
         app.RollDir = dir.path() + QLatin1Char('/');
-        app.Reg = &scratch;
-        app.Calls = &calls;
-        TAtsControls none;
-        ats = std::make_unique<TAts>(app, 1, &none);
-        parser = std::make_unique<TReceive>(app);
-        app.Receiver = parser.get();
+        app.RegistryPath = dir.path() + QStringLiteral("/settings.ini");
+        ats = std::make_unique<TAts>(app, 1);
+        ats->SetCallSink(&calls);
     }
+    void Put(const uint8_t* codes, size_t n) { ats->Receiver().Feed(codes, int(n)); }
     // Feeds the stream in reads of 1..maxRead codes; returns seconds.
     double Feed(const Codes& s, unsigned maxRead, unsigned seed) {
         std::mt19937 rng(seed);
@@ -97,9 +93,7 @@ struct Rig {
         size_t at = 0;
         while (at < s.size()) {
             const size_t n = std::min<size_t>(s.size() - at, 1 + rng() % maxRead);
-            std::copy_n(s.begin() + long(at), n, ats->RawRx.begin());
-            ats->RxCount = int(n);
-            parser->ReceiveParser(*ats);
+            Put(s.data() + at, n);
             at += n;
         }
         return double(t.nsecsElapsed()) / 1e9;
@@ -121,11 +115,10 @@ int main(int argc, char** argv) {
         Rig rig;
         const double s = rig.Feed(stream, maxRead, 7);
         const double rate = double(stream.size()) / s;
-        rig.ats->RollFile.flush();
         std::printf("reads of 1..%-5u  %7.2f M codes/s  (%6.0f x four lines)  calls %ld+%ld  roll "
                     "%.1f MB\n",
                     maxRead, rate / 1e6, rate / kLineRate, rig.calls.starts, rig.calls.ends,
-                    double(QFileInfo(rig.ats->RollFileName).size()) / 1e6);
+                    double(QFileInfo(rig.ats->RollLog().FileName()).size()) / 1e6);
     }
 
     // Held text, one code per read: the work per read must not grow with
@@ -133,9 +126,7 @@ int main(int argc, char** argv) {
     const Codes printout = MakeStream(200000, 2);
     {
         Rig rig;
-        rig.ats->AwaitedPrefix = QStringLiteral("НИКОГДА_НЕ_ПРИДЕТ");
-        rig.ats->CaptureLength = 4;
-        rig.ats->CapturePending = true;
+        rig.ats->Receiver().StartCapture(QStringLiteral("НИКОГДА_НЕ_ПРИДЕТ"), 4);
         const double s = rig.Feed(printout, 1, 3);
         std::printf("capture never matching, 1 code per read: %7.2f M codes/s\n",
                     double(printout.size()) / s / 1e6);
@@ -148,14 +139,10 @@ int main(int argc, char** argv) {
         }
         Rig rig;
         // Reads of 101 codes each end with 11 or 14, so every read is held.
-        std::mt19937 rng(5);
         QElapsedTimer t;
         t.start();
         for (size_t at = 0; at < held.size(); at += 101) {
-            const size_t n = std::min<size_t>(101, held.size() - at);
-            std::copy_n(held.begin() + long(at), n, rig.ats->RawRx.begin());
-            rig.ats->RxCount = int(n);
-            rig.parser->ReceiveParser(*rig.ats);
+            rig.Put(held.data() + at, std::min<size_t>(101, held.size() - at));
         }
         std::printf("printout held by trailing 11/14:          %7.2f M codes/s\n",
                     double(held.size()) / (double(t.nsecsElapsed()) / 1e9) / 1e6);

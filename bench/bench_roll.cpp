@@ -2,9 +2,7 @@
 // and the process's peak memory against the file size.
 //
 //   bench_roll [MEGABYTES]   (default 100)
-#include "link/AppState.h"
-#include "link/Ats.h"
-#include "link/RollView.h"
+#include "console/RollView.h"
 #include "platform/Codec.h"
 
 #include <QApplication>
@@ -81,12 +79,6 @@ int main(int argc, char** argv) {
     const QByteArray lastLine = WriteRoll(path, mb * 1024 * 1024);
     const qint64 size = QFileInfo(path).size();
 
-    AppState app;
-    app.CurDir = dir.path();
-    app.RollDir = dir.path() + QLatin1Char('/');
-    TAts ats(app, 1, nullptr);
-    ats.RollFileName = path;
-
     RollView view;
     view.resize(900, 600);
     view.show();
@@ -96,7 +88,7 @@ int main(int argc, char** argv) {
 
     QElapsedTimer t;
     t.start();
-    TFLoad(view, ats);
+    TFLoad(view, path);
     view.viewport()->repaint();
     QApplication::processEvents();
     const qint64 ms = t.elapsed();

@@ -76,13 +76,13 @@ int main(int argc, char** argv) {
 
     AppState state;
     state.CurDir = dir.path();
-    TTariffTables tables(state);
+    TTariffTables tables(state.CurDir);
     if (!tables.OpenTables()) {
         std::fprintf(stderr, "cannot open the tables in %s\n", qPrintable(dir.path()));
         return 1;
     }
     TCallRecords calls(state, tables);
-    TAts ats(state, 1, nullptr);
+    AtsSettings ats(1, QString());
 
     // Call j: kit j mod 2048 (distinct among 2000 in progress), B 8xxxxxx.
     auto b = [](int j) { return 8300000 + j % 400 * 1000 + j % 1000; };

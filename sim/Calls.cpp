@@ -1,73 +1,14 @@
 #include "Calls.h"
 
-#include "link/LineCode.h"
-
 #include <cmath>
 
 namespace sim {
 
 namespace {
-bool AllDigits(const QString& s) {
-    for (QChar c : s)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
-    return true;
-}
-uint8_t Digit(QChar c) {
-    return uint8_t(c.unicode() - u'0');
-}
-
-void PutKit(uint8_t* n, int kit) {
-    n[5] = uint8_t(8 + (kit >> 8));
-    n[6] = uint8_t((kit >> 4) & 15);
-    n[7] = uint8_t(kit & 15);
-}
-
-// B digits reversed: the most significant at `top`, then downwards.
-void PutReversed(uint8_t* n, int top, const QString& b) {
-    const int k = std::min<int>(int(b.size()), 7);
-    for (int i = 0; i < k; ++i)
-        n[top - i] = Digit(b[i]);
-}
-
-template <size_t N>
-std::array<uint8_t, N> ToCodes(const std::array<uint8_t, N>& nibbles, uint8_t last) {
-    std::array<uint8_t, N> codes{};
-    codes[0] = codes[1] = codes[2] = 11;
-    codes[3] = last;
-    for (size_t i = 4; i < N; ++i)
-        codes[i] = LineCode::CodeOfNibble(nibbles[i]);
-    return codes;
-}
-
 constexpr const char* kAreaCodes[] = {"495", "812", "343", "383", "831", "846",
                                       "861", "863", "351", "391", "473", "862"};
 constexpr const char* kCountries[] = {"375", "380", "374", "994", "49", "33", "39", "86"};
 } // namespace
-
-std::optional<std::array<uint8_t, 28>> CallStartFrame(int kit, const QString& a, const QString& b,
-                                                      int category) {
-    if (kit < 0 || kit > kMaxKit || a.isEmpty() || b.isEmpty() || !AllDigits(a) || !AllDigits(b) ||
-        category < 0 || category > 15)
-        return std::nullopt;
-    std::array<uint8_t, 28> n{};
-    PutKit(n.data(), kit);
-    n[8] = uint8_t(std::min<qsizetype>(a.size(), 15));
-    const QString tail = a.right(7);
-    for (int i = 0; i < tail.size(); ++i)
-        n[size_t(16 - tail.size() + i)] = Digit(tail[i]);
-    n[16] = uint8_t(std::min<qsizetype>(b.size(), 15));
-    PutReversed(n.data(), 23, b);
-    n[24] = uint8_t(category);
-    return ToCodes(n, 17);
-}
-
-std::optional<std::array<uint8_t, 16>> CallEndFrame(int kit, const QString& b) {
-    if (kit < 0 || kit > kMaxKit || b.isEmpty() || !AllDigits(b)) return std::nullopt;
-    std::array<uint8_t, 16> n{};
-    PutKit(n.data(), kit);
-    PutReversed(n.data(), 15, b);
-    return ToCodes(n, 1);
-}
 
 QString SubscriberNumber(int kit) {
     return QString::number(20000 + kit);

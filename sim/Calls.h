@@ -2,6 +2,8 @@
 // Call records as the exchange reports them: a start frame when a call is set
 // up and an end frame when it is released, and a generator of plausible
 // calls.
+#include "link/CallFrame.h"
+
 #include <QString>
 
 #include <array>
@@ -12,19 +14,9 @@
 
 namespace sim {
 
-constexpr int kMaxKit = 0x7FF; // subscriber kits 0..2047
-
-// 28 codes: 11, 11, 11, 17, then nibbles 4..27: 4 unused, 5-7 kit (high nibble
-// + 8), 8 A digit count, 9-15 A digits right-aligned, 16 B digit count,
-// 17-23 B digits reversed (23 most significant), 24 category. Digit strings
-// longer than 7 keep the last 7 digits of A and the first 7 of B; the counts
-// are sent as they are (at most 15). Returns nullopt for a kit out of range
-// or a number with non-digits.
-std::optional<std::array<uint8_t, 28>> CallStartFrame(int kit, const QString& a, const QString& b,
-                                                      int category);
-// 16 codes: 11, 11, 11, 1, then 4 unused, 5-7 kit, 8 unused, 9-15 the first
-// seven B digits reversed (15 most significant).
-std::optional<std::array<uint8_t, 16>> CallEndFrame(int kit, const QString& b);
+// Subscriber kits 0..2047; their call frames are made with the terminal's own
+// codec (link/CallFrame.h: CallStartCodes, CallEndCodes).
+constexpr int kMaxKit = 0x7FF;
 
 // A call chosen by the generator.
 struct CallPlan {

@@ -280,10 +280,10 @@ void SimExchange::StartDataRead(const QStringList& p, int64_t now) {
 }
 
 void SimExchange::QueueDataFrame() {
-    std::vector<uint8_t> f(3 + m_rep.count);
-    f[0] = f[1] = f[2] = 14;
+    std::vector<uint8_t> f(frames::kHeaderLength + m_rep.count, frames::kDataHeader);
     for (uint32_t k = 0; k < m_rep.count; ++k)
-        f[3 + k] = LineCode::CodeOfNibble(m_memory.ReadNibble(m_rep.address, k));
+        f[frames::kHeaderLength + k] =
+            LineCode::CodeOfNibble(m_memory.ReadNibble(m_rep.address, k));
     Queue(f);
     m_rep.endMark = m_queued;
 }
@@ -306,7 +306,7 @@ void SimExchange::ScheduleNextCall(int64_t now) {
 }
 
 bool SimExchange::StartCall(const CallPlan& call, int64_t now) {
-    const auto frame = CallStartFrame(call.kit, call.a, call.b, call.category);
+    const auto frame = CallStartCodes(call.kit, call.a, call.b, call.category);
     if (!frame) return false;
     Queue(frame->data(), frame->size());
     Event(QStringLiteral("call start kit %1 A %2 B %3 cat %4")
@@ -323,7 +323,7 @@ bool SimExchange::StartCall(const CallPlan& call, int64_t now) {
 void SimExchange::EndCall(size_t index) {
     const ActiveCall c = m_calls[index];
     m_calls.erase(m_calls.begin() + std::ptrdiff_t(index));
-    if (const auto frame = CallEndFrame(c.kit, c.b)) Queue(frame->data(), frame->size());
+    if (const auto frame = CallEndCodes(c.kit, c.b)) Queue(frame->data(), frame->size());
     SetSubscriberBusy(m_memory, c.kit, false);
     Event(QStringLiteral("call end kit %1 B %2").arg(c.kit).arg(c.b));
 }
@@ -481,12 +481,12 @@ SimExchange::Reply SimExchange::Command(const QString& line, int64_t now) {
         if (cmd == QStringLiteral("start")) {
             if (w.size() < 3) return fail(QStringLiteral("usage: start KIT A B [CAT]"));
             const auto f =
-                CallStartFrame(w[0].toInt(), w[1], w[2], w.size() > 3 ? w[3].toInt() : 1);
+                CallStartCodes(w[0].toInt(), w[1], w[2], w.size() > 3 ? w[3].toInt() : 1);
             if (!f) return fail(QStringLiteral("bad call"));
             Queue(f->data(), f->size());
         } else {
             if (w.size() < 2) return fail(QStringLiteral("usage: end KIT B"));
-            const auto f = CallEndFrame(w[0].toInt(), w[1]);
+            const auto f = CallEndCodes(w[0].toInt(), w[1]);
             if (!f) return fail(QStringLiteral("bad call"));
             Queue(f->data(), f->size());
         }

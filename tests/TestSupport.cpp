@@ -97,3 +97,23 @@ double CpuSeconds() {
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
            double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
+
+qint64 FakePort::Read(uint8_t* data, qint64 max) {
+    if (!IsOpenNow) return -1;
+    const qint64 n = std::min<qint64>(max, qint64(Input.size()));
+    std::copy_n(Input.begin(), n, data);
+    Input.erase(Input.begin(), Input.begin() + n);
+    return n;
+}
+
+void FakePort::Arrive(const std::vector<uint8_t>& bytes) {
+    Input.insert(Input.end(), bytes.begin(), bytes.end());
+    emit dataAvailable(qint64(bytes.size()));
+}
+
+bool WaitUntil(const std::function<bool()>& cond, int ms) {
+    QElapsedTimer t;
+    t.start();
+    WaitWhile([&] { return !cond() && t.elapsed() < ms; }, false);
+    return cond();
+}

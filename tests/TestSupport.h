@@ -1,6 +1,6 @@
 #pragma once
 // Helpers shared by the test suites.
-#include "link/AppState.h"
+#include "platform/SerialPort.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -59,24 +60,65 @@ private:
     QString m_slavePath;
 };
 
-// The main window's side of the core, recorded: status lines, panel texts,
-// the port field and renames.
-class RecordingConsole : public IConsole {
+// A serial port in memory: what is written is kept, what is to be read is
+// handed in with Arrive(), and clear-to-send, the output count, opening and
+// losing the device are the test's to set.
+class FakePort : public SerialPort {
 public:
-    void AddStatus(const QString& line) override { Status << line; }
-    void SetPanelText(int panel, const QString& text) override {
-        if (panel >= 0 && panel < 3) Panels[panel] = text;
+    void SetPortNumber(int number) override { Number = number; }
+    int PortNumber() const override { return Number; }
+    void SetHardwareFlow(bool on) override { Flow = on; }
+    bool Open() override {
+        ++Opens;
+        IsOpenNow = Openable;
+        return Openable;
     }
-    void ShowPortText(const QString& text) override { PortText = text; }
-    void ExchangeRenamed(int number, const QString& name) override {
-        Renames.append({number, name});
+    void Close() override { IsOpenNow = false; }
+    bool IsOpen() const override { return IsOpenNow; }
+    QString ErrorText() const override { return QString(); }
+    bool ClearToSend() override { return Cts; }
+    qint64 OutputCount() const override { return Pending; }
+    bool WriteBlock(const uint8_t* data, int count) override {
+        if (!IsOpenNow) return false;
+        Written.insert(Written.end(), data, data + count);
+        if (Sticky) Pending += count; // the line does not drain
+        return true;
     }
+    qint64 BytesAvailable() const override { return qint64(Input.size()); }
+    qint64 Read(uint8_t* data, qint64 max) override;
+    void FlushInput() override {
+        ++FlushedInput;
+        Input.clear();
+    }
+    void FlushOutput() override {
+        ++FlushedOutput;
+        Pending = 0;
+    }
+    void ArmLineErrors() override { ++Armed; }
 
-    QStringList Status;
-    QString Panels[3];
-    QString PortText;
-    QList<QPair<int, QString>> Renames;
+    // Bytes arrive from the far end.
+    void Arrive(const std::vector<uint8_t>& bytes);
+    // The device goes away.
+    void Lose() {
+        IsOpenNow = false;
+        emit lost();
+    }
+    void Error(int code) { emit lineError(code); }
+
+    int Number = 1;
+    bool Flow = false;
+    bool Openable = true;
+    bool IsOpenNow = false;
+    bool Cts = true;
+    bool Sticky = false;
+    qint64 Pending = 0;
+    int Opens = 0, FlushedInput = 0, FlushedOutput = 0, Armed = 0;
+    std::vector<uint8_t> Written;
+    std::vector<uint8_t> Input;
 };
+
+// Runs the event loop until cond() holds or ms have passed; whether it holds.
+bool WaitUntil(const std::function<bool()>& cond, int ms = 3000);
 
 // CPU time (user + system) this process has used so far, in seconds.
 double CpuSeconds();

@@ -3,10 +3,38 @@
 #include "console/MaskEdit.h"
 #include "link/AppState.h"
 #include "link/Ats.h"
+#include "platform/Wait.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSignalBlocker>
+
+namespace {
+// Hourglass cursor for the life of a wait (only where there is a screen).
+struct BusyCursor {
+    bool on = false;
+    BusyCursor() {
+        if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            on = true;
+        }
+    }
+    ~BusyCursor() {
+        if (on) QApplication::restoreOverrideCursor();
+    }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+} // namespace
+
+void WaitForLine(TAts& ats, bool escEnds) {
+    if (!ats.IsSending()) return;
+    BusyCursor busy;
+    const QPointer<TAts> alive(&ats);
+    WaitWhile([&] { return alive && alive->IsSending(); }, escEnds);
+}
 
 const QString DirectiveEntry::kFreeMask = QStringLiteral(">ll_cccccccccccccccccccccc;1;_");
 
@@ -49,11 +77,15 @@ void DirectiveEntry::Execute() {
         m_stack.Push(again);
         SyncStack();
     }
-    m_app.SetPanelText(2, QStringLiteral("Передача"));
     emit executing(b.directive);
     const int n = m_app.CurrentAtsNumber;
-    if (n >= 1 && n <= int(m_app.Ats.size()) && m_app.Ats[size_t(n - 1)])
-        m_app.Ats[size_t(n - 1)]->SendDirective(b.directive);
+    if (n >= 1 && n <= int(m_app.Ats.size()) && m_app.Ats[size_t(n - 1)]) {
+        TAts& ats = *m_app.Ats[size_t(n - 1)];
+        ats.SendDirective(b.directive);
+        // Normal mode: until the paced queue has drained, or Esc (the bytes
+        // then go on in the background). Duplex: until sent or dropped.
+        WaitForLine(ats, !m_app.DuplexMode);
+    }
     m_edit->setFocus();
 }
 

@@ -10,7 +10,12 @@
 
 class MaskEdit;
 class QComboBox;
+class TAts;
 struct AppState;
+
+// The operator waits, with the hourglass, while the exchange's line still has
+// bytes to send (escEnds: a held Esc ends the wait; the bytes still go).
+void WaitForLine(TAts& ats, bool escEnds);
 
 class DirectiveEntry : public QObject {
     Q_OBJECT
@@ -38,7 +43,7 @@ public:
     const CommandStack& Stack() const { return m_stack; }
 
 signals:
-    // A directive is about to be handed to the exchange.
+    // A directive is about to be handed to the exchange ("Передача").
     void executing(const QString& directive);
 
 private:

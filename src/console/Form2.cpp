@@ -5,13 +5,13 @@
 #include "console/DirectiveEntry.h"
 #include "console/MainSettings.h"
 #include "console/MaskEdit.h"
+#include "console/RollView.h"
 #include "console/SegmentsPage.h"
 #include "link/Ats.h"
-#include "link/RollView.h"
+#include "link/RequestTracker.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
 #include "tariff/CallRecords.h"
-#include "tariff/ReceiveParser.h"
 #include "tariff/TariffTables.h"
 
 #include <QAbstractButton>
@@ -29,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 namespace {
@@ -42,8 +43,6 @@ void CheckRadio(QButtonGroup* g, int id) {
 TForm2::TForm2(const QString& curDir, QWidget* parent) : QMainWindow(parent) {
     m_app.CurDir = curDir.isEmpty() ? QDir::currentPath() : QDir(curDir).absolutePath();
     BuildWindow();
-    m_app.Console = this;
-    m_app.View = m_view;
     qApp->installEventFilter(this);
     FormCreate();
 }
@@ -77,7 +76,7 @@ void TForm2::FormCreate() {
 
     // 3. The registry accessor, kept for the window's life.
     m_reg = std::make_unique<Registry>();
-    m_app.Reg = m_reg.get();
+    m_app.RegistryPath = m_reg->StorePath();
     // 4. The program-wide key and its values.
     CreateSettings cs;
     bool regOk = m_reg->IsAccessible() && OpenMainKey();
@@ -91,7 +90,6 @@ void TForm2::FormCreate() {
     }
     if (!regOk) {
         m_usable = false;
-        m_app.Reg = nullptr;
         m_reg.reset();
         QMessageBox::critical(this, QApplication::applicationDisplayName(),
                               QStringLiteral("Ошибка доступа к реестру. Программа будет закрыта"));
@@ -125,29 +123,27 @@ void TForm2::FormCreate() {
     }
     // 9. The exchange objects, bound to their controls, in order.
     for (int n = 1; n <= 4; ++n) {
-        const AtsWidgets& w = m_atsWidgets[size_t(n - 1)];
-        TAtsControls c;
-        c.CheckBoxPort = w.CheckBoxPort;
-        c.ComboBoxPort = w.ComboBoxPort;
-        c.EditDop = w.EditDop;
-        c.EditMG = w.EditMG;
-        c.EditMN = w.EditMN;
-        c.EditAtsName = w.EditAtsName;
-        c.CheckBoxDop = w.CheckBoxDop;
-        c.Memo = w.Memo;
-        c.MemoAutoProm = w.MemoAutoProm;
-        m_ats[size_t(n - 1)] = std::make_unique<TAts>(m_app, n, &c);
+        m_ats[size_t(n - 1)] = std::make_unique<TAts>(m_app, n);
         m_app.Ats[size_t(n - 1)] = m_ats[size_t(n - 1)].get();
-        connect(m_app.Ats[size_t(n - 1)], &TAts::received, this,
-                [this] { SetPanelText(2, QStringLiteral("Прием")); });
+        BindExchange(*m_ats[size_t(n - 1)], m_rows[size_t(n - 1)]);
     }
 
-    // The receive parser, with the window timers TimerStat,
-    // TimerWeStillGetIt, TimerWeStillDontGet and TimerReceiveData. While the
-    // operator works inside the roll view, it holds new text back.
-    m_receive = std::make_unique<TReceive>(m_app);
-    m_receive->AttachRollView(m_view);
-    m_app.Receiver = m_receive.get();
+    // The request timers TimerStat, TimerWeStillGetIt, TimerWeStillDontGet
+    // and TimerReceiveData, and the no-answer question they ask.
+    m_tracker = std::make_unique<RequestTracker>();
+    m_tracker->AskNoAnswer = [this] {
+        QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(),
+                        QStringLiteral("Станция не отвечает. Прервать?"),
+                        QMessageBox::Cancel | QMessageBox::Abort | QMessageBox::Retry, this);
+        switch (box.exec()) {
+        case QMessageBox::Abort:
+            return RequestTracker::NoAnswer::Abort;
+        case QMessageBox::Retry:
+            return RequestTracker::NoAnswer::Retry;
+        default:
+            return RequestTracker::NoAnswer::Cancel;
+        }
+    };
 
     m_entry->Reset();
 }
@@ -163,8 +159,10 @@ void TForm2::showEvent(QShowEvent* e) {
 void TForm2::FormShow() {
     try {
         // 1. Settings of each exchange; ports that were open are opened.
-        for (auto& a : m_ats)
-            a->InitSettings();
+        for (int n = 1; n <= 4; ++n) {
+            m_ats[size_t(n - 1)]->InitSettings();
+            ShowSettings(*m_ats[size_t(n - 1)], m_rows[size_t(n - 1)]);
+        }
         // 2. Exchange 1 is selected.
         {
             const QSignalBlocker block(m_comboATS);
@@ -182,7 +180,7 @@ void TForm2::FormShow() {
             m_timerStatWait = m_reg->ReadInteger(QStringLiteral("TimerStatWait"), 20000);
             if (!m_reg->ValueExists(QStringLiteral("TimerStatWait")))
                 m_reg->WriteInteger(QStringLiteral("TimerStatWait"), 20000);
-            m_receive->SetWatchdogInterval(m_timerStatWait);
+            m_tracker->SetWatchdogInterval(m_timerStatWait);
             askPassword = m_reg->ReadBool(QStringLiteral("PasswEn"), true);
             m_reg->CloseKey();
         }
@@ -199,12 +197,12 @@ void TForm2::FormDestroy() {
     // 1. Exchange objects: ports and rolls closed.
     m_app.CurrentAts = nullptr;
     m_app.CurrentAtsNumber = 0;
+    m_redirected = nullptr;
     for (int i = 3; i >= 0; --i) {
         m_app.Ats[size_t(i)] = nullptr;
         m_ats[size_t(i)].reset();
     }
-    m_app.Receiver = nullptr;
-    m_receive.reset();
+    m_tracker.reset();
     // 2. Tables.
     CloseTables();
     // 3. Window state and the clean-end flag.
@@ -213,9 +211,6 @@ void TForm2::FormDestroy() {
         m_reg->WriteBool(QStringLiteral("CorrectLogOff"), true);
         m_reg->CloseKey();
     }
-    m_app.Console = nullptr;
-    m_app.View = nullptr;
-    m_app.Reg = nullptr;
     m_reg.reset();
 }
 
@@ -224,10 +219,9 @@ void TForm2::OpenTables() {
     // FormCreate step 2: open the destination tables (index "KOD"; a failure
     // logs "Ошибка открытия таблиц SNG или Foren"), today's call table and the
     // two tariff tables; call frames of every exchange go to the tables.
-    m_tables = std::make_unique<TTariffTables>(m_app);
+    m_tables = std::make_unique<TTariffTables>(m_app.CurDir);
     m_tables->OpenTables();
     m_calls = std::make_unique<TCallRecords>(m_app, *m_tables);
-    m_app.Calls = m_calls.get();
     if (QWidget* page = Page(QStringLiteral("Сегменты")); page && !m_segments) {
         m_segments = new SegmentsPage(page);
         auto* lay = new QVBoxLayout(page);
@@ -246,7 +240,8 @@ void TForm2::CloseTables() {
     // FormDestroy step 2: close the destination tables, today's call table
     // and the two tariff tables.
     if (m_segments) m_segments->SetTable(nullptr);
-    m_app.Calls = nullptr;
+    for (auto& a : m_ats)
+        if (a) a->SetCallSink(nullptr);
     m_calls.reset();
     if (m_tables) m_tables->CloseTables();
 }
@@ -270,14 +265,101 @@ void TForm2::ButtonPasswordClick() {
     AskPassword();
 }
 
+// The controls of one exchange and the exchange, bound both ways.
+void TForm2::BindExchange(TAts& ats, AtsRow& row) {
+    const int n = ats.Number();
+    {
+        const QSignalBlocker block(row.ComboBoxPort);
+        row.ComboBoxPort->setCurrentText(QString::number(ats.Settings.Port));
+    }
+    ats.SetCallSink(m_calls.get());
+    connect(&ats, &TAts::status, this, &TForm2::AddStatus);
+    connect(&ats, &TAts::received, this, [this] { SetPanelText(2, QStringLiteral("Прием")); });
+    connect(&ats, &TAts::echoed, this, [this, &ats](const QString& text) {
+        if (m_app.CurrentAts == &ats) m_view->InsertAtEnd(text);
+    });
+    connect(&ats, &TAts::printout, this,
+            [this, &ats](const QString& text) { ShowPrintout(ats, text); });
+    connect(&ats, &TAts::portWantedChanged, row.CheckBoxPort, &QCheckBox::setChecked);
+
+    connect(row.CheckBoxPort, &QCheckBox::clicked, this, [this, &ats, &row, n](bool checked) {
+        ats.SwitchPort(checked);
+        // The port field belongs to the selected exchange.
+        if (ats.PortIsOpen() && m_app.CurrentAtsNumber == n)
+            ShowPortText(row.ComboBoxPort->currentText());
+    });
+    connect(row.ComboBoxPort, &QComboBox::currentTextChanged, this,
+            [this, &ats, n](const QString& text) {
+                bool ok = false;
+                const int port = text.trimmed().toInt(&ok);
+                if (!ok) return;
+                ats.ChangePort(port);
+                if (m_app.CurrentAtsNumber == n) ShowPortText(text);
+            });
+    connect(row.CheckBoxDop, &QCheckBox::clicked, this,
+            [&ats](bool checked) { ats.Settings.SetSLCheck(checked); });
+    connect(row.EditAtsName, &QLineEdit::returnPressed, this, [this, &ats, &row, n] {
+        ats.Settings.SetName(row.EditAtsName->text());
+        ExchangeRenamed(n, ats.Settings.Name);
+    });
+    connect(row.EditDop, &QLineEdit::returnPressed, this,
+            [&ats, &row] { ats.Settings.SetSL(row.EditDop->text()); });
+    connect(row.EditMG, &QLineEdit::returnPressed, this,
+            [&ats, &row] { ats.Settings.SetMG(row.EditMG->text()); });
+    connect(row.EditMN, &QLineEdit::returnPressed, this,
+            [&ats, &row] { ats.Settings.SetMN(row.EditMN->text()); });
+}
+
+// The editors show the settings read at the first show.
+void TForm2::ShowSettings(TAts& ats, AtsRow& row) {
+    const AtsSettings& s = ats.Settings;
+    row.EditAtsName->setText(s.Name);
+    row.EditDop->setText(s.SL);
+    row.EditMG->setText(s.MG);
+    row.EditMN->setText(s.MN);
+    row.CheckBoxDop->setChecked(s.SLCheck);
+}
+
+void TForm2::ShowPrintout(TAts& ats, const QString& text) {
+    TAts* current = m_app.CurrentAts;
+    if (&ats == m_redirected && current) {
+        QTextCursor c(m_rows[size_t(current->Number() - 1)].Memo->document());
+        c.movePosition(QTextCursor::End);
+        QString t = text;
+        t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        c.insertText(t);
+    } else if (&ats == current) {
+        m_view->InsertAtEnd(text);
+    }
+}
+
+void TForm2::RollViewEnter() {
+    TAts* ats = m_app.CurrentAts;
+    if (!ats) return;
+    m_rows[size_t(ats->Number() - 1)].Memo->clear();
+    m_redirected = ats;
+    m_view->SetAutoScroll(false);
+}
+
+void TForm2::RollViewExit() {
+    m_view->SetAutoScroll(true);
+    m_redirected = nullptr;
+    TAts* ats = m_app.CurrentAts;
+    if (!ats) return;
+    QPlainTextEdit* memo = m_rows[size_t(ats->Number() - 1)].Memo;
+    const QString held = memo->toPlainText();
+    if (!held.isEmpty()) m_view->InsertAtEnd(held);
+    memo->clear();
+}
+
 void TForm2::SelectExchange(int number) {
     TAts* ats = Ats(number);
     if (!ats) return;
     m_app.CurrentAts = ats;
     m_app.CurrentAtsNumber = number;
     ShowAutoSettings(*ats);
-    ShowPortText(QString::number(ats->Port));
-    TFLoad(*m_view, *ats);
+    ShowPortText(QString::number(ats->Settings.Port));
+    TFLoad(*m_view, ats->RollLog().FileName());
     LoadScript(*ats);
 }
 
@@ -288,9 +370,9 @@ void TForm2::ComboBoxATSChange(int index) {
     m_app.CurrentAts = ats;
     m_app.CurrentAtsNumber = index + 1;
     ShowAutoSettings(*ats);
-    ShowPortText(QString::number(ats->Port));
+    ShowPortText(QString::number(ats->Settings.Port));
     AddStatus(m_comboATS->currentText());
-    TFLoad(*m_view, *ats);
+    TFLoad(*m_view, ats->RollLog().FileName());
     LoadScript(*ats);
 }
 
@@ -314,6 +396,8 @@ void TForm2::RadioGroupTarifTimeModeClick(int index) {
 
 void TForm2::RadioGroupPlatformClick(int index) {
     m_app.BlockSend = index == 0;
+    for (auto& a : m_ats)
+        if (a) a->Link().SetBlockSend(m_app.BlockSend);
     if (!OpenMainKey()) return;
     if (m_reg->ReadInteger(QStringLiteral("Platform"), 0) != index)
         m_reg->WriteInteger(QStringLiteral("Platform"), index);

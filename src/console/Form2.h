@@ -2,7 +2,8 @@
 // TForm2, the main window "Varnel Terminal": the exchange selector, the
 // directive entry, the status list, the page control with the directive and
 // settings tabs, the roll view and the status bar. It owns the four exchange
-// objects and the program-wide state.
+// objects, the request timers and the program-wide state, and binds the
+// controls of each exchange to it in one place (BindExchange).
 #include "link/AppState.h"
 
 #include <QMainWindow>
@@ -22,14 +23,31 @@ class QPushButton;
 class QTabWidget;
 class QTimer;
 class Registry;
+class RequestTracker;
 class RollView;
 class SegmentsPage;
 class TAts;
 class TCallRecords;
 class TTariffTables;
-class TReceive;
 
-class TForm2 : public QMainWindow, public IConsole {
+// The controls of one exchange: its row on "Настройки" (name, "Включен",
+// port), its row on "Префиксы" (extra digit with "Использовать", long-distance
+// and international access) and its hidden lists (the printout list that
+// holds text while the operator works inside the roll view, and the script
+// list).
+struct AtsRow {
+    QLineEdit* EditAtsName = nullptr;
+    QCheckBox* CheckBoxPort = nullptr; // "Включен"
+    QComboBox* ComboBoxPort = nullptr; // "1".."16"
+    QLineEdit* EditDop = nullptr;      // SL
+    QCheckBox* CheckBoxDop = nullptr;  // SLCheck, "Использовать"
+    QLineEdit* EditMG = nullptr;
+    QLineEdit* EditMN = nullptr;
+    QPlainTextEdit* Memo = nullptr;
+    QPlainTextEdit* MemoAutoProm = nullptr;
+};
+
+class TForm2 : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr int kStatusLimit = 30000;
@@ -47,7 +65,8 @@ public:
     DirectiveEntry& Entry() { return *m_entry; }
     TAts* Ats(int number) const;
     RollView* View() const { return m_view; }
-    TReceive* Receive() const { return m_receive.get(); }
+    RequestTracker* Tracker() const { return m_tracker.get(); }
+    const AtsRow& Row(int number) const { return m_rows[size_t(number - 1)]; }
     TTariffTables* Tables() const { return m_tables.get(); }
     SegmentsPage* Segments() const { return m_segments; }
     Registry* Reg() const { return m_reg.get(); }
@@ -55,11 +74,14 @@ public:
     QWidget* Page(const QString& caption) const;
     QString PanelText(int panel) const;
 
-    // IConsole
-    void AddStatus(const QString& line) override;
-    void SetPanelText(int panel, const QString& text) override;
-    void ShowPortText(const QString& text) override;
-    void ExchangeRenamed(int number, const QString& name) override;
+    // A line in the status list (MemoStatus).
+    void AddStatus(const QString& line);
+    // Text of status-bar panel 0..2 (hints, -, "Прием"/"Передача").
+    void SetPanelText(int panel, const QString& text);
+    // The main window's port field (ComboBoxPortMain).
+    void ShowPortText(const QString& text);
+    // The selector's item follows a renamed exchange.
+    void ExchangeRenamed(int number, const QString& name);
 
     // Another instance asked for the window: restore it and bring it forward.
     void BringToFront();
@@ -73,6 +95,10 @@ public:
     void CheckBoxFourDigitYearClick(bool checked);
     void MenuFontClick();
     void ButtonPasswordClick();
+    // While the operator works inside the roll view, new printouts of the
+    // selected exchange wait in its hidden list; on leaving, they are shown.
+    void RollViewEnter();
+    void RollViewExit();
 
 signals:
     // The first show has been handled (settings loaded, ports opened).
@@ -95,6 +121,9 @@ private:
     void FormShow();
     void FormDestroy();
 
+    void BindExchange(TAts& ats, AtsRow& row);
+    void ShowSettings(TAts& ats, AtsRow& row);
+    void ShowPrintout(TAts& ats, const QString& text);
     void SelectExchange(int number);
     void ApplyRollFont(const QFont& font, const QColor& color);
     void StatusChanged();
@@ -112,15 +141,16 @@ private:
     AppState m_app;
     std::unique_ptr<Registry> m_reg;
     std::array<std::unique_ptr<TAts>, 4> m_ats;
-    std::unique_ptr<TReceive> m_receive;     // the receive parser and its timers
-    std::unique_ptr<TTariffTables> m_tables; // tariff and call tables
-    std::unique_ptr<TCallRecords> m_calls;   // call frames to the tables
-    SegmentsPage* m_segments = nullptr;      // the "Сегменты" tab
+    std::unique_ptr<RequestTracker> m_tracker; // the request timers
+    std::unique_ptr<TTariffTables> m_tables;   // tariff and call tables
+    std::unique_ptr<TCallRecords> m_calls;     // call frames to the tables
+    SegmentsPage* m_segments = nullptr;        // the "Сегменты" tab
     DirectiveEntry* m_entry = nullptr;
     bool m_usable = true;
     bool m_shownOnce = false;
     bool m_destroyed = false;
     int m_timerStatWait = 20000;
+    TAts* m_redirected = nullptr; // its printouts wait in the hidden list
 
     // Controls.
     QPushButton* m_buttonReset = nullptr;
@@ -142,16 +172,5 @@ private:
     QTimer* m_timerPuuWait = nullptr;
     QTimer* m_timerStatAK = nullptr;
 
-    struct AtsWidgets {
-        QCheckBox* CheckBoxPort = nullptr;
-        QComboBox* ComboBoxPort = nullptr;
-        QLineEdit* EditAtsName = nullptr;
-        QLineEdit* EditDop = nullptr;
-        QCheckBox* CheckBoxDop = nullptr;
-        QLineEdit* EditMG = nullptr;
-        QLineEdit* EditMN = nullptr;
-        QPlainTextEdit* Memo = nullptr;
-        QPlainTextEdit* MemoAutoProm = nullptr;
-    };
-    std::array<AtsWidgets, 4> m_atsWidgets{};
+    std::array<AtsRow, 4> m_rows{};
 };

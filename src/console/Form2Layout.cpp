@@ -4,7 +4,7 @@
 #include "console/DirectiveEntry.h"
 #include "console/Form2.h"
 #include "console/MaskEdit.h"
-#include "link/RollView.h"
+#include "console/RollView.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -57,10 +57,45 @@ QButtonGroup* RadioGroup(QWidget* owner, QLayout* into, const QString& name, con
 }
 } // namespace
 
+namespace {
+// Every control of one exchange, named and hinted; the pages lay them out.
+AtsRow BuildRow(int n, QWidget* hidden) {
+    const QString s = QString::number(n);
+    AtsRow r;
+    r.EditAtsName = Named(new QLineEdit, QStringLiteral("EditAtsName") + s,
+                          QStringLiteral("Название АТС (ENTER-подтверждение)"));
+    r.CheckBoxPort =
+        Named(new QCheckBox(QStringLiteral("Включен")), QStringLiteral("CheckBoxPort") + s,
+              QStringLiteral("Открытие и закрытие порта АТС"));
+    r.ComboBoxPort =
+        Named(new QComboBox, QStringLiteral("ComboBoxPort") + s, QStringLiteral("Номер порта АТС"));
+    for (int i = 1; i <= 16; ++i)
+        r.ComboBoxPort->addItem(QString::number(i));
+    r.EditDop = Named(new QLineEdit, QStringLiteral("EditDop") + s,
+                      QStringLiteral("Дополнительная цифра набора (ENTER-подтверждение)"));
+    r.CheckBoxDop =
+        Named(new QCheckBox(QStringLiteral("Использовать")), QStringLiteral("CheckBoxDop") + s,
+              QStringLiteral("Использовать дополнительную цифру"));
+    r.EditMG = Named(new QLineEdit, QStringLiteral("EditMG") + s,
+                     QStringLiteral("Выход на междугороднюю связь (ENTER-подтверждение)"));
+    r.EditMN = Named(new QLineEdit, QStringLiteral("EditMN") + s,
+                     QStringLiteral("Выход на международную связь (ENTER-подтверждение)"));
+    r.Memo = Named(new QPlainTextEdit(hidden), QStringLiteral("Memo") + s);
+    r.MemoAutoProm = Named(new QPlainTextEdit(hidden), QStringLiteral("MemoAutoProm") + s);
+    return r;
+}
+} // namespace
+
 void TForm2::BuildWindow() {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Varnel Terminal"));
     resize(1280, 800);
+
+    // The controls of the four exchanges; the hidden lists stay hidden.
+    auto* hidden = Named(new QWidget(this), QStringLiteral("HiddenLists"));
+    hidden->hide();
+    for (int n = 1; n <= 4; ++n)
+        m_rows[size_t(n - 1)] = BuildRow(n, hidden);
 
     auto* central = new QWidget;
     auto* main = new QVBoxLayout(central);
@@ -83,6 +118,8 @@ void TForm2::BuildWindow() {
     auto* font = Named(new QAction(QStringLiteral("Фонт"), m_view), QStringLiteral("MenuFont"));
     m_view->addAction(font);
     connect(font, &QAction::triggered, this, &TForm2::MenuFontClick);
+    connect(m_view, &RollView::entered, this, &TForm2::RollViewEnter);
+    connect(m_view, &RollView::exited, this, &TForm2::RollViewExit);
 
     auto* vertical = Named(new QSplitter(Qt::Vertical), QStringLiteral("SplitterRoll"));
     vertical->addWidget(middle);
@@ -104,17 +141,6 @@ void TForm2::BuildWindow() {
         bar->addWidget(m_panels[size_t(i)], stretch[i]);
     }
     setStatusBar(bar);
-
-    // Hidden lists of each exchange: the parser's printout list and the
-    // copy of the automatic script a run works on.
-    auto* hidden = Named(new QWidget(this), QStringLiteral("HiddenLists"));
-    hidden->hide();
-    for (int n = 1; n <= 4; ++n) {
-        AtsWidgets& w = m_atsWidgets[size_t(n - 1)];
-        w.Memo = Named(new QPlainTextEdit(hidden), QStringLiteral("Memo") + QString::number(n));
-        w.MemoAutoProm =
-            Named(new QPlainTextEdit(hidden), QStringLiteral("MemoAutoProm") + QString::number(n));
-    }
 
     // Window timers whose handlers belong to the statistics and state
     // analysis; the receive parser keeps its own four.
@@ -177,6 +203,8 @@ QWidget* TForm2::BuildTopStrip() {
     m_entry = new DirectiveEntry(m_app, m_maskEdit, m_comboStek, this);
     connect(m_buttonReset, &QPushButton::clicked, m_entry, &DirectiveEntry::Reset);
     connect(m_buttonOK, &QPushButton::clicked, m_entry, &DirectiveEntry::Execute);
+    connect(m_entry, &DirectiveEntry::executing, this,
+            [this] { SetPanelText(2, QStringLiteral("Передача")); });
     connect(m_buttonPassword, &QPushButton::clicked, this, &TForm2::ButtonPasswordClick);
     connect(m_comboATS, &QComboBox::activated, this, &TForm2::ComboBoxATSChange);
     return strip;
@@ -233,18 +261,8 @@ QWidget* TForm2::BuildSettingsPage() {
     grid->addWidget(new QLabel(QStringLiteral("Название АТС")), 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Порт")), 0, 3);
     for (int n = 1; n <= 4; ++n) {
-        AtsWidgets& w = m_atsWidgets[size_t(n - 1)];
-        const QString s = QString::number(n);
-        grid->addWidget(new QLabel(QStringLiteral("АТС ") + s), n, 0);
-        w.EditAtsName = Named(new QLineEdit, QStringLiteral("EditAtsName") + s,
-                              QStringLiteral("Название АТС (ENTER-подтверждение)"));
-        w.CheckBoxPort =
-            Named(new QCheckBox(QStringLiteral("Включен")), QStringLiteral("CheckBoxPort") + s,
-                  QStringLiteral("Открытие и закрытие порта АТС"));
-        w.ComboBoxPort = Named(new QComboBox, QStringLiteral("ComboBoxPort") + s,
-                               QStringLiteral("Номер порта АТС"));
-        for (int i = 1; i <= 16; ++i)
-            w.ComboBoxPort->addItem(QString::number(i));
+        const AtsRow& w = m_rows[size_t(n - 1)];
+        grid->addWidget(new QLabel(QStringLiteral("АТС ") + QString::number(n)), n, 0);
         grid->addWidget(w.EditAtsName, n, 1);
         grid->addWidget(w.CheckBoxPort, n, 2);
         grid->addWidget(w.ComboBoxPort, n, 3);
@@ -261,18 +279,8 @@ QWidget* TForm2::BuildPrefixesPage() {
     grid->addWidget(new QLabel(QStringLiteral("Выход на МГ")), 0, 3);
     grid->addWidget(new QLabel(QStringLiteral("Выход на МН")), 0, 4);
     for (int n = 1; n <= 4; ++n) {
-        AtsWidgets& w = m_atsWidgets[size_t(n - 1)];
-        const QString s = QString::number(n);
-        grid->addWidget(new QLabel(QStringLiteral("АТС ") + s), n, 0);
-        w.EditDop = Named(new QLineEdit, QStringLiteral("EditDop") + s,
-                          QStringLiteral("Дополнительная цифра набора (ENTER-подтверждение)"));
-        w.CheckBoxDop =
-            Named(new QCheckBox(QStringLiteral("Использовать")), QStringLiteral("CheckBoxDop") + s,
-                  QStringLiteral("Использовать дополнительную цифру"));
-        w.EditMG = Named(new QLineEdit, QStringLiteral("EditMG") + s,
-                         QStringLiteral("Выход на междугороднюю связь (ENTER-подтверждение)"));
-        w.EditMN = Named(new QLineEdit, QStringLiteral("EditMN") + s,
-                         QStringLiteral("Выход на международную связь (ENTER-подтверждение)"));
+        const AtsRow& w = m_rows[size_t(n - 1)];
+        grid->addWidget(new QLabel(QStringLiteral("АТС ") + QString::number(n)), n, 0);
         grid->addWidget(w.EditDop, n, 1);
         grid->addWidget(w.CheckBoxDop, n, 2);
         grid->addWidget(w.EditMG, n, 3);

@@ -1,176 +1,125 @@
 #pragma once
-// TAts: one exchange. Holds its settings (registry key "\Software\ZezozuDaruduri\ATS N"),
-// its serial line, the outgoing queue, the receive buffers and parser state,
-// its roll file and the data block handed to the statistics.
-#include "link/AppState.h"
+// TAts: one exchange. It owns the exchange's parts and fans the received
+// codes out to their consumers:
+// - Settings: the values under "\Software\ZezozuDaruduri\ATS N";
+// - the line (port, outgoing queue, sending, reading; Link());
+// - the roll file (RollLog());
+// - the receive splitter: printout text to the roll and out as printout(),
+//   call frames to the call sink, data frames and captures to the request
+//   session that holds the line (Receiver());
+// - the automatic-script schedule (Schedule()).
+// No widgets: the console binds its controls to the signals and calls below.
+#include "link/AtsSettings.h"
+#include "link/AutoSchedule.h"
+#include "link/CallFrame.h"
+#include "link/Line.h"
 #include "link/LineCode.h"
+#include "link/ReceiveSplitter.h"
+#include "link/Roll.h"
+#include "platform/SerialPort.h"
 
-#include <QFile>
 #include <QObject>
 #include <QString>
 
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
-class QCheckBox;
-class QComboBox;
-class QLineEdit;
-class QPlainTextEdit;
-class QTimer;
-class SerialPort;
+struct AppState;
+class RequestSession;
 
-// Main-window controls of one exchange. Any of them may be null.
-struct TAtsControls {
-    QCheckBox* CheckBoxPort = nullptr; // "Включен": port open
-    QComboBox* ComboBoxPort = nullptr; // items "1".."16"
-    QLineEdit* EditDop = nullptr;      // SL
-    QLineEdit* EditMG = nullptr;
-    QLineEdit* EditMN = nullptr;
-    QLineEdit* EditAtsName = nullptr;
-    QCheckBox* CheckBoxDop = nullptr;       // SLCheck, "Использовать"
-    QPlainTextEdit* Memo = nullptr;         // hidden printout list of the parser
-    QPlainTextEdit* MemoAutoProm = nullptr; // hidden script list
+// Where call frames go (the call records): nibble values indexed from the
+// first header code, with the settings of the exchange that sent them.
+class ICallSink {
+public:
+    virtual ~ICallSink() = default;
+    virtual void OnCallStart(const AtsSettings& ats, const CallStartNibbles& n) = 0;
+    virtual void OnCallEnd(const AtsSettings& ats, const CallEndNibbles& n) = 0;
 };
 
-constexpr int kEncodedSize = 4096;
-constexpr int kOutQueueSize = 4096;
-constexpr int kRxSize = 20001;
-constexpr int kDataSize = 65536;
-
-class TAts : public QObject {
+class TAts : public QObject, private ReceiveSplitter::Output {
     Q_OBJECT
 public:
-    // Create: with controls null, only the fields, buffers and registers are
-    // set up (no timers, port, roll or script file).
-    TAts(AppState& app, int number, const TAtsControls* controls);
-    // Destroy: closes the port (leaving "In" as it is) and the roll.
+    static constexpr int kEncodedSize = 4096;
+
+    // Reads "Port" from the exchange's key and opens the roll
+    // (app.RollDir + "VarnelN.rul"). port: the line's port; a DevicePort
+    // when none is given.
+    TAts(const AppState& app, int number, std::unique_ptr<SerialPort> port = nullptr,
+         QObject* parent = nullptr);
+    // Closes the port (leaving "In" as it is) and the roll.
     ~TAts() override;
 
-    // Receives a data block; step is DataCount. Empty here; the statistics
-    // classes override it.
-    virtual void Parse(uint8_t* data, int step);
+    int Number() const { return Settings.Number; }
+    const QString& Key() const { return Settings.Key; }
+    QString AutoFileName() const { return m_autoFileName; }
 
-    // Reads the exchange's registry key into the settings and the controls;
-    // opens the port when "In" is true.
+    Line& Link() const { return *m_line; }
+    Roll& RollLog() { return m_roll; }
+    ReceiveSplitter& Receiver() { return m_rx; }
+    AutoSchedule& Schedule() { return m_schedule; }
+    RequestSession* Session() const { return m_session; }
+    void SetCallSink(ICallSink* sink) { m_calls = sink; }
+
+    // Reads the exchange's key into Settings, the pacing and the schedule;
+    // opens the port when "In" is true. A port that cannot be opened then
+    // (an adapter not plugged in yet) stays wanted and is tried again every
+    // 5 s.
     void InitSettings();
+    // The "Включен" box: opens (closing first) or closes the port; "In"
+    // follows. A port that cannot be opened is no longer wanted.
+    void SwitchPort(bool on);
+    // The port selector: a number other than the stored one closes the
+    // port, stores the number and opens the port on it.
+    void ChangePort(int number);
+    bool PortIsOpen() const { return m_line->IsOpen(); }
 
-    // Arms AutoTimer for the next AutoInTime of the day (today when it is
-    // still ahead, else tomorrow) by the clock.
-    void ArmRunAt();
-
-    // Setting editors (Enter in the editors, click, selector change).
-    void NameEntered(const QString& text);
-    void SLEntered(const QString& text);
-    void MGEntered(const QString& text);
-    void MNEntered(const QString& text);
-    void SLCheckClicked(bool checked);
-    void PortSelected(const QString& text);
-
-    // Serial link.
-    void PortCheckClicked(bool checked); // the "Включен" check box
-    void OpenPort();
-    void ClosePort();
-    bool PortIsOpen() const;
+    // Encodes the directive, writes its echo to the roll and queues it.
+    // Returns at once; IsSending() tells when the bytes have gone.
     void SendDirective(const QString& text);
-    void QueueEncoded();
-    // Puts bytes straight to the port, outside the queue (open port only).
-    void SendDirect(const uint8_t* bytes, int count);
-    SerialPort* Line() const { return ComPort.get(); }
+    // Encodes a request and queues it without an echo (memory reads).
+    bool QueueRequest(const QString& text);
+    bool IsSending() const { return m_line->IsSending(); }
 
-    // Roll.
-    // Opens RollFileName for appending, creating it (and its folder) when
-    // missing; never truncates. False when it cannot be opened.
-    bool OpenRoll();
-    void WriteEcho(const QString& text);
-    // Appends Windows-1251 bytes of text at the roll's end; false on failure.
-    bool WriteRoll(const QString& text);
+    // Encoder register state (the receive side keeps its own).
+    const LineCodeState& TxState() const { return m_tx; }
 
-    AppState& App;
-
-    int Number = 0;
-    QString Key;
-    QString Name;
-    QString SL = QStringLiteral("9");
-    QString MG = QStringLiteral("8");
-    QString MN = QStringLiteral("810");
-    bool SLCheck = false;
-    QFile RollFile;
-    QString RollFileName;
-    QString AutoFileName;
-    QPlainTextEdit* AutoMemo = nullptr;
-    QTimer* PaceTimer = nullptr;   // normal mode only
-    QTimer* PauseTimer = nullptr;  // automatic script pause
-    QTimer* AutoTimer = nullptr;   // automatic script start
-    QTimer* DuplexTimer = nullptr; // duplex mode only
-    QTimer* ReopenTimer = nullptr; // retries a line that went away
-    int Port = 1;
-    std::unique_ptr<SerialPort> ComPort;
-    std::vector<uint8_t> RawRx;
-    int RxCount = 0;
-
-    // Receive-parser state.
-    bool LineReady = true;
-    bool FramesExpected = false;
-    bool BitMode = false;
-    bool FrameDone = false;
-    bool NoContinue = false;
-    int FrameCounter = 0;
-    int FrameLen = 0;
-    bool RedirectText = false;
-    QPlainTextEdit* RedirectControl = nullptr;
-    int AnswerTicks = 0;
-    QString AwaitedPrefix;
-    int CaptureLength = 0;
-    QString CapturedValue;
-    bool CapturePending = false;
-
-    TAtsControls Controls;
-    int DataCount = 0;
-    int PbLastKit = 0;
-    int SelectedUnit = 0;
-    std::array<int32_t, 15> StatBase{};
-    std::vector<uint8_t> Data;
-
-    int AutoInTime = 3600000;
-    int AutoEveryTime = 3600000;
-    QString AutoInText;
-    QString AutoEveryText;
-    bool AutoIn = false;
-    bool AutoEvery = false;
-
-    // Registers of the line code, RxControl and LineStamped.
-    LineCodeState Code;
-
-    int EncodedLen = 0;
-    int SendPos = 0;
-    int OutQueueLen = 0;
-    std::vector<uint8_t> Encoded;
-    std::vector<uint8_t> OutQueue;
-    std::vector<uint8_t> RollBuf;
-    std::vector<uint8_t> RxText;
-    int RxTextLen = 0;
-
-    bool HasControls() const { return m_bound; }
+    AtsSettings Settings;
 
 signals:
-    // A printout was decoded: the window shows "Прием".
+    // A status-list line.
+    void status(const QString& line);
+    // A directive echo written to the roll, for the view.
+    void echoed(const QString& text);
+    // Printout text written to the roll (or that could not be), for the view.
+    void printout(const QString& text);
+    // Codes were decoded ("Прием").
     void received();
+    // The port is wanted or not (the "Включен" box follows).
+    void portWantedChanged(bool wanted);
 
 private:
-    void PaceTick();
-    void OnDataAvailable();
-    void OnLineError(int code);
-    void OnLineLost();
-    void SetPortChecked(bool checked);
-    bool WriteRegistry(const QString& name, const QVariant& value);
+    friend class RequestSession;
+    void OnCodes(const uint8_t* codes, int count);
+    int Encode(const QString& text);
 
-    bool m_bound = false;
-    bool m_duplexSending = false; // a duplex send is running (its waits may queue more)
+    // ReceiveSplitter::Output
+    void Text(const QString& text) override;
+    void Decoded() override;
+    void DataHeader() override;
+    void DataFrame(const uint8_t* payload, int count) override;
+    void CallStart(const CallStartNibbles& n) override;
+    void CallEnd(const CallEndNibbles& n) override;
+    void Captured(const QString& value) override;
+
+    bool m_duplex = false;
+    QString m_autoFileName;
+    std::unique_ptr<Line> m_line;
+    Roll m_roll;
+    ReceiveSplitter m_rx;
+    AutoSchedule m_schedule;
+    LineCodeState m_tx;
+    std::array<uint8_t, kEncodedSize> m_encoded{};
+    ICallSink* m_calls = nullptr;
+    RequestSession* m_session = nullptr;
 };
-
-// The line code on an exchange object: fills Encoded, returns the count.
-int EncodeText(TAts& ats, const QString& text);
-// Decodes RxText[0..RxTextLen) in the exchange's receive register.
-QString DecodeText(TAts& ats);

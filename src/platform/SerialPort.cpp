@@ -15,17 +15,18 @@
 #endif
 #endif
 
-SerialPort::SerialPort(QObject* parent) : QObject(parent), m_port(std::make_unique<QSerialPort>()) {
-    connect(m_port.get(), &QSerialPort::readyRead, this, &SerialPort::OnReadyRead);
+DevicePort::DevicePort(QObject* parent)
+    : SerialPort(parent), m_port(std::make_unique<QSerialPort>()) {
+    connect(m_port.get(), &QSerialPort::readyRead, this, &DevicePort::OnReadyRead);
     connect(m_port.get(), &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError e) { OnError(int(e)); });
 }
 
-SerialPort::~SerialPort() {
+DevicePort::~DevicePort() {
     Close();
 }
 
-QString SerialPort::DeviceFor(int number) {
+QString DevicePort::DeviceFor(int number) {
     Registry reg;
     if (reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), false)) {
         const QString dev = reg.ReadString(QString::number(number), QString());
@@ -39,17 +40,17 @@ QString SerialPort::DeviceFor(int number) {
 #endif
 }
 
-QString SerialPort::DeviceName() const {
+QString DevicePort::DeviceName() const {
     return DeviceFor(m_number);
 }
 
-void SerialPort::NoteRefused(const QString& what) {
+void DevicePort::NoteRefused(const QString& what) {
     if (m_noted.contains(what)) return;
     m_noted.insert(what);
     WriteLog(QStringLiteral("Порт ") + m_port->portName() + QStringLiteral(": ") + what);
 }
 
-void SerialPort::SetHardwareFlow(bool on) {
+void DevicePort::SetHardwareFlow(bool on) {
     m_flow = on;
     if (m_port->isOpen() &&
         !m_port->setFlowControl(on ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl)) {
@@ -58,7 +59,7 @@ void SerialPort::SetHardwareFlow(bool on) {
     }
 }
 
-bool SerialPort::Open() {
+bool DevicePort::Open() {
     Close();
     m_error.clear();
     m_noModemLines = false;
@@ -93,16 +94,16 @@ bool SerialPort::Open() {
     return true;
 }
 
-void SerialPort::Close() {
+void DevicePort::Close() {
     m_armed = false;
     if (m_port->isOpen()) m_port->close();
 }
 
-bool SerialPort::IsOpen() const {
+bool DevicePort::IsOpen() const {
     return m_port->isOpen();
 }
 
-bool SerialPort::ClearToSend() {
+bool DevicePort::ClearToSend() {
     if (!m_port->isOpen() || m_noModemLines) return false;
     const QSerialPort::PinoutSignals s = m_port->pinoutSignals();
     // A device without modem lines reports UnsupportedOperationError (see
@@ -110,7 +111,7 @@ bool SerialPort::ClearToSend() {
     return !m_noModemLines && (s & QSerialPort::ClearToSendSignal);
 }
 
-qint64 SerialPort::OutputCount() const {
+qint64 DevicePort::OutputCount() const {
     if (!m_port->isOpen()) return 0;
     qint64 n = m_port->bytesToWrite();
 #ifndef Q_OS_WIN
@@ -120,34 +121,30 @@ qint64 SerialPort::OutputCount() const {
     return n;
 }
 
-bool SerialPort::WriteByte(uint8_t b) {
-    return WriteBlock(&b, 1);
-}
-
-bool SerialPort::WriteBlock(const uint8_t* data, int count) {
+bool DevicePort::WriteBlock(const uint8_t* data, int count) {
     if (!m_port->isOpen() || count < 0) return false;
     if (count == 0) return true;
     return m_port->write(reinterpret_cast<const char*>(data), count) == count;
 }
 
-qint64 SerialPort::BytesAvailable() const {
+qint64 DevicePort::BytesAvailable() const {
     return m_port->isOpen() ? m_port->bytesAvailable() : 0;
 }
 
-qint64 SerialPort::Read(uint8_t* data, qint64 max) {
+qint64 DevicePort::Read(uint8_t* data, qint64 max) {
     if (!m_port->isOpen()) return -1;
     return m_port->read(reinterpret_cast<char*>(data), max);
 }
 
-void SerialPort::FlushInput() {
+void DevicePort::FlushInput() {
     if (m_port->isOpen()) m_port->clear(QSerialPort::Input);
 }
 
-void SerialPort::FlushOutput() {
+void DevicePort::FlushOutput() {
     if (m_port->isOpen()) m_port->clear(QSerialPort::Output);
 }
 
-void SerialPort::ArmLineErrors() {
+void DevicePort::ArmLineErrors() {
     if (!m_port->isOpen()) return;
     quint64 overflow = 0, overrun = 0;
     if (!ReadErrorCounters(overflow, overrun)) {
@@ -159,7 +156,7 @@ void SerialPort::ArmLineErrors() {
     m_armed = true;
 }
 
-bool SerialPort::ReadErrorCounters(quint64& overflow, quint64& overrun) {
+bool DevicePort::ReadErrorCounters(quint64& overflow, quint64& overrun) {
     if (m_noCounters) return false;
 #if defined(Q_OS_LINUX)
     serial_icounter_struct ic{};
@@ -182,7 +179,7 @@ bool SerialPort::ReadErrorCounters(quint64& overflow, quint64& overrun) {
     return false;
 }
 
-void SerialPort::CheckLineErrors() {
+void DevicePort::CheckLineErrors() {
     if (!m_armed) return;
     quint64 overflow = 0, overrun = 0;
     if (!ReadErrorCounters(overflow, overrun)) {
@@ -191,9 +188,9 @@ void SerialPort::CheckLineErrors() {
     }
     int code = 0;
     if (overflow != m_overflowBase)
-        code = InputOverflow;
+        code = SerialPort::InputOverflow;
     else if (overrun != m_overrunBase)
-        code = ReceiverOverrun;
+        code = SerialPort::ReceiverOverrun;
     m_overflowBase = overflow;
     m_overrunBase = overrun;
     if (code == 0) return;
@@ -201,14 +198,14 @@ void SerialPort::CheckLineErrors() {
     emit lineError(code);
 }
 
-void SerialPort::OnReadyRead() {
+void DevicePort::OnReadyRead() {
     CheckLineErrors();
     if (!m_port->isOpen()) return;
     const qint64 n = m_port->bytesAvailable();
     if (n > 0) emit dataAvailable(n);
 }
 
-void SerialPort::OnError(int error) {
+void DevicePort::OnError(int error) {
     switch (QSerialPort::SerialPortError(error)) {
     case QSerialPort::NoError:
         return;

@@ -1,5 +1,6 @@
 #pragma once
-// One exchange's serial line over QSerialPort: opened by port number through
+// One exchange's serial line. SerialPort is what the link needs of a port;
+// DevicePort is the real one over QSerialPort: opened by port number through
 // the "\Software\ZezozuDaruduri\Ports" mapping, 57600 baud, 5 data bits, 2 stop
 // bits, no parity, RTS/CTS flow control on request.
 //
@@ -32,48 +33,69 @@ public:
     // Line error codes handed to lineError().
     enum LineErrorCode { InputOverflow = 1, ReceiverOverrun = 2 };
 
-    explicit SerialPort(QObject* parent = nullptr);
-    ~SerialPort() override;
+    using QObject::QObject;
 
-    // Device for port number n: registry value "n" under
-    // "\Software\ZezozuDaruduri\Ports", else COMn (Windows) or /dev/ttyS(n-1).
-    static QString DeviceFor(int number);
-
-    void SetPortNumber(int number) { m_number = number; }
-    int PortNumber() const { return m_number; }
+    virtual void SetPortNumber(int number) = 0;
+    virtual int PortNumber() const = 0;
     // RTS/CTS, applied now when open and at every open.
-    void SetHardwareFlow(bool on);
-    bool HardwareFlow() const { return m_flow; }
+    virtual void SetHardwareFlow(bool on) = 0;
 
-    // Opens the device of PortNumber() with the line settings and arms the
-    // line-error trigger. False (ErrorText() says why) when it cannot be opened.
-    bool Open();
-    void Close();
-    bool IsOpen() const;
-    QString ErrorText() const { return m_error; }
-    QString DeviceName() const;
+    // Opens the port with the line settings and arms the line-error trigger.
+    // False (ErrorText() says why) when it cannot be opened.
+    virtual bool Open() = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+    virtual QString ErrorText() const = 0;
 
     // Clear-to-send; false when the device has no modem lines.
-    bool ClearToSend();
+    virtual bool ClearToSend() = 0;
     // Bytes written but not yet on the line (ours and the driver's queue).
-    qint64 OutputCount() const;
-    bool WriteByte(uint8_t b);
-    bool WriteBlock(const uint8_t* data, int count);
-    qint64 BytesAvailable() const;
+    virtual qint64 OutputCount() const = 0;
+    virtual bool WriteByte(uint8_t b) { return WriteBlock(&b, 1); }
+    virtual bool WriteBlock(const uint8_t* data, int count) = 0;
+    virtual qint64 BytesAvailable() const = 0;
     // Reads up to max bytes; -1 when the port is closed or the read fails.
-    qint64 Read(uint8_t* data, qint64 max);
-    void FlushInput();
-    void FlushOutput();
-
+    virtual qint64 Read(uint8_t* data, qint64 max) = 0;
+    virtual void FlushInput() = 0;
+    virtual void FlushOutput() = 0;
     // Line-error trigger: report the next input overflow or receiver overrun.
-    void ArmLineErrors();
-    bool LineErrorsArmed() const { return m_armed; }
+    virtual void ArmLineErrors() = 0;
 
 signals:
     void dataAvailable(qint64 count);
     void lineError(int code);
     // The device went away: the port has been closed.
     void lost();
+};
+
+class DevicePort : public SerialPort {
+    Q_OBJECT
+public:
+    explicit DevicePort(QObject* parent = nullptr);
+    ~DevicePort() override;
+
+    // Device for port number n: registry value "n" under
+    // "\Software\ZezozuDaruduri\Ports", else COMn (Windows) or /dev/ttyS(n-1).
+    static QString DeviceFor(int number);
+    QString DeviceName() const;
+
+    void SetPortNumber(int number) override { m_number = number; }
+    int PortNumber() const override { return m_number; }
+    void SetHardwareFlow(bool on) override;
+    bool HardwareFlow() const { return m_flow; }
+    bool Open() override;
+    void Close() override;
+    bool IsOpen() const override;
+    QString ErrorText() const override { return m_error; }
+    bool ClearToSend() override;
+    qint64 OutputCount() const override;
+    bool WriteBlock(const uint8_t* data, int count) override;
+    qint64 BytesAvailable() const override;
+    qint64 Read(uint8_t* data, qint64 max) override;
+    void FlushInput() override;
+    void FlushOutput() override;
+    void ArmLineErrors() override;
+    bool LineErrorsArmed() const { return m_armed; }
 
 private:
     void OnReadyRead();

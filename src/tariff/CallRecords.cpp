@@ -1,6 +1,6 @@
 #include "tariff/CallRecords.h"
 
-#include "link/Ats.h"
+#include "link/AppState.h"
 #include "platform/Clock.h"
 #include "platform/ProgramLog.h"
 #include "tables/Table.h"
@@ -14,57 +14,38 @@
 using tables::Table;
 
 namespace {
-
-constexpr qint64 kMsPerDay = 86400000;
-
-// Kit number of nibbles 5..7; negative when N5 is below 8 (unusable frame).
-template <size_t N> int KitOf(const std::array<uint8_t, N>& n) {
-    return (int(n[5]) - 8) * 256 + n[6] * 16 + n[7];
-}
-
-const QString kNotFound = QStringLiteral("Not found");
-
-} // namespace
-
-TCallRecords::TCallRecords(AppState& app, TTariffTables& tables) : m_app(app), m_tables(tables) {}
-
-void TCallRecords::OnCallStart(TAts& ats, const std::array<uint8_t, 28>& n) {
-    const int k1 = std::min<int>(n[8], 7);
-    qint64 a = 0;
-    for (int i = 16 - k1; i <= 15; ++i)
-        a = a * 10 + n[size_t(i)];
-    const int k2 = std::min<int>(n[16], 7);
-    qint64 b = 0;
-    for (int i = 23; i >= 24 - k2; --i)
-        b = b * 10 + n[size_t(i)];
-    const int kit = KitOf(n);
-    if (a <= 0 || kit < 0) return;
-
-    Table* ta = m_tables.TableTA();
-    if (!ta || !ta->Append({a, kit, Clock::Now(), n[24], b, n[8], n[16], ats.Number})) {
-        if (ta) ta->Cancel();
-        WriteLog(QStringLiteral("Ошибка записи в таблицу TarifTA NumberStation %1 NumberOutCall %2 "
-                                "AK %3 N NumberStation %4 "
-                                "N NumberOutCall %5 KNS %6")
-                     .arg(a)
-                     .arg(b)
-                     .arg(kit)
-                     .arg(n[8])
-                     .arg(n[16])
-                     .arg(n[24]));
-    }
-}
-
-QString TCallRecords::FieldsText(qint64 number, const Bill& bill) const {
+QString FieldsText(qint64 number, qint64 b, int kit, const CallBill& bill, int cat) {
     return QStringLiteral("NumberStation %1 NumberOutCall %2 AK %3 LongivityCall %4 Category %5 "
                           "CodeCall %6 CodeForeignCall %7 TarifCall %8")
         .arg(number)
-        .arg(bill.b)
-        .arg(bill.kit)
+        .arg(b)
+        .arg(kit)
         .arg(bill.duration)
-        .arg(bill.cat)
+        .arg(cat)
         .arg(bill.code, bill.codeForeign,
              QString::number(bill.tariff, 'g', QLocale::FloatingPointShortest));
+}
+} // namespace
+
+TCallRecords::TCallRecords(const AppState& app, TTariffTables& tables)
+    : m_app(app), m_tables(tables) {}
+
+void TCallRecords::OnCallStart(const AtsSettings& ats, const CallStartNibbles& n) {
+    const CallStart c = DecodeCallStart(n);
+    if (c.a <= 0 || c.kit < 0) return;
+    Table* ta = m_tables.TableTA();
+    if (!ta || !ta->Append(
+                   {c.a, c.kit, Clock::Now(), c.category, c.b, c.aDigits, c.bDigits, ats.Number})) {
+        if (ta) ta->Cancel();
+        WriteLog(QStringLiteral("Ошибка записи в таблицу TarifTA NumberStation %1 NumberOutCall %2 "
+                                "AK %3 N NumberStation %4 N NumberOutCall %5 KNS %6")
+                     .arg(c.a)
+                     .arg(c.b)
+                     .arg(c.kit)
+                     .arg(c.aDigits)
+                     .arg(c.bDigits)
+                     .arg(c.category));
+    }
 }
 
 void TCallRecords::EndFailed() {
@@ -72,35 +53,23 @@ void TCallRecords::EndFailed() {
     WriteLog(QStringLiteral("Ошибка записи в таблицу DestTar"));
 }
 
-// Longest key first: Sng after the long-distance prefix, then Foren after
-// the international one.
-void TCallRecords::Destination(TAts& ats, const QString& dialled, Bill& bill) {
-    auto search = [&](Table* t, const QString& prefix, QString& code) {
-        if (!t || !dialled.startsWith(prefix)) return false;
-        const QString rest = dialled.mid(prefix.size());
-        for (int len = int(rest.size()); len >= 1; --len) {
-            if (t->FindKey(rest.left(len))) {
-                code = t->AsText(QStringLiteral("KOD"));
-                bill.tariff = t->AsFloat(QStringLiteral("TRF"));
-                return true;
-            }
-        }
-        return false;
+// A key search in Sng or Foren; a failing lookup counts as no hit.
+DestinationLookup TCallRecords::Lookup(bool foreign) {
+    return [this, foreign](const QString& key) -> std::optional<Destination> {
+        Table* t = foreign ? m_tables.Foren() : m_tables.Sng();
+        if (!t || !t->FindKey(key)) return std::nullopt;
+        return Destination{t->AsText(QStringLiteral("KOD")), t->AsFloat(QStringLiteral("TRF"))};
     };
-    if (search(m_tables.Sng(), ats.MG, bill.code)) return;
-    if (search(m_tables.Foren(), ats.MN, bill.codeForeign)) return;
-    bill.code = kNotFound;
-    bill.codeForeign = kNotFound;
 }
 
-void TCallRecords::OnCallEnd(TAts& ats, const std::array<uint8_t, 16>& n) {
+void TCallRecords::OnCallEnd(const AtsSettings& ats, const CallEndNibbles& n) {
     const QDateTime now = Clock::Now();
     if (TTariffTables::DayNameOf(now.date()) != m_tables.DayName() && !m_tables.SwitchDayFile()) {
         EndFailed();
         return;
     }
-    const int kit = KitOf(n);
-    if (kit < 0) return;
+    const CallEnd end = DecodeCallEnd(n);
+    if (end.kit < 0) return;
 
     Table* ta = m_tables.TableTA();
     Table* tarif = m_tables.TableTarif();
@@ -109,8 +78,15 @@ void TCallRecords::OnCallEnd(TAts& ats, const std::array<uint8_t, 16>& n) {
         EndFailed();
         return;
     }
+    BillingRules rules;
+    rules.timeMode = m_app.TarifTimeMode;
+    rules.maxNoPaneTime = m_app.MaxNoPaneTime;
+    rules.slCheck = ats.SLCheck;
+    rules.sl = ats.SL;
+    rules.mg = ats.MG;
+    rules.mn = ats.MN;
     const QStringList keyFields{QStringLiteral("AkNumber"), QStringLiteral("ATS")};
-    const QVariantList key{kit, ats.Number};
+    const QVariantList key{end.kit, ats.Number};
     // Every row found is deleted, so the loop ends; the bound only guards
     // against a table that fails to delete without saying so.
     for (int guard = ta->RecordCount() + 1; guard > 0; --guard) {
@@ -118,58 +94,33 @@ void TCallRecords::OnCallEnd(TAts& ats, const std::array<uint8_t, 16>& n) {
             if (!ta->LastError().isEmpty()) EndFailed();
             return;
         }
-        const int k = std::clamp<int>(int(ta->AsInteger(QStringLiteral("DigTo"))), 0, 7);
-        Bill bill;
-        bill.kit = kit;
-        for (int i = 15; i >= 16 - k; --i)
-            bill.b = bill.b * 10 + n[size_t(i)];
-        if (ta->AsInteger(QStringLiteral("Number_of_call")) != bill.b) {
+        const int k =
+            std::clamp<int>(int(ta->AsInteger(QStringLiteral("DigTo"))), 0, frames::kMaxDigits);
+        const qint64 b = end.B(k);
+        if (ta->AsInteger(QStringLiteral("Number_of_call")) != b) {
             // A start whose end never came.
             if (!ta->Delete()) return EndFailed();
             continue;
         }
-        bill.a = ta->AsInteger(QStringLiteral("AbNumber"));
-        bill.cat = int(ta->AsInteger(QStringLiteral("Cat")));
+        const qint64 a = ta->AsInteger(QStringLiteral("AbNumber"));
+        const int cat = int(ta->AsInteger(QStringLiteral("Cat")));
         const QDateTime start = ta->AsDateTime(QStringLiteral("DateTime"));
-
-        // Elapsed time as a time of day: whole days drop out.
-        const qint64 ms = (start.isValid() ? qAbs(start.msecsTo(now)) : 0) % kMsPerDay;
-        const qint64 h = ms / 3600000;
-        const qint64 m = ms / 60000 % 60;
-        const qint64 s = ms / 1000 % 60;
-        const qint64 seconds = h * 3600 + m * 60 + s;
-        if (seconds < m_app.MaxNoPaneTime) {
+        const CallBill bill = BillCall(rules, start.isValid() ? start.msecsTo(now) : 0, cat, b,
+                                       Lookup(false), Lookup(true));
+        if (bill.outcome == CallBill::Free) {
             if (!ta->Delete()) return EndFailed();
             continue;
         }
-        switch (m_app.TarifTimeMode) {
-        case 0:
-            bill.duration = h * 60 + m + (s > m_app.MaxNoPaneTime ? 1 : 0);
-            break;
-        case 2:
-            bill.duration = seconds * 1000 + ms % 1000;
-            break;
-        default:
-            bill.duration = seconds;
-            break;
-        }
+        // Nothing left after the extra digit(s): the row stays.
+        if (bill.outcome == CallBill::NoDigitsLeft) return EndFailed();
 
-        QString dialled = QString::number(bill.b);
-        if (ats.SLCheck && bill.cat > 2 && dialled.startsWith(ats.SL)) {
-            dialled = dialled.mid(ats.SL.size());
-            bool ok = false;
-            bill.b = dialled.toLongLong(&ok);
-            // Nothing left after the extra digit(s): the row stays.
-            if (!ok) return EndFailed();
-        }
-        if (bill.cat > 7) Destination(ats, dialled, bill);
-
-        const qint64 a4 = bill.a >= 10000 ? bill.a % 10000 : bill.a;
+        const qint64 a4 = a >= 10000 ? a % 10000 : a;
         tables::Transaction tx(m_tables.StandardDir());
-        if (!tarif || !tarif->Append({bill.a, start.date(), start.time(), bill.duration, bill.cat,
-                                      bill.b, bill.code, bill.codeForeign, bill.tariff})) {
+        if (!tarif || !tarif->Append({a, start.date(), start.time(), bill.duration, cat, bill.b,
+                                      bill.code, bill.codeForeign, bill.tariff})) {
             if (tarif) tarif->Cancel();
-            WriteLog(QStringLiteral("Ошибка записи в таблицу DestTar ") + FieldsText(bill.a, bill));
+            WriteLog(QStringLiteral("Ошибка записи в таблицу DestTar ") +
+                     FieldsText(a, bill.b, end.kit, bill, cat));
         }
         qint64 dlit = bill.duration;
         if (dlit > kMaxDlit) {
@@ -178,14 +129,15 @@ void TCallRecords::OnCallEnd(TAts& ats, const std::array<uint8_t, 16>& n) {
                                     "EveryDay записано %2 ")
                          .arg(bill.duration)
                          .arg(kMaxDlit) +
-                     FieldsText(a4, bill));
+                     FieldsText(a4, bill.b, end.kit, bill, cat));
         }
         const QString abonA = QStringLiteral("%1").arg(a4, 4, 16, QLatin1Char('0')).toUpper();
         const QString abonB = QString::number(bill.b).rightJustified(k, QLatin1Char('0'));
         if (!today ||
             !today->Append({abonA, abonB, now.time().hour(), now.time().minute(), dlit})) {
             if (today) today->Cancel();
-            WriteLog(QStringLiteral("Ошибка записи в таблицу EveryDay ") + FieldsText(a4, bill));
+            WriteLog(QStringLiteral("Ошибка записи в таблицу EveryDay ") +
+                     FieldsText(a4, bill.b, end.kit, bill, cat));
         }
         if (!ta->Delete()) {
             tx.Rollback();

@@ -1,6 +1,5 @@
 #include "tariff/TariffTables.h"
 
-#include "link/AppState.h"
 #include "platform/Clock.h"
 #include "platform/ProgramLog.h"
 #include "tables/Aliases.h"
@@ -74,14 +73,14 @@ const FieldList& TTariffTables::SegmentFields() {
     return f;
 }
 
-TTariffTables::TTariffTables(AppState& app) : m_app(app) {}
+TTariffTables::TTariffTables(const QString& curDir) : m_curDir(curDir) {}
 
 TTariffTables::~TTariffTables() {
     CloseTables();
 }
 
 QString TTariffTables::TemplatePath() const {
-    const QString cur = m_app.CurDir.isEmpty() ? QDir::currentPath() : m_app.CurDir;
+    const QString cur = m_curDir.isEmpty() ? QDir::currentPath() : m_curDir;
     return tables::FindFileNoCase(cur, kTemplate);
 }
 
@@ -169,12 +168,12 @@ bool TTariffTables::OpenDayFile(bool replace) {
 
 bool TTariffTables::OpenTables() {
     QString e;
-    m_stdDir = tables::AliasDirectory(tables::kAliasStandard, m_app.CurDir, &e);
+    m_stdDir = tables::AliasDirectory(tables::kAliasStandard, m_curDir, &e);
     if (m_stdDir.isEmpty()) {
         WriteLog(e);
         return false;
     }
-    m_dayDir = tables::AliasDirectory(tables::kAliasEveryday, m_app.CurDir, &e);
+    m_dayDir = tables::AliasDirectory(tables::kAliasEveryday, m_curDir, &e);
     if (m_dayDir.isEmpty()) {
         WriteLog(e);
         return false;

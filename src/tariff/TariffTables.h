@@ -11,11 +11,10 @@
 
 #include <memory>
 
-struct AppState;
-
 class TTariffTables {
 public:
-    explicit TTariffTables(AppState& app);
+    // curDir: the working folder (the template and the default table folders).
+    explicit TTariffTables(const QString& curDir);
     ~TTariffTables();
     TTariffTables(const TTariffTables&) = delete;
     TTariffTables& operator=(const TTariffTables&) = delete;
@@ -70,7 +69,7 @@ private:
     bool EnsureTemplate();
     tables::Table* Destination(std::unique_ptr<tables::Table>& t);
 
-    AppState& m_app;
+    QString m_curDir;
     QString m_stdDir;
     QString m_dayDir;
     QString m_dayName;

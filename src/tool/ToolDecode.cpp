@@ -2,13 +2,9 @@
 
 #include "ToolLine.h"
 
-#include "link/AppState.h"
-#include "link/Ats.h"
-#include "platform/Registry.h"
-#include "tariff/ReceiveParser.h"
+#include "link/ReceiveSplitter.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <array>
 #include <cstdio>
@@ -19,24 +15,26 @@ int DecodeUsage() {
     return 2;
 }
 
-// Call frames as lines of nibble values.
-class FrameLines : public ICallSink {
+// The roll text, or (frames) one line of nibble values per call frame.
+class DecodeOut : public ReceiveSplitter::Output {
 public:
-    void OnCallStart(TAts&, const std::array<uint8_t, 28>& n) override {
-        Line("call-start", n.data(), 28);
+    explicit DecodeOut(bool frames) : m_frames(frames) {}
+    void Text(const QString& text) override {
+        if (!m_frames) ToolOut() << text;
     }
-    void OnCallEnd(TAts&, const std::array<uint8_t, 16>& n) override {
-        Line("call-end", n.data(), 16);
-    }
+    void CallStart(const CallStartNibbles& n) override { Line("call-start", n.data(), n.size()); }
+    void CallEnd(const CallEndNibbles& n) override { Line("call-end", n.data(), n.size()); }
 
 private:
-    static void Line(const char* kind, const uint8_t* nibbles, int count) {
+    void Line(const char* kind, const uint8_t* nibbles, size_t count) {
+        if (!m_frames) return;
         QTextStream& out = ToolOut();
         out << kind;
-        for (int i = 0; i < count; ++i)
+        for (size_t i = 0; i < count; ++i)
             out << ' ' << nibbles[i];
         out << '\n';
     }
+    bool m_frames;
 };
 } // namespace
 
@@ -62,22 +60,10 @@ int ToolDecode(const QStringList& args) {
         return 1;
     }
 
-    // An exchange object of its own, with a scratch settings store, so that
-    // decoding leaves the workstation's settings untouched.
-    QTemporaryDir scratchDir;
-    Registry scratch(scratchDir.path() + QStringLiteral("/settings.ini"));
-    AppState app;
-    app.Reg = &scratch;
-    FrameLines sink;
-    app.Calls = &sink;
-    TAts ats(app, 1, nullptr);
-    if (ats.RawRx.size() < size_t(kRxSize)) return 1;
-    TReceive parser(app);
-    if (!frames) {
-        // Frames are cut out and dropped; the text is printed.
-        app.Calls = nullptr;
-        parser.TextOut = [](TAts&, const QString& text) { ToolOut() << text; };
-    }
+    // Frames are cut out of the stream; the text around them is what the
+    // roll would get.
+    DecodeOut out(frames);
+    ReceiveSplitter splitter(out);
 
     std::array<char, 4096> block{};
     for (;;) {
@@ -88,13 +74,13 @@ int ToolDecode(const QStringList& args) {
             return 1;
         }
         if (n == 0) break;
+        std::array<uint8_t, 4096> codes{};
         for (qint64 i = 0; i < n; ++i)
-            ats.RawRx[size_t(i)] = uint8_t(block[size_t(i)]) & 31;
-        ats.RxCount = int(n);
-        parser.ReceiveParser(ats);
+            codes[size_t(i)] = uint8_t(block[size_t(i)]) & 31;
+        splitter.Feed(codes.data(), int(n));
     }
     // The end of the capture: what is still held is text.
-    parser.FlushHeld(ats);
+    splitter.Flush();
     ToolOut().flush();
     return 0;
 }

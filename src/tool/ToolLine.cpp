@@ -22,7 +22,7 @@ int ToolEncode(const QStringList& args) {
         ToolErr() << "usage: varnel-tool encode TEXT\n";
         return 2;
     }
-    std::array<uint8_t, kEncodedSize> codes{};
+    std::array<uint8_t, TAts::kEncodedSize> codes{};
     LineCodeState st;
     const int n = EncodeCodes(st, args.join(QLatin1Char(' ')), codes.data(), int(codes.size()));
     QStringList out;

@@ -25,12 +25,10 @@ struct EntryFixture : ::testing::Test {
     MaskEdit* edit = new MaskEdit(&window);
     QComboBox* stack = new QComboBox(&window);
     AppState app;
-    RecordingConsole console;
     DirectiveEntry* entry = nullptr;
     QStringList executed;
 
     void SetUp() override {
-        app.Console = &console;
         entry = new DirectiveEntry(app, edit, stack, &window);
         QObject::connect(entry, &DirectiveEntry::executing,
                          [this](const QString& d) { executed << d; });
@@ -57,7 +55,6 @@ TEST_F(EntryFixture, LatinKeysBecomeTheDirectiveCode) {
     EXPECT_EQ(Trimmed(edit->Text()), QString::fromUtf8("ТО_5,-"))
         << "the terminator is written back";
     EXPECT_EQ(StackItems(), QStringList{QString::fromUtf8("ТО_5,-")});
-    EXPECT_EQ(console.Panels[2], QString::fromUtf8("Передача"));
     EXPECT_EQ(window.focusWidget(), edit);
 
     // Cyrillic typed directly needs no correction; small letters become capitals.

@@ -7,9 +7,9 @@
 #include "console/DirectiveEntry.h"
 #include "console/Form2.h"
 #include "console/MaskEdit.h"
+#include "console/RollView.h"
 #include "link/Ats.h"
 #include "link/LineCode.h"
-#include "link/RollView.h"
 #include "platform/Codec.h"
 #include "platform/Registry.h"
 #include "platform/SingleInstance.h"
@@ -191,6 +191,18 @@ TEST(Form2, EnterSendsTheTypedDirectiveToTheSelectedExchange) {
     EXPECT_TRUE(form->View()->Text().contains(QString::fromUtf8("ВРЕМЯ_12,05")));
     EXPECT_EQ(form->PanelText(2), QString::fromUtf8("Прием"));
 
+    // While the operator works inside the roll view, printouts wait in the
+    // hidden list; leaving the view shows them.
+    const QString before = form->View()->Text();
+    form->RollViewEnter();
+    ASSERT_TRUE(pty.WriteMaster({LineCode::kLineFeed, 3, 25, LineCode::kLineFeed}));
+    auto* held = Find<QPlainTextEdit>(form.get(), "Memo1");
+    WaitWhile([&] { return held->toPlainText().isEmpty(); }, true);
+    EXPECT_EQ(form->View()->Text(), before);
+    form->RollViewExit();
+    EXPECT_TRUE(held->toPlainText().isEmpty());
+    EXPECT_NE(form->View()->Text(), before);
+
     // A directive sent to another exchange does not reach this line.
     form->Entry().SendFixed(QString::fromUtf8("УК_1-"));
     EXPECT_FALSE(pty.ReadMaster(1, 300).empty());
@@ -214,7 +226,7 @@ TEST(Form2, LinkModeWaitsForRestartPlatformActsAtOnce) {
         EXPECT_EQ(answers.Texts, QStringList{restart});
         EXPECT_EQ(Stored(env, kMain, QStringLiteral("Duplex")), QStringLiteral("1"));
         EXPECT_FALSE(form->App().DuplexMode);
-        EXPECT_NE(form->Ats(1)->PaceTimer, nullptr)
+        EXPECT_FALSE(form->Ats(1)->Link().GetMode().duplex)
             << "the exchanges keep their normal-mode pacing";
 
         ClickBox(Find<QRadioButton>(form.get(), "RadioGroupPlatform1"));
@@ -305,6 +317,39 @@ TEST(Form2, SelectionRenameAndHintLine) {
     HoverOver(Find<QWidget>(form.get(), "MaskEdit"));
     EXPECT_EQ(form->PanelText(0),
               QString::fromUtf8("Поле ввода(ENTER-исполнение,Правая кнопка мыши-подменю)"));
+}
+
+TEST(Form2, ExchangeControlsAreBoundToTheirExchange) {
+    TestEnv env;
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    pty.MapToPort(3);
+    auto form = Start(env);
+    TAts& ats = *form->Ats(1);
+    auto* mg = Find<QLineEdit>(form.get(), "EditMG1");
+    mg->setText(QStringLiteral("0"));
+    QTest::keyClick(mg, Qt::Key_Return);
+    EXPECT_EQ(ats.Settings.MG, QStringLiteral("0"));
+    EXPECT_EQ(Stored(env, AtsKey(1), QStringLiteral("MG")), QStringLiteral("0"));
+    Find<QCheckBox>(form.get(), "CheckBoxDop1")->click();
+    EXPECT_TRUE(ats.Settings.SLCheck);
+
+    // The port selector reopens on the new number; the port field follows.
+    Find<QComboBox>(form.get(), "ComboBoxPort1")->setCurrentText(QStringLiteral("3"));
+    EXPECT_EQ(ats.Settings.Port, 3);
+    EXPECT_TRUE(ats.PortIsOpen());
+    EXPECT_TRUE(Find<QCheckBox>(form.get(), "CheckBoxPort1")->isChecked());
+    EXPECT_EQ(Find<QComboBox>(form.get(), "ComboBoxPortMain")->currentText(), QStringLiteral("3"));
+    // The box closes it; a port that cannot be opened unchecks the box again.
+    Find<QCheckBox>(form.get(), "CheckBoxPort1")->click();
+    EXPECT_FALSE(ats.PortIsOpen());
+    EXPECT_EQ(Stored(env, AtsKey(1), QStringLiteral("In")), QStringLiteral("false"));
+    auto* box2 = Find<QCheckBox>(form.get(), "CheckBoxPort2");
+    Store(env, QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), QStringLiteral("2"),
+          env.Path(QStringLiteral("missing")));
+    box2->click();
+    EXPECT_FALSE(box2->isChecked());
+    EXPECT_FALSE(form->Ats(2)->PortIsOpen());
 }
 
 TEST(Form2, WindowStateIsAppliedAndStored) {

@@ -1,94 +1,69 @@
-// The terminal's exchange object against the simulator over a real
-// pseudo-terminal: a directive answered in the roll, and a memory read whose
-// frames stop at the terminal's continuation.
+// The terminal against the simulator over a real pseudo-terminal: a
+// directive answered in the roll, a memory read whose frames stop at the
+// terminal's continuation, a cell read captured from a printout, and a line
+// missing at start-up that appears and bills a call.
 #include "TestSupport.h"
 
+#include "console/Form2.h"
 #include "link/AppState.h"
 #include "link/Ats.h"
+#include "link/RequestSession.h"
+#include "link/RequestTracker.h"
 #include "platform/Codec.h"
-#include "platform/ProgramLog.h"
 #include "platform/Registry.h"
 #include "platform/Wait.h"
-#include "tariff/ReceiveParser.h"
+#include "tables/Table.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTimer>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 
 namespace {
-bool WaitUntil(const std::function<bool()>& cond, int ms) {
-    QElapsedTimer t;
-    t.start();
-    QTimer wake;
-    wake.start(20);
-    WaitWhile([&] { return !cond() && t.elapsed() < ms; }, false);
-    return cond();
+// Starts a simulator and reads the device it serves.
+QString StartSim(QProcess& sim, const QStringList& extra = {}) {
+    sim.start(QStringLiteral(VARNEL_BIN_DIR "/varnel-sim"),
+              QStringList{QStringLiteral("--calls"), QStringLiteral("0"), QStringLiteral("--seed"),
+                          QStringLiteral("7"), QStringLiteral("--clock"),
+                          QStringLiteral("2026-12-05 14:05:00")} +
+                  extra);
+    if (!sim.waitForStarted(5000) || !WaitUntil([&] { return sim.canReadLine(); }, 5000))
+        return QString();
+    return QString::fromLocal8Bit(sim.readLine()).trimmed();
 }
 
-// A statistics-style parser: the one-shot rule (third frame) on a word.
-struct WordParser : TAts {
-    TAts& line;
-    int frames = 0;
-    int word = -1;
-    WordParser(AppState& app, TAts& l) : TAts(app, 1, nullptr), line(l) {}
-    void Parse(uint8_t* data, int) override {
-        ++frames;
-        if (line.FrameCounter < 2) {
-            ++line.FrameCounter;
-            return;
-        }
-        word = ((data[0] * 16 + data[1]) * 16 + data[2]) * 16 + data[3];
-        line.FrameDone = true;
-    }
-};
+void StopSim(QProcess& sim) {
+    if (sim.state() == QProcess::NotRunning) return;
+    sim.write("quit\n");
+    if (!sim.waitForFinished(3000)) sim.kill();
+    sim.waitForFinished(3000);
+}
+
+void MapPort(int n, const QString& device) {
+    Registry reg;
+    reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), true);
+    reg.WriteString(QString::number(n), device);
+}
 
 class SimE2E : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetLogDir(env.Dir());
-        sim.start(QStringLiteral(VARNEL_BIN_DIR "/varnel-sim"),
-                  {QStringLiteral("--calls"), QStringLiteral("0"), QStringLiteral("--seed"),
-                   QStringLiteral("7"), QStringLiteral("--clock"),
-                   QStringLiteral("2026-12-05 14:05:00")});
-        ASSERT_TRUE(sim.waitForStarted(5000));
-        ASSERT_TRUE(WaitUntil([&] { return sim.canReadLine(); }, 5000));
-        const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+        const QString device = StartSim(sim);
         ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/")));
-        {
-            Registry reg;
-            ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), true));
-            reg.WriteString(QStringLiteral("1"), device);
-        }
+        MapPort(1, device);
         app.CurDir = env.Dir();
         app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
-        receiver = std::make_unique<TReceive>(app);
-        receiver->AskNoAnswer = [] { return QMessageBox::Cancel; };
-        app.Receiver = receiver.get();
-        TAtsControls c;
-        c.CheckBoxPort = &box;
-        ats = std::make_unique<TAts>(app, 1, &c);
-        app.Ats[0] = ats.get();
-        app.CurrentAts = ats.get();
-        app.CurrentAtsNumber = 1;
+        ats = std::make_unique<TAts>(app, 1);
         ats->InitSettings();
-        ats->PortCheckClicked(true);
+        ats->SwitchPort(true);
         ASSERT_TRUE(ats->PortIsOpen());
     }
     void TearDown() override {
         ats.reset();
-        receiver.reset();
-        if (sim.state() != QProcess::NotRunning) {
-            sim.write("quit\n");
-            if (!sim.waitForFinished(3000)) sim.kill();
-            sim.waitForFinished(3000);
-        }
-        SetLogDir(QString());
+        StopSim(sim);
     }
     QString Roll() const {
         QFile f(app.RollDir + QStringLiteral("Varnel1.rul"));
@@ -105,8 +80,7 @@ protected:
     TestEnv env;
     QProcess sim;
     AppState app;
-    std::unique_ptr<TReceive> receiver;
-    QCheckBox box;
+    RequestTracker tracker;
     std::unique_ptr<TAts> ats;
 };
 } // namespace
@@ -121,22 +95,89 @@ TEST_F(SimE2E, ClockDirectiveIsAnsweredInTheRoll) {
 }
 
 TEST_F(SimE2E, MemoryReadRepeatsUntilTheContinuation) {
-    WordParser parser(app, *ats);
-    app.CurrentParser = &parser;
-    ats->FramesExpected = true;
-    ats->NoContinue = false;
-    ats->BitMode = false;
-    ats->FrameLen = 7;
-    ats->DataCount = 100;
-    ats->FrameDone = false;
-    ats->FrameCounter = 0;
-    receiver->SendRequest(*ats, QStringLiteral("ТО_8,5FA3,3,10,,1-"));
-    ASSERT_TRUE(WaitUntil([&] { return ats->FrameDone; }, 5000));
-    EXPECT_EQ(parser.word & 0x3F, 47); // 48 battery receivers
-    EXPECT_GE(parser.frames, 3);
+    // The one-shot rule of the statistics: the third frame is the answer.
+    RequestSession s(*ats, tracker);
+    int frames = 0, word = -1;
+    s.Parse = [&](const uint8_t* data, int) {
+        ++frames;
+        if (s.FrameCounter < 2) {
+            ++s.FrameCounter;
+            return;
+        }
+        word = ((data[0] * 16 + data[1]) * 16 + data[2]) * 16 + data[3];
+        s.FrameDone = true;
+    };
+    s.ExpectFrames(7);
+    s.DataCount = 100;
+    s.Send(QStringLiteral("ТО_8,5FA3,3,10,,1-"));
+    ASSERT_TRUE(WaitUntil([&] { return s.FrameDone; }, 5000));
+    EXPECT_EQ(word & 0x3F, 47); // 48 battery receivers
+    EXPECT_GE(frames, 3);
     // The continuation sent with the third frame has stopped the frames.
     EXPECT_TRUE(
         WaitUntil([&] { return Ask("status").endsWith(QStringLiteral("reading -")); }, 3000));
-    ats->FramesExpected = false;
-    app.CurrentParser = nullptr;
+}
+
+TEST_F(SimE2E, CellValueIsCapturedFromThePrintoutAndCutFromTheRoll) {
+    EXPECT_TRUE(Ask("poke 77 AB").startsWith(QStringLiteral("ok")));
+    std::optional<QString> value;
+    {
+        RequestSession s(*ats, tracker);
+        value = s.Capture(
+            QStringLiteral("00077+-"), 5, [&] { ats->SendDirective(QStringLiteral("РЯ_77-")); },
+            5000);
+    }
+    ASSERT_TRUE(value.has_value());
+    EXPECT_EQ(*value, QStringLiteral("000AB"));
+    // The rest of the printout went to the roll, without the cell's line.
+    ASSERT_TRUE(WaitUntil([&] { return Roll().contains(QStringLiteral("РЯ_77-")); }, 3000));
+    EXPECT_FALSE(Roll().contains(QStringLiteral("00077+-"))) << Roll().toStdString();
+
+    // A cell that never comes: the capture gives up at its time and the line
+    // is plain again.
+    {
+        RequestSession s(*ats, tracker);
+        EXPECT_FALSE(s.Capture(
+                          QStringLiteral("НИКОГДА"), 5, [] {}, 300)
+                         .has_value());
+    }
+    EXPECT_FALSE(ats->Receiver().CapturePending());
+    ats->SendDirective(QStringLiteral("РЯ_77-"));
+    EXPECT_TRUE(WaitUntil([&] { return Roll().contains(QStringLiteral("00077+-000AB")); }, 5000))
+        << Roll().toStdString();
+}
+
+TEST(SimStartUp, LineMissingAtStartUpOpensWhenItAppearsAndBillsACall) {
+    TestEnv env;
+    const QString adapter = env.Path(QStringLiteral("ttyUSB0"));
+    MapPort(1, adapter);
+    {
+        Registry reg;
+        reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS 1"), true);
+        reg.WriteBool(QStringLiteral("In"), true);
+    }
+    TForm2 form(env.Dir());
+    form.show();
+    ASSERT_TRUE(WaitUntil([&] { return form.Ats(1) && form.Ats(1)->Link().Wanted(); }, 5000));
+    EXPECT_FALSE(form.Ats(1)->PortIsOpen());
+    EXPECT_TRUE(form.Row(1).CheckBoxPort->isChecked());
+
+    QProcess sim; // the adapter is plugged in
+    const QString device = StartSim(sim);
+    ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/")));
+    ASSERT_TRUE(QFile::link(device, adapter));
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(WaitUntil([&] { return form.Ats(1)->PortIsOpen(); }, 8000));
+    EXPECT_LT(t.elapsed(), 6000);
+
+    sim.readAll();
+    sim.write("call 20005 123456 1 1\n");
+    const QString destTar = env.Path(QStringLiteral("Tables/DestTar.db"));
+    auto rows = [&] {
+        auto table = tables::Table::ForFile(destTar);
+        return table->Open(true) ? table->RecordCount() : 0;
+    };
+    EXPECT_TRUE(WaitUntil([&] { return rows() > 0; }, 8000));
+    StopSim(sim);
 }

@@ -19,7 +19,7 @@ const QString kLatin = QStringLiteral("#E#A_SIU#DRJNFCKTZLWHYPQOBG#MXV#");
 const QString kRussian = QStringLiteral("#Е#А_СИУ#ДРЙНФЦКТЗЛВХЫПЯОБГ#МЬЖ#");
 const QString kFigures = QStringLiteral("#3#-_\"87#*4Ю,Э:(5+)2Щ6019?Ш#./=#");
 
-Codes Encode(const QString& text, int capacity = kEncodedSize) {
+Codes Encode(const QString& text, int capacity = TAts::kEncodedSize) {
     LineCodeState st;
     std::vector<uint8_t> buf(size_t(capacity) + 8, 0xAA);
     const int n = EncodeCodes(st, text, buf.data(), capacity);
@@ -91,11 +91,11 @@ TEST(LineCode, EncoderExamples) {
 
 TEST(LineCode, EncoderStopsAtTheEndOfItsBuffer) {
     Codes c = Encode(QString(5000, QLatin1Char('A')));
-    EXPECT_EQ(c.size(), size_t(kEncodedSize));
+    EXPECT_EQ(c.size(), size_t(TAts::kEncodedSize));
     // Every character needs a switch: a switch is never left without its
     // character at the end.
     c = Encode(QStringLiteral("Ж1").repeated(3000));
-    EXPECT_LE(c.size(), size_t(kEncodedSize));
+    EXPECT_LE(c.size(), size_t(TAts::kEncodedSize));
     EXPECT_NE(c.back(), 0);
     EXPECT_NE(c.back(), 27);
     EXPECT_EQ(Encode(QStringLiteral("1Ж"), 4), (Codes{0, 27, 23}));
@@ -130,44 +130,4 @@ TEST(LineCode, RoundTripThroughBothEnds) {
               QStringLiteral("AB_C_РЯ_8,2ШЩЭЮ(+)=/?.:\"*"));
     LineCodeState rx0;
     EXPECT_EQ(Decode(rx0, c), QStringLiteral("АБ_Ц_РЯ_8,2ШЩЭЮ(+)=/?.:\"*"));
-}
-
-TEST(LineCode, ExchangeObjectKeepsItsRegistersAndRaisesReceive) {
-    TestEnv env;
-    Clock::SetTestTime(QDateTime(QDate(2026, 12, 5), QTime(9, 5, 0)));
-    RecordingConsole console;
-    AppState app;
-    app.Console = &console;
-    TAts ats(app, 1, nullptr);
-    EXPECT_EQ(ats.Code.TxRegister, 31);
-    EXPECT_EQ(ats.Code.RxRegister, 31);
-    QSignalSpy received(&ats, &TAts::received);
-
-    EXPECT_EQ(EncodeText(ats, QStringLiteral("Ж")), 3);
-    // Each directive starts from the Latin register again.
-    EXPECT_EQ(EncodeText(ats, QStringLiteral("A")), 2);
-    EXPECT_EQ(ats.Encoded[1], 3);
-    EXPECT_EQ(EncodeText(ats, QStringLiteral("ТО_5,-")), 9);
-
-    ats.RxTextLen = 0;
-    EXPECT_EQ(DecodeText(ats), QString());
-    EXPECT_EQ(console.Panels[2], QString());
-    EXPECT_EQ(received.count(), 0);
-
-    const uint8_t in[] = {0, 16, 24, 2, 8, 2, 27};
-    std::copy(std::begin(in), std::end(in), ats.RxText.begin());
-    ats.RxTextLen = int(std::size(in));
-    EXPECT_EQ(DecodeText(ats), QStringLiteral("ТО\r\n9,05|05,12,26|  "));
-    EXPECT_EQ(ats.RxTextLen, int(std::size(in))); // left for the parser
-    EXPECT_EQ(console.Panels[2], QStringLiteral("Прием"));
-    EXPECT_EQ(received.count(), 1);
-    EXPECT_FALSE(ats.Code.LineStamped); // the trailing switch cleared it
-    EXPECT_EQ(ats.Code.RxRegister, 27);
-    ats.RxText[0] = 23;
-    ats.RxTextLen = 1;
-    EXPECT_EQ(DecodeText(ats), QStringLiteral("1"));
-    // A count beyond the buffer is cut to the buffer.
-    ats.RxTextLen = kRxSize + 100;
-    EXPECT_FALSE(DecodeText(ats).isEmpty());
-    Clock::SetTestTime(QDateTime());
 }

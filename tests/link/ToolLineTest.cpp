@@ -1,7 +1,7 @@
 // varnel-tool's encode and registry commands, run as the program itself.
 #include "TestSupport.h"
 
-#include "link/Ats.h"
+#include "link/AtsSettings.h"
 #include "platform/Registry.h"
 
 #include <QProcess>
@@ -60,9 +60,7 @@ TEST(ToolLine, RegistryIsTheTerminalsStore) {
     EXPECT_EQ(Tool({"registry", "list", "\\Software\\ZezozuDaruduri\\ATS 3"}).code, 1);
 
     // The exchange object reads what the tool wrote, and the tool what it wrote.
-    AppState app;
-    TAts ats(app, 2, nullptr);
-    EXPECT_EQ(ats.Port, 7);
+    EXPECT_EQ(AtsSettings(2, QString()).Port, 7);
     {
         Registry reg;
         ASSERT_TRUE(reg.OpenKey(kAts2, false));

@@ -36,7 +36,7 @@ SimOptions Options(double rate) {
 } // namespace
 
 TEST(SimCalls, FramesCarryTheFieldsTheTariffReads) {
-    const auto start = CallStartFrame(0x5A3, QStringLiteral("21234"), QStringLiteral("8495123"), 8);
+    const auto start = CallStartCodes(0x5A3, QStringLiteral("21234"), QStringLiteral("8495123"), 8);
     ASSERT_TRUE(start);
     const auto s = Nibbles(*start);
     EXPECT_EQ(((*start)[0]), 11);
@@ -49,7 +49,7 @@ TEST(SimCalls, FramesCarryTheFieldsTheTariffReads) {
     EXPECT_EQ(Number(s.data(), 23, 17, -1), 8495123); // reversed
     EXPECT_EQ(s[24], 8);
 
-    const auto end = CallEndFrame(0x5A3, QStringLiteral("8495123"));
+    const auto end = CallEndCodes(0x5A3, QStringLiteral("8495123"));
     ASSERT_TRUE(end);
     const auto e = Nibbles(*end);
     EXPECT_EQ(((*end)[3]), 1);
@@ -59,17 +59,17 @@ TEST(SimCalls, FramesCarryTheFieldsTheTariffReads) {
 
     // Short B numbers sit at the top, reversed; long ones keep their first
     // seven digits and their real count.
-    const auto shortB = Nibbles(*CallStartFrame(7, QStringLiteral("42"), QStringLiteral("235"), 1));
+    const auto shortB = Nibbles(*CallStartCodes(7, QStringLiteral("42"), QStringLiteral("235"), 1));
     EXPECT_EQ(Number(shortB.data(), 23, 21, -1), 235);
     EXPECT_EQ(shortB[20], 0);
     const auto longB =
-        Nibbles(*CallStartFrame(7, QStringLiteral("42"), QStringLiteral("81037512345"), 9));
+        Nibbles(*CallStartCodes(7, QStringLiteral("42"), QStringLiteral("81037512345"), 9));
     EXPECT_EQ(longB[16], 11);
     EXPECT_EQ(Number(longB.data(), 23, 17, -1), 8103751);
 
-    EXPECT_FALSE(CallStartFrame(2048, QStringLiteral("1"), QStringLiteral("2"), 1));
-    EXPECT_FALSE(CallStartFrame(1, QStringLiteral("1A"), QStringLiteral("2"), 1));
-    EXPECT_FALSE(CallEndFrame(-1, QStringLiteral("2")));
+    EXPECT_FALSE(CallStartCodes(2048, QStringLiteral("1"), QStringLiteral("2"), 1));
+    EXPECT_FALSE(CallStartCodes(1, QStringLiteral("1A"), QStringLiteral("2"), 1));
+    EXPECT_FALSE(CallEndCodes(-1, QStringLiteral("2")));
 }
 
 TEST(SimCalls, GeneratorIsRepeatableAndUsesTheAccessPrefixes) {
@@ -163,7 +163,7 @@ TEST(SimCalls, CommandsEmitCallsAndFaults) {
 
     ex.Command(QStringLiteral("end 12 555"), 0);
     ex.Command(QStringLiteral("corrupt 16"), 0);
-    const auto good = *CallEndFrame(12, QStringLiteral("555"));
+    const auto good = *CallEndCodes(12, QStringLiteral("555"));
     out = ex.TakeAll(0);
     ASSERT_EQ(out.size(), 16u);
     for (size_t i = 0; i < 16; ++i) {

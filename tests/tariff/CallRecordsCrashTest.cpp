@@ -55,10 +55,10 @@ TEST(CallRecordsCrash, Child) {
     Clock::SetTestTime(kBase.addMSecs(qint64(from) * 10));
     AppState app;
     app.CurDir = dir;
-    TTariffTables tables(app);
+    TTariffTables tables(dir);
     tables.OpenTables();
     TCallRecords calls(app, tables);
-    TAts ats(app, 1, nullptr);
+    AtsSettings ats(1, QString());
     QFile progress(dir + QStringLiteral("/progress.txt"));
     ASSERT_TRUE(progress.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered));
     for (int e = from; e < kEvents; ++e) {
@@ -92,9 +92,7 @@ TEST(CallRecordsCrash, KilledMidStreamLosesNoBilledCallAndBillsNoneTwice) {
     auto check = [&] {
         SCOPED_TRACE(QStringLiteral("after %1 kills").arg(kills).toStdString());
         // The next start: the journal is recovered and every table reads.
-        AppState app;
-        app.CurDir = env.Dir();
-        TTariffTables tables(app);
+        TTariffTables tables(env.Dir());
         tables.OpenTables();
         for (auto* t : {tables.TableTA(), tables.TableTarif(), tables.TableToday()}) {
             ASSERT_TRUE(t->IsOpen()) << t->LastError().toStdString();

@@ -1,7 +1,7 @@
-// Call frames cut out of the line by the receive parser reach the tables,
+// Call frames cut out of the line by the exchange objects reach the tables,
 // from every exchange.
 #include "CallRecordsTestSupport.h"
-#include "tariff/ReceiveParser.h"
+#include "link/Ats.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +13,11 @@ uint8_t CodeOf(uint8_t nibble) {
     return uint8_t((nibble & 1) << 4 | (nibble & 2) << 2 | (nibble & 4) | (nibble & 8) >> 2 | 1);
 }
 
-template <size_t N> void Feed(TReceive& rx, TAts& ats, const std::array<uint8_t, N>& nibbles) {
-    ats.RxCount = int(N);
-    for (size_t i = 0; i < N; ++i)
-        ats.RawRx[i] = CodeOf(nibbles[i]);
-    rx.ReceiveParser(ats);
+template <size_t N> void Feed(FakePort& port, const std::array<uint8_t, N>& nibbles) {
+    std::vector<uint8_t> codes;
+    for (uint8_t n : nibbles)
+        codes.push_back(CodeOf(n));
+    port.Arrive(codes);
 }
 
 } // namespace
@@ -25,18 +25,24 @@ template <size_t N> void Feed(TReceive& rx, TAts& ats, const std::array<uint8_t,
 TEST(CallRecordsLine, FramesFromEachExchangeAreBilledWithItsNumber) {
     TariffRig r;
     ASSERT_TRUE(r.Start());
-    TReceive rx(r.app);
+    r.app.RollDir = r.env.Dir() + QLatin1Char('/');
     std::vector<std::unique_ptr<TAts>> lines;
-    for (int n = 1; n <= 4; ++n)
-        lines.push_back(std::make_unique<TAts>(r.app, n, nullptr));
+    std::vector<FakePort*> ports;
+    for (int n = 1; n <= 4; ++n) {
+        ports.push_back(new FakePort);
+        lines.push_back(
+            std::make_unique<TAts>(r.app, n, std::unique_ptr<SerialPort>(ports.back())));
+        lines.back()->SwitchPort(true);
+        lines.back()->SetCallSink(r.calls.get());
+    }
     // The same kit on all four exchanges: each end matches its own start.
     for (int n = 0; n < 4; ++n)
-        Feed(rx, *lines[size_t(n)],
+        Feed(*ports[size_t(n)],
              StartFrame(77, QString::number(1000 + n), QString::number(500 + n), 1));
     EXPECT_EQ(r.TarifTA().size(), 4);
     Clock::Advance(7000);
     for (int n = 3; n >= 0; --n)
-        Feed(rx, *lines[size_t(n)], EndFrame(77, QString::number(500 + n)));
+        Feed(*ports[size_t(n)], EndFrame(77, QString::number(500 + n)));
     const auto dest = r.DestTar();
     ASSERT_EQ(dest.size(), 4);
     for (int i = 0; i < 4; ++i) {

@@ -188,7 +188,7 @@ TEST(CallRecords, MatchingStaleStartsAndBadFrames) {
     // An end without a start writes nothing; so does one of another exchange.
     r.calls->OnCallEnd(*r.ats, EndFrame(4, QStringLiteral("5")));
     r.calls->OnCallStart(*r.ats, StartFrame(4, QStringLiteral("100"), QStringLiteral("5"), 1));
-    TAts other(r.app, 2, nullptr);
+    AtsSettings other(2, QString());
     r.calls->OnCallEnd(other, EndFrame(4, QStringLiteral("5")));
     EXPECT_TRUE(r.DestTar().isEmpty());
     EXPECT_EQ(r.TarifTA().size(), 1);

@@ -3,7 +3,8 @@
 // readers for what ended up in the tables and the program log.
 #include "TestSupport.h"
 #include "link/AppState.h"
-#include "link/Ats.h"
+#include "link/AtsSettings.h"
+#include "link/CallFrame.h"
 #include "platform/Clock.h"
 #include "platform/Codec.h"
 #include "platform/ProgramLog.h"
@@ -22,32 +23,17 @@ inline void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
 }
 
-// Start frame: kit, A and B numbers as digit strings, category.
-inline std::array<uint8_t, 28> StartFrame(int kit, const QString& a, const QString& b, int cat) {
-    std::array<uint8_t, 28> n{10, 10, 10, 1};
-    n[5] = uint8_t(kit < 0 ? 0 : 8 + kit / 256);
-    n[6] = uint8_t(kit / 16 % 16);
-    n[7] = uint8_t(kit % 16);
-    n[8] = uint8_t(a.size());
-    const int ka = std::min<int>(int(a.size()), 7);
-    for (int i = 0; i < ka; ++i)
-        n[size_t(16 - ka + i)] = uint8_t(a[a.size() - ka + i].digitValue());
-    n[16] = uint8_t(b.size());
-    const int kb = std::min<int>(int(b.size()), 7);
-    for (int i = 0; i < kb; ++i)
-        n[size_t(23 - i)] = uint8_t(b[i].digitValue());
-    n[24] = uint8_t(cat);
+// Frames by the codec (its placement is checked against literal nibbles in
+// the link tests). A negative kit gives an unusable frame (N5 below 8).
+inline CallStartNibbles StartFrame(int kit, const QString& a, const QString& b, int cat) {
+    CallStartNibbles n = FrameNibbles<28>(CallStartCodes(std::max(kit, 0), a, b, cat)->data());
+    if (kit < 0) n[5] = 0;
     return n;
 }
 
-// End frame: the B number's digits from nibble 15 downwards.
-inline std::array<uint8_t, 16> EndFrame(int kit, const QString& b) {
-    std::array<uint8_t, 16> n{10, 10, 10, 0};
-    n[5] = uint8_t(kit < 0 ? 0 : 8 + kit / 256);
-    n[6] = uint8_t(kit / 16 % 16);
-    n[7] = uint8_t(kit % 16);
-    for (int i = 0; i < std::min<int>(int(b.size()), 7); ++i)
-        n[size_t(15 - i)] = uint8_t(b[i].digitValue());
+inline CallEndNibbles EndFrame(int kit, const QString& b) {
+    CallEndNibbles n = FrameNibbles<16>(CallEndCodes(std::max(kit, 0), b)->data());
+    if (kit < 0) n[5] = 0;
     return n;
 }
 
@@ -81,12 +67,12 @@ struct TariffRig {
     AppState app;
     std::unique_ptr<TTariffTables> tables;
     std::unique_ptr<TCallRecords> calls;
-    std::unique_ptr<TAts> ats;
+    std::unique_ptr<AtsSettings> ats;
 
     explicit TariffRig(const QDateTime& now = QDateTime(QDate(2026, 12, 5), QTime(10, 0))) {
         Clock::SetTestTime(now);
         app.CurDir = env.Dir();
-        ats = std::make_unique<TAts>(app, 1, nullptr);
+        ats = std::make_unique<AtsSettings>(1, QString());
         QDir().mkpath(env.Path(QStringLiteral("Tables")));
         Destinations(QStringLiteral("Sng.db"), QString());
         Destinations(QStringLiteral("Foren.db"), QString());
@@ -97,14 +83,12 @@ struct TariffRig {
         Clock::SetTestTime(QDateTime());
     }
     bool Start() {
-        tables = std::make_unique<TTariffTables>(app);
+        tables = std::make_unique<TTariffTables>(app.CurDir);
         const bool ok = tables->OpenTables();
         calls = std::make_unique<TCallRecords>(app, *tables);
-        app.Calls = calls.get();
         return ok;
     }
     void Stop() {
-        app.Calls = nullptr;
         calls.reset();
         tables.reset();
     }

@@ -1,19 +1,20 @@
 // One long stream (text, call and data frames, stray 11 and 14 codes,
-// register switches, line feeds) through the receive parser, split into reads
-// of random sizes: whatever the split, the same frames are handed over and the
-// same text reaches the roll, and both match what the stream was made of.
+// register switches, line feeds) through the receive splitter, split into
+// reads of random sizes: whatever the split, the same frames are handed over
+// and the same text comes out, and both match what the stream was made of.
+// The last run goes through a whole exchange object, into its roll.
 #include "TestSupport.h"
 
 #include "link/AppState.h"
 #include "link/Ats.h"
 #include "link/Notation.h"
+#include "link/ReceiveSplitter.h"
+#include "link/RequestSession.h"
+#include "link/RequestTracker.h"
 #include "platform/Clock.h"
 #include "platform/Codec.h"
-#include "platform/ProgramLog.h"
-#include "tariff/ReceiveParser.h"
 
 #include <QDir>
-#include <QFile>
 #include <gtest/gtest.h>
 
 #include <random>
@@ -33,27 +34,25 @@ struct Segment {
     Codes text; // the codes that are not frames
 };
 
-struct Sink : ICallSink {
-    std::vector<Frame>* out = nullptr;
-    void OnCallStart(TAts&, const std::array<uint8_t, 28>& n) override {
-        out->push_back({1, {n.begin(), n.end()}});
-    }
-    void OnCallEnd(TAts&, const std::array<uint8_t, 16>& n) override {
-        out->push_back({2, {n.begin(), n.end()}});
-    }
-};
-
 constexpr int kPayload = 12;
 
-class Blocks : public TAts {
-public:
-    explicit Blocks(AppState& app) : TAts(app, 1, nullptr) {}
-    void Parse(uint8_t* data, int step) override {
-        Codes v(data, data + kPayload);
-        v.push_back(uint8_t(step));
+struct Sink : ReceiveSplitter::Output, ICallSink {
+    std::vector<Frame>* out = nullptr;
+    QString* text = nullptr;
+    void Text(const QString& t) override { *text += t; }
+    void DataFrame(const uint8_t* p, int n) override {
+        Codes v;
+        for (int k = 0; k < n; ++k)
+            v.push_back(LineCode::Nibble(p[k]));
+        v.push_back(5); // the step the requester set
         out->push_back({0, v});
     }
-    std::vector<Frame>* out = nullptr;
+    void CallStart(const CallStartNibbles& n) override {
+        out->push_back({1, {n.begin(), n.end()}});
+    }
+    void CallEnd(const CallEndNibbles& n) override { out->push_back({2, {n.begin(), n.end()}}); }
+    void OnCallStart(const AtsSettings&, const CallStartNibbles& n) override { CallStart(n); }
+    void OnCallEnd(const AtsSettings&, const CallEndNibbles& n) override { CallEnd(n); }
 };
 
 // Builds a segment and the frames it holds. Text never makes a frame header by
@@ -156,8 +155,6 @@ class SplitTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Clock::SetTestTime(QDateTime(QDate(2026, 12, 5), QTime(9, 5, 0)));
-        SetLogDir(env.Dir());
-        app.CurDir = env.Dir();
         Generator gen(20261205);
         segments.push_back(gen.Make(false, 300, expectedFrames));
         segments.push_back(gen.Make(true, 300, expectedFrames));
@@ -177,55 +174,26 @@ protected:
             }
         }
     }
-    void TearDown() override {
-        Clock::SetTestTime(QDateTime());
-        SetLogDir(QString());
-    }
+    void TearDown() override { Clock::SetTestTime(QDateTime()); }
 
     // Feeds every segment in reads of 1..maxRead codes (0: whole segments).
-    void Run(unsigned seed, int maxRead, std::vector<Frame>& frames, QString& text,
-             QString* roll = nullptr) {
-        const QString dir = env.Path(QStringLiteral("run%1-%2").arg(seed).arg(maxRead));
-        QDir().mkpath(dir);
-        app.RollDir = dir + QLatin1Char('/');
-        Sink sink;
-        sink.out = &frames;
-        app.Calls = &sink;
-        Blocks stats(app);
-        stats.out = &frames;
-        app.CurrentParser = &stats;
-        TAtsControls none;
-        TAts ats(app, 1, &none);
-        TReceive parser(app);
-        parser.TextOut = [&](TAts&, const QString& t) { text += t; };
+    template <class Expect, class FeedCodes>
+    void Run(unsigned seed, int maxRead, Expect expect, FeedCodes feed) {
         std::mt19937 rng(seed);
         for (const Segment& s : segments) {
-            ats.FramesExpected = s.framesExpected;
-            ats.FrameLen = 3 + kPayload;
-            ats.DataCount = 5;
+            expect(s.framesExpected);
             size_t at = 0;
             while (at < s.stream.size()) {
                 const size_t left = s.stream.size() - at;
                 const size_t n =
                     maxRead == 0 ? left : std::min(left, size_t(1 + rng() % unsigned(maxRead)));
-                std::copy_n(s.stream.begin() + long(at), n, ats.RawRx.begin());
-                ats.RxCount = int(n);
-                parser.ReceiveParser(ats);
+                feed(s.stream.data() + at, int(n));
                 at += n;
             }
-            EXPECT_EQ(ats.RxTextLen, 0) << "codes held over at the end of a segment";
         }
-        if (roll) {
-            ats.RollFile.close();
-            QFile f(ats.RollFileName);
-            if (f.open(QIODevice::ReadOnly)) *roll = Codec::FromCp1251(f.readAll());
-        }
-        app.CurrentParser = nullptr;
-        app.Calls = nullptr;
     }
 
     TestEnv env;
-    AppState app;
     std::vector<Segment> segments;
     std::vector<Frame> expectedFrames;
     QString expectedText;
@@ -234,20 +202,55 @@ protected:
 
 TEST_F(SplitTest, EverySplitGivesTheSameFramesAndText) {
     ASSERT_GT(expectedFrames.size(), 100u);
-    std::vector<Frame> whole;
-    QString wholeText, roll;
-    Run(1, 0, whole, wholeText, &roll);
-    EXPECT_EQ(whole, expectedFrames);
-    EXPECT_EQ(wholeText, expectedText);
-    EXPECT_EQ(roll, expectedText);
-
-    const int kMaxReads[] = {1, 2, 5, 17, 64, 300, 4000};
-    for (unsigned seed = 1; seed <= 28; ++seed) {
+    const int kMaxReads[] = {0, 1, 2, 5, 17, 64, 300, 4000};
+    for (unsigned seed = 1; seed <= 29; ++seed) {
         const int maxRead = kMaxReads[seed % std::size(kMaxReads)];
         std::vector<Frame> frames;
         QString text;
-        Run(seed, maxRead, frames, text);
+        Sink sink;
+        sink.out = &frames;
+        sink.text = &text;
+        ReceiveSplitter rx(sink);
+        Run(
+            seed, maxRead,
+            [&](bool expected) {
+                EXPECT_EQ(rx.HeldCount(), 0) << "codes held over at the end of a segment";
+                expected ? rx.ExpectFrames(3 + kPayload) : rx.StopFrames();
+            },
+            [&](const uint8_t* c, int n) { rx.Feed(c, n); });
         ASSERT_EQ(frames, expectedFrames) << "seed " << seed << " reads up to " << maxRead;
         ASSERT_EQ(text, expectedText) << "seed " << seed << " reads up to " << maxRead;
     }
+}
+
+TEST_F(SplitTest, ThroughAnExchangeTheRollGetsTheTextAndTheConsumersTheFrames) {
+    AppState app;
+    app.RollDir = env.Dir() + QLatin1Char('/');
+    auto* port = new FakePort;
+    TAts ats(app, 1, std::unique_ptr<SerialPort>(port));
+    ats.SwitchPort(true);
+    std::vector<Frame> frames;
+    QString text;
+    Sink sink;
+    sink.out = &frames;
+    sink.text = &text;
+    ats.SetCallSink(&sink);
+    RequestTracker tracker;
+    RequestSession session(ats, tracker);
+    session.DataCount = 5;
+    session.FrameDone = false;
+    session.Parse = [&](const uint8_t* data, int step) {
+        Codes v(data, data + kPayload);
+        v.push_back(uint8_t(step));
+        frames.push_back({0, v});
+    };
+    Run(
+        7, 64,
+        [&](bool expected) {
+            expected ? session.ExpectFrames(3 + kPayload) : session.StopFrames();
+        },
+        [&](const uint8_t* c, int n) { port->Arrive(Codes(c, c + n)); });
+    WaitUntil([&] { return port->Input.empty(); });
+    EXPECT_EQ(frames, expectedFrames);
+    EXPECT_EQ(Codec::FromCp1251(FileBytes(ats.RollLog().FileName())), expectedText);
 }

@@ -1,6 +1,5 @@
-#include "link/RollView.h"
+#include "console/RollView.h"
 
-#include "link/Ats.h"
 #include "platform/Codec.h"
 
 #include <QApplication>
@@ -484,11 +483,11 @@ void RollView::contextMenuEvent(QContextMenuEvent* e) {
 
 // ---------------------------------------------------------------- TFLoad
 
-void TFLoad(RollView& view, TAts& ats) {
+void TFLoad(RollView& view, const QString& rollFileName) {
     constexpr qint64 kBlock = 32768;
     const bool gui = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
     if (gui) QApplication::setOverrideCursor(Qt::WaitCursor);
-    QFile f(ats.RollFileName);
+    QFile f(rollFileName);
     if (f.open(QIODevice::ReadOnly)) {
         view.BeginLoad(f.size());
         std::vector<char> block(kBlock);
@@ -501,6 +500,5 @@ void TFLoad(RollView& view, TAts& ats) {
         view.BeginLoad(0);
     }
     view.EndLoad();
-    if (ats.RollFile.isOpen()) ats.RollFile.seek(ats.RollFile.size());
     if (gui) QApplication::restoreOverrideCursor();
 }

@@ -1,13 +1,11 @@
+// The roll view and the loading of a roll into it.
 #include "TestSupport.h"
 
-#include "link/Ats.h"
-#include "link/RollView.h"
-#include "platform/Clock.h"
+#include "console/RollView.h"
 #include "platform/Codec.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDir>
 #include <QFile>
 #include <QFocusEvent>
 #include <QSignalSpy>
@@ -18,11 +16,6 @@
 namespace {
 QByteArray Cp(const QString& s) {
     return Codec::ToCp1251(s);
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
@@ -38,93 +31,14 @@ QStringList Lines(const RollView& v) {
     return out;
 }
 
-// One exchange with its roll in a temporary CurDir, the clock at 9:05 on
-// 5 December 2026.
-class Roll : public ::testing::Test {
+class RollLoad : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Clock::SetTestTime(QDateTime(QDate(2026, 12, 5), QTime(9, 5, 30)));
-        app.CurDir = env.Dir();
-        app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
-        QDir().mkpath(app.RollDir);
-        app.Console = &console;
-    }
-    void TearDown() override { Clock::SetTestTime(QDateTime()); }
-    QString RollPath(int n = 1) const {
-        return app.RollDir + QStringLiteral("Varnel%1.rul").arg(n);
-    }
-
+    QString RollPath() const { return env.Path(QStringLiteral("Varnel1.rul")); }
     TestEnv env;
-    RecordingConsole console;
-    AppState app;
-    TAtsControls none;
 };
 } // namespace
 
-TEST_F(Roll, OpenedForAppendingCreatedWhenMissingNeverTruncated) {
-    QDir(app.RollDir).removeRecursively(); // the folder is made too
-    {
-        TAts ats(app, 1, &none);
-        EXPECT_EQ(ats.RollFileName, RollPath());
-        EXPECT_TRUE(ats.RollFile.isOpen());
-        EXPECT_TRUE(QFile::exists(RollPath()));
-        EXPECT_EQ(ReadFile(RollPath()), QByteArray());
-    }
-    WriteFile(RollPath(), "old\r\nroll");
-    TAts ats(app, 1, &none);
-    ats.WriteEcho(QStringLiteral("УК_1-"));
-    EXPECT_EQ(ReadFile(RollPath()),
-              "old\r\nroll" + Cp(QStringLiteral("\r\n9,05|05,12,26|  УК_1-")));
-}
-
-TEST_F(Roll, EchoIsStampedUnlessTheLineWasJustStamped) {
-    TAts ats(app, 1, &none);
-    ats.WriteEcho(QStringLiteral("ТО_5,-"));
-    EXPECT_FALSE(ats.Code.LineStamped);
-    // The receive parser has just opened a stamped line: the echo stands on it.
-    ats.Code.LineStamped = true;
-    ats.WriteEcho(QStringLiteral("УК_1-"));
-    EXPECT_FALSE(ats.Code.LineStamped);
-    Clock::Advance(3600000 * 5);
-    ats.WriteEcho(QStringLiteral("A"));
-    EXPECT_EQ(ReadFile(RollPath()), Cp(QStringLiteral("\r\n9,05|05,12,26|  ТО_5,-УК_1-"
-                                                      "\r\n14,05|05,12,26|  A")));
-    EXPECT_TRUE(console.Status.isEmpty());
-    // The staging buffer holds the last echo.
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(ats.RollBuf.data()), 20),
-              Cp(QStringLiteral("\r\n14,05|05,12,26|  A")));
-}
-
-TEST_F(Roll, EchoShowsOnlyForTheSelectedExchange) {
-    RollView view;
-    app.View = &view;
-    TAts ats1(app, 1, &none);
-    TAts ats2(app, 2, &none);
-    app.CurrentAts = &ats1;
-    TFLoad(view, ats1);
-    ats1.WriteEcho(QStringLiteral("ТО_5,-"));
-    ats2.WriteEcho(QStringLiteral("УК_1-"));
-    EXPECT_EQ(Lines(view), (QStringList{QString(), QStringLiteral("9,05|05,12,26|  ТО_5,-")}));
-    EXPECT_EQ(view.CaretLine(), 1);
-    EXPECT_EQ(view.CaretColumn(), view.LastLine().size());
-    EXPECT_EQ(ReadFile(RollPath(2)), Cp(QStringLiteral("\r\n9,05|05,12,26|  УК_1-")));
-}
-
-TEST_F(Roll, UnwritableRollGivesTheStatusLineAndGoesOn) {
-    WriteFile(env.Path(QStringLiteral("blocker")), "x");
-    app.RollDir = env.Path(QStringLiteral("blocker/"));
-    RollView view;
-    app.View = &view;
-    TAts ats(app, 1, &none);
-    app.CurrentAts = &ats;
-    EXPECT_FALSE(ats.RollFile.isOpen());
-    ats.WriteEcho(QStringLiteral("ТО_5,-"));
-    EXPECT_EQ(console.Status, QStringList{QStringLiteral("Ошибка записи в рулон")});
-    EXPECT_EQ(view.LastLine(), QStringLiteral("9,05|05,12,26|  ТО_5,-"));
-}
-
-TEST_F(Roll, LoadSplitsAtCrLfOnly) {
-    TAts ats(app, 1, &none);
+TEST_F(RollLoad, LoadSplitsAtCrLfOnly) {
     RollView view;
     const std::pair<QByteArray, QStringList> cases[] = {
         {"", {QString()}},
@@ -136,20 +50,19 @@ TEST_F(Roll, LoadSplitsAtCrLfOnly) {
     };
     for (const auto& [bytes, lines] : cases) {
         WriteFile(RollPath(), bytes);
-        TFLoad(view, ats);
+        TFLoad(view, RollPath());
         EXPECT_EQ(Lines(view), lines) << bytes.toStdString();
         EXPECT_EQ(view.CaretLine(), view.LineCount() - 1);
         EXPECT_EQ(view.CaretColumn(), lines.back().size());
     }
 }
 
-TEST_F(Roll, LoadSplitsLongLinesAtTheLineBufferSize) {
-    TAts ats(app, 1, &none);
+TEST_F(RollLoad, LoadSplitsLongLinesAtTheLineBufferSize) {
     RollView view;
     constexpr int kMax = 32768;
     // 70000 bytes: two full pieces and the rest.
     WriteFile(RollPath(), QByteArray(70000, 'x') + "\r\nEND");
-    TFLoad(view, ats);
+    TFLoad(view, RollPath());
     ASSERT_EQ(view.LineCount(), 4);
     EXPECT_EQ(view.Line(0).size(), kMax);
     EXPECT_EQ(view.Line(1).size(), kMax);
@@ -159,7 +72,7 @@ TEST_F(Roll, LoadSplitsLongLinesAtTheLineBufferSize) {
     // boundary still ends the line.
     WriteFile(RollPath(),
               QByteArray(kMax, 'y') + "\r\nE\r\n" + QByteArray(kMax - 5, 'z') + "\r\nF");
-    TFLoad(view, ats);
+    TFLoad(view, RollPath());
     ASSERT_EQ(view.LineCount(), 4);
     EXPECT_EQ(view.Line(0), QString(kMax, QLatin1Char('y')));
     EXPECT_EQ(view.Line(1), QStringLiteral("E"));
@@ -184,27 +97,6 @@ TEST(RollText, BlockBoundariesDoNotMatter) {
     EXPECT_EQ(whole.LineBytes(3), QByteArray(40000 - 32768, 'q') + "\r");
     EXPECT_EQ(whole.LineBytes(4), QByteArray("\n\r"));
     EXPECT_EQ(whole.MaxLineLength(), 32768);
-}
-
-TEST_F(Roll, LoadLeavesTheRollReadyForAppendingAndShowsTheEnd) {
-    QByteArray bytes;
-    for (int i = 0; i < 1000; ++i)
-        bytes += "\r\nline " + QByteArray::number(i);
-    WriteFile(RollPath(), bytes);
-    TAts ats(app, 1, &none);
-    RollView view;
-    view.resize(400, 200);
-    view.show();
-    app.View = &view;
-    app.CurrentAts = &ats;
-    TFLoad(view, ats);
-    EXPECT_EQ(view.LineCount(), 1001);
-    EXPECT_GT(view.VisibleLines(), 1);
-    EXPECT_EQ(view.TopLine(), view.LineCount() - view.VisibleLines());
-    ats.WriteEcho(QStringLiteral("A"));
-    EXPECT_EQ(ReadFile(RollPath()), bytes + Cp(QStringLiteral("\r\n9,05|05,12,26|  A")));
-    EXPECT_EQ(view.LineCount(), 1002);
-    EXPECT_EQ(view.TopLine(), view.LineCount() - view.VisibleLines());
 }
 
 TEST(RollView, InsertAppendAndTheScrollRule) {
@@ -274,4 +166,21 @@ TEST(RollView, FocusSignals) {
     QApplication::sendEvent(&view, &out);
     EXPECT_EQ(entered.count(), 1);
     EXPECT_EQ(exited.count(), 1);
+}
+
+TEST_F(RollLoad, LoadShowsTheEndOfALongRoll) {
+    QByteArray bytes;
+    for (int i = 0; i < 1000; ++i)
+        bytes += "\r\nline " + QByteArray::number(i);
+    WriteFile(RollPath(), bytes);
+    RollView view;
+    view.resize(400, 200);
+    view.show();
+    TFLoad(view, RollPath());
+    EXPECT_EQ(view.LineCount(), 1001);
+    EXPECT_GT(view.VisibleLines(), 1);
+    EXPECT_EQ(view.TopLine(), view.LineCount() - view.VisibleLines());
+    // A missing roll loads as one empty line.
+    TFLoad(view, env.Path(QStringLiteral("none.rul")));
+    EXPECT_EQ(Lines(view), QStringList{QString()});
 }

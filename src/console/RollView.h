@@ -136,6 +136,6 @@ private:
     bool m_fixedPitch = true;
 };
 
-class TAts;
-// Fills the view from the exchange's roll file, block by block.
-void TFLoad(RollView& view, TAts& ats);
+// Fills the view from a roll file, block by block (32768 bytes a read); a
+// roll that cannot be read leaves the view with what was read.
+void TFLoad(RollView& view, const QString& rollFileName);

@@ -1,0 +1,126 @@
+#include "link/AtsSettings.h"
+
+#include "platform/Registry.h"
+
+namespace {
+const QString kKeyRoot = QStringLiteral("\\Software\\ZezozuDaruduri\\");
+
+// An accessor of our own for one key, on the store the window uses.
+struct KeyAccess {
+    Registry reg;
+    bool open = false;
+    KeyAccess(const QString& store, const QString& key) : reg(store) {
+        open = reg.OpenKey(kKeyRoot + key, true);
+    }
+    ~KeyAccess() {
+        if (open) reg.CloseKey();
+    }
+};
+
+QString OrDefault(const QString& text, const QString& def) {
+    return text.isEmpty() ? def : text;
+}
+
+// A stored time that is missing, malformed or not positive takes the default.
+int ReadTime(const Registry& r, const QString& name) {
+    const auto v = r.ReadInteger(name);
+    return v && *v > 0 ? *v : 3600000;
+}
+} // namespace
+
+AtsSettings::AtsSettings(int number, const QString& storePath)
+    : Number(number), Key(QStringLiteral("ATS ") + QString::number(number)), Name(Key),
+      Port(number), m_store(storePath) {
+    KeyAccess k(m_store, Key);
+    if (k.open) Port = k.reg.ReadInteger(QStringLiteral("Port"), number);
+}
+
+bool AtsSettings::Load(bool paced, int currentPaceMs) {
+    KeyAccess k(m_store, Key);
+    if (!k.open) return false;
+    const Registry& r = k.reg;
+    SL = OrDefault(r.ReadString(QStringLiteral("SL"), QString()), QStringLiteral("9"));
+    MN = OrDefault(r.ReadString(QStringLiteral("MN"), QString()), QStringLiteral("810"));
+    MG = OrDefault(r.ReadString(QStringLiteral("MG"), QString()), QStringLiteral("8"));
+    Name = OrDefault(r.ReadString(QStringLiteral("Name"), QString()), Key);
+    SLCheck = r.ReadBool(QStringLiteral("SLCheck"), false);
+    PortDelayMs.reset();
+    if (paced) {
+        // A pacing interval must be positive: 0 would spin the timer. Only a
+        // missing value is written back.
+        if (const auto d = r.ReadInteger(QStringLiteral("PortDelayMS")); d && *d > 0)
+            PortDelayMs = *d;
+        else if (!r.ValueExists(QStringLiteral("PortDelayMS")))
+            k.reg.WriteInteger(QStringLiteral("PortDelayMS"), currentPaceMs);
+    }
+    AutoInTime = ReadTime(r, QStringLiteral("AutoInTime"));
+    AutoIn = r.ReadBool(QStringLiteral("AutoIn"), false);
+    AutoEveryTime = ReadTime(r, QStringLiteral("AutoEveryTime"));
+    AutoEvery = r.ReadBool(QStringLiteral("AutoEvery"), false);
+    In = r.ReadBool(QStringLiteral("In"), false);
+    return true;
+}
+
+bool AtsSettings::Store(const QString& name, const QString& text) {
+    KeyAccess k(m_store, Key);
+    return k.open && k.reg.WriteString(name, text);
+}
+
+bool AtsSettings::Store(const QString& name, int value) {
+    KeyAccess k(m_store, Key);
+    return k.open && k.reg.WriteInteger(name, value);
+}
+
+bool AtsSettings::Store(const QString& name, bool value) {
+    KeyAccess k(m_store, Key);
+    return k.open && k.reg.WriteBool(name, value);
+}
+
+void AtsSettings::SetName(const QString& text) {
+    Store(QStringLiteral("Name"), text);
+    Name = OrDefault(text, Key);
+}
+
+void AtsSettings::SetSL(const QString& text) {
+    Store(QStringLiteral("SL"), text);
+    SL = OrDefault(text, QStringLiteral("9"));
+}
+
+void AtsSettings::SetMG(const QString& text) {
+    Store(QStringLiteral("MG"), text);
+    MG = OrDefault(text, QStringLiteral("8"));
+}
+
+void AtsSettings::SetMN(const QString& text) {
+    Store(QStringLiteral("MN"), text);
+    MN = OrDefault(text, QStringLiteral("810"));
+}
+
+void AtsSettings::SetSLCheck(bool on) {
+    Store(QStringLiteral("SLCheck"), on);
+    SLCheck = on;
+}
+
+void AtsSettings::SetPort(int number) {
+    Port = number;
+    Store(QStringLiteral("Port"), number);
+}
+
+void AtsSettings::SetIn(bool in) {
+    In = in;
+    Store(QStringLiteral("In"), in);
+}
+
+int AtsSettings::StoredPort() const {
+    KeyAccess k(m_store, Key);
+    return k.open ? k.reg.ReadInteger(QStringLiteral("Port"), Port) : Port;
+}
+
+// Digit by digit: tens of hours, hours, tens of minutes, minutes.
+QString AtsSettings::HhMm(int ms) {
+    const int tensH = ms / 36000000;
+    const int h = ms % 36000000 / 3600000;
+    const int rest = ms % 3600000;
+    return QString::number(tensH) + QString::number(h) + QLatin1Char(':') +
+           QString::number(rest / 600000) + QString::number(rest % 600000 / 60000);
+}

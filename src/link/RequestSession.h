@@ -1,0 +1,93 @@
+#pragma once
+// A request-and-answer session: takes one exchange's data frames, its text
+// capture or its whole input over for the length of a run (a statistics step,
+// a cell capture, a version transfer) and gives the line back when it ends,
+// on every path: the destructor stops the frames, gives up a pending capture
+// (its held text is shown), ends raw mode and stops the answer timers.
+//
+// One session per exchange at a time: a new one takes the line over from the
+// one before, which is then detached (Exchange() is null).
+#include <QPointer>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class RequestTracker;
+class TAts;
+
+class RequestSession {
+public:
+    static constexpr int kDataSize = 65536;
+
+    RequestSession(TAts& ats, RequestTracker& tracker);
+    ~RequestSession();
+    RequestSession(const RequestSession&) = delete;
+    RequestSession& operator=(const RequestSession&) = delete;
+
+    // The exchange, while this session holds its line.
+    TAts* Exchange() const;
+
+    // ---- data frames
+    // Data frames of frameLen codes (header included) are cut out from now on
+    // and handed to Parse; the text around them is dropped.
+    void ExpectFrames(int frameLen);
+    void StopFrames();
+    bool FramesExpected() const;
+    // Sends a request (no roll echo) and arms the answer timers.
+    void Send(const QString& request);
+    // Three spaces straight to the port: the exchange stops repeating frames.
+    void SendContinue();
+
+    // Filled from each data frame: one nibble per payload code, or in BitMode
+    // one byte per bit (bits 1..4 of each code), then handed to Parse.
+    const uint8_t* Data() const { return m_data.data(); }
+    std::function<void(const uint8_t* data, int step)> Parse;
+    bool BitMode = false;
+    bool FrameDone = false;  // set by the consumer: no more frames to Parse
+    bool NoContinue = false; // no continuation spaces
+    int FrameCounter = 0;    // kept by the consumer; spaces are sent from 2 on
+    int DataCount = 0;       // handed to Parse unchanged (the step code)
+    int AnswerTicks = 0;     // 100 ms ticks since the last request
+
+    // ---- text capture
+    // Takes `length` characters that follow `prefix` in the printout; the
+    // prefix and the value are cut out of the text that goes to the roll.
+    void StartCapture(const QString& prefix, int length);
+    // Gives up: the text held for the capture is shown at once.
+    void StopCapture();
+    bool CapturePending() const;
+    QString CapturedValue;
+    // StartCapture, then send() (which makes the exchange print the value),
+    // then waits on the event loop until the value is taken, timeoutMs pass
+    // or (escEnds) Esc is held. nullopt when no value came; the capture is
+    // then given up.
+    std::optional<QString> Capture(const QString& prefix, int length,
+                                   const std::function<void()>& send, int timeoutMs,
+                                   bool escEnds = true);
+
+    // ---- raw mode
+    // Every received code goes to the handler (it must copy what it keeps);
+    // nothing reaches the roll or the frame cutter. An empty handler ends it.
+    using RawHandler = std::function<void(const uint8_t* codes, int count)>;
+    void SetRaw(RawHandler handler);
+    bool IsRaw() const { return bool(m_raw); }
+    // Bytes straight to the port, outside the queue.
+    void WriteRaw(const uint8_t* bytes, int count);
+
+private:
+    friend class TAts;
+    friend class RequestTracker;
+    void OnDataHeader();
+    void OnDataFrame(const uint8_t* payload, int count);
+    void OnCaptured(const QString& value);
+    void OnRaw(const uint8_t* codes, int count);
+    void Release();
+
+    QPointer<TAts> m_ats;
+    RequestTracker* m_tracker;
+    std::vector<uint8_t> m_data;
+    RawHandler m_raw;
+};
