@@ -211,6 +211,11 @@ TEST(Form2, EnterSendsTheTypedDirectiveToTheSelectedExchange) {
     ASSERT_EQ(form->App().CurrentAtsNumber, 2);
     form->Entry().SendFixed(QString::fromUtf8("УК_1-"));
     EXPECT_TRUE(pty.ReadMaster(1, 300).empty());
+    // A printout of an exchange not selected goes to its roll only.
+    ASSERT_TRUE(pty.WriteMaster({LineCode::kLatin, 3, 25, 9, LineCode::kLineFeed}));
+    auto rolled = [&] { return Codec::FromCp1251(FileBytes(roll.fileName())); };
+    EXPECT_TRUE(WaitUntil([&] { return rolled().contains(QStringLiteral("ABD")); }));
+    EXPECT_FALSE(form->View()->Text().contains(QStringLiteral("ABD")));
 }
 
 TEST(Form2, LinkModeWaitsForRestartPlatformActsAtOnce) {

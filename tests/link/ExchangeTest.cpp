@@ -348,7 +348,12 @@ TEST_F(Exchange, LostPseudoTerminalIsClosedOnceAndReopenedWhenBack) {
     ats->SwitchPort(true);
     ASSERT_TRUE(ats->PortIsOpen());
     status.clear();
-    pty.reset(); // the far end goes away
+    pty.reset(); // the far end goes away (and its name, which another pty may get)
+    {
+        Registry reg;
+        reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), true);
+        reg.WriteString(QStringLiteral("1"), env.Path(QStringLiteral("gone")));
+    }
     ASSERT_TRUE(WaitUntil([&] { return !ats->PortIsOpen(); }));
     WaitFor(50, false);
     EXPECT_EQ(status, QStringList{QStringLiteral("ATS 1 Порт закрыт Com 1")}); // once, no storm

@@ -37,36 +37,28 @@ TEST(CallRecords, StartRowHoldsTheFrameAndTheEndBillsIt) {
     EXPECT_TRUE(LogLines().isEmpty()) << LogLines().join('\n').toStdString();
 }
 
-TEST(CallRecords, DurationModesAndTheFreeCallLimit) {
+// The rule itself is the billing test's; here what reaches the tables.
+TEST(CallRecords, FreeCallsLeaveNoRowAndDlitHoldsWhatFits) {
     TariffRig r;
     ASSERT_TRUE(r.Start());
-    r.app.TarifTimeMode = 0;
     r.app.MaxNoPaneTime = 5;
-    r.Call(1, QStringLiteral("100"), QStringLiteral("200"), 1, 65000);
-    r.Call(1, QStringLiteral("100"), QStringLiteral("200"), 1, 66000);
-    r.Call(1, QStringLiteral("100"), QStringLiteral("200"), 1, 10000);
-    r.Call(1, QStringLiteral("100"), QStringLiteral("200"), 1, 4999); // free: not billed
-    r.app.TarifTimeMode = 1;
-    r.Call(2, QStringLiteral("100"), QStringLiteral("200"), 1, 4000); // free
+    r.Call(1, QStringLiteral("100"), QStringLiteral("200"), 1, 4999); // free
     r.app.MaxNoPaneTime = 0;
-    r.Call(2, QStringLiteral("100"), QStringLiteral("200"), 1, 0); // 0 s billed
     r.app.TarifTimeMode = 2;
-    r.Call(3, QStringLiteral("100"), QStringLiteral("200"), 1, 12345);
-    r.Call(3, QStringLiteral("100"), QStringLiteral("200"), 1, 40001); // does not fit DLIT
-    r.app.TarifTimeMode = 7;                                           // unknown: seconds
-    r.Call(3, QStringLiteral("100"), QStringLiteral("200"), 1, 2500);
+    r.Call(3, QStringLiteral("100"), QStringLiteral("200"), 1, 32767); // fits DLIT
+    r.Call(3, QStringLiteral("100"), QStringLiteral("200"), 1, 32768); // does not
     QList<qint64> dest, dlit;
     for (const auto& row : r.DestTar())
         dest << row[Longivity].toLongLong();
     for (const auto& row : r.DayRows())
         dlit << row[Dlit].toLongLong();
-    EXPECT_EQ(dest, (QList<qint64>{1, 2, 1, 0, 12345, 40001, 2}));
-    EXPECT_EQ(dlit, (QList<qint64>{1, 2, 1, 0, 12345, 32767, 2}));
-    EXPECT_TRUE(r.TarifTA().isEmpty()); // free calls leave no start row either
+    EXPECT_EQ(dest, (QList<qint64>{32767, 32768}));
+    EXPECT_EQ(dlit, (QList<qint64>{32767, 32767}));
+    EXPECT_TRUE(r.TarifTA().isEmpty()); // the free call left no start row either
     const QStringList log = LogLines();
     ASSERT_EQ(log.size(), 1);
     EXPECT_TRUE(
-        log[0].startsWith(QStringLiteral("Продолжительность 40001 не помещается в поле DLIT")));
+        log[0].startsWith(QStringLiteral("Продолжительность 32768 не помещается в поле DLIT")));
 }
 
 TEST(CallRecords, StartOlderThanADayWrapsAndTheDayFileRowUsesTheEndTime) {
@@ -101,23 +93,18 @@ TEST(CallRecords, AbonAIsHexOfTheLastFourDigitsAndAbonBKeepsTheDigitCount) {
     EXPECT_EQ(day[2][AbonB].toString(), QStringLiteral("7654321"));
 }
 
-TEST(CallRecords, ExtraDigitIsRemovedByCategory) {
+TEST(CallRecords, ExtraDigitComesOffInBothTables) {
     TariffRig r;
     ASSERT_TRUE(r.Start());
     r.ats->SLCheck = true;
     r.Call(1, QStringLiteral("100"), QStringLiteral("91234"), 3, 1000);
-    r.Call(1, QStringLiteral("100"), QStringLiteral("91234"), 2, 1000);
-    r.ats->SLCheck = false;
-    r.Call(1, QStringLiteral("100"), QStringLiteral("91234"), 3, 1000);
     const auto dest = r.DestTar();
-    ASSERT_EQ(dest.size(), 3);
+    ASSERT_EQ(dest.size(), 1);
     EXPECT_EQ(dest[0][NumberOfCall].toInt(), 1234);
-    EXPECT_EQ(dest[1][NumberOfCall].toInt(), 91234);
-    EXPECT_EQ(dest[2][NumberOfCall].toInt(), 91234);
     EXPECT_EQ(r.DayRows()[0][AbonB].toString(), QStringLiteral("01234"));
 }
 
-TEST(CallRecords, DestinationLongestKeyFirstThenInternational) {
+TEST(CallRecords, DestinationsAreLookedUpInTheTablesAsTheyAreNow) {
     TariffRig r;
     ASSERT_TRUE(
         r.Destinations(QStringLiteral("Sng.db"), QStringLiteral("4,1.5,a\n49,2.5,b\n10,7,c\n")));
@@ -126,7 +113,6 @@ TEST(CallRecords, DestinationLongestKeyFirstThenInternational) {
     r.Call(1, QStringLiteral("100"), QStringLiteral("8495"), 8, 1000); // 495 missing: 49
     r.Call(1, QStringLiteral("100"), QStringLiteral("8104"), 8, 1000); // Sng 10 before Foren
     r.Call(1, QStringLiteral("100"), QStringLiteral("8399"), 8, 1000); // nothing
-    r.Call(1, QStringLiteral("100"), QStringLiteral("8495"), 7, 1000); // Cat 7: no search
     // Sng changes while the terminal runs: 495 now exists, 10 is gone.
     ASSERT_TRUE(r.Destinations(QStringLiteral("Sng.db"), QStringLiteral("495,3.75,e\n")));
     r.Call(1, QStringLiteral("100"), QStringLiteral("8495"), 8, 1000);
@@ -138,7 +124,7 @@ TEST(CallRecords, DestinationLongestKeyFirstThenInternational) {
     }
     r.Call(1, QStringLiteral("100"), QStringLiteral("8104"), 8, 1000); // falls back to Foren's 4
     const auto d = r.DestTar();
-    ASSERT_EQ(d.size(), 6);
+    ASSERT_EQ(d.size(), 5);
     auto codes = [&](int i) {
         return std::make_tuple(d[i][Code].toString(), d[i][CodeForeign].toString(),
                                d[i][TRF].toDouble());
@@ -147,9 +133,8 @@ TEST(CallRecords, DestinationLongestKeyFirstThenInternational) {
     EXPECT_EQ(codes(1), std::make_tuple(QStringLiteral("10"), QString(), 7.0));
     EXPECT_EQ(codes(2),
               std::make_tuple(QStringLiteral("Not found"), QStringLiteral("Not found"), 0.0));
-    EXPECT_EQ(codes(3), std::make_tuple(QString(), QString(), 0.0));
-    EXPECT_EQ(codes(4), std::make_tuple(QStringLiteral("495"), QString(), 3.75));
-    EXPECT_EQ(codes(5), std::make_tuple(QString(), QStringLiteral("4"), 9.25));
+    EXPECT_EQ(codes(3), std::make_tuple(QStringLiteral("495"), QString(), 3.75));
+    EXPECT_EQ(codes(4), std::make_tuple(QString(), QStringLiteral("4"), 9.25));
 }
 
 TEST(CallRecords, MissingOrDamagedDestinationsGiveNotFound) {
