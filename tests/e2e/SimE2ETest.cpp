@@ -161,6 +161,11 @@ TEST(SimStartUp, LineMissingAtStartUpOpensWhenItAppearsAndBillsACall) {
     ASSERT_TRUE(WaitUntil([&] { return form.Ats(1) && form.Ats(1)->Link().Wanted(); }, 5000));
     EXPECT_FALSE(form.Ats(1)->PortIsOpen());
     EXPECT_TRUE(form.Row(1).CheckBoxPort->isChecked());
+    {
+        Registry reg;
+        reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS 1"), false);
+        EXPECT_EQ(reg.ReadBool(QStringLiteral("In")), true);
+    }
 
     QProcess sim; // the adapter is plugged in
     const QString device = StartSim(sim);

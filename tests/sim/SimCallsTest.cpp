@@ -1,5 +1,4 @@
-// Call frames and the call generator, read back with the terminal's field
-// layout.
+// The call generator and the calls of the simulated exchange.
 #include "Calls.h"
 #include "Exchange.h"
 #include "Image.h"
@@ -10,20 +9,9 @@
 using namespace sim;
 
 namespace {
-template <size_t N> std::array<uint8_t, N> Nibbles(const std::array<uint8_t, N>& codes) {
-    std::array<uint8_t, N> n{};
-    for (size_t i = 0; i < N; ++i)
-        n[i] = LineCode::Nibble(codes[i]);
-    return n;
-}
+// Kit of a call frame's nibbles.
 int Kit(const uint8_t* n) {
     return (n[5] - 8) * 256 + n[6] * 16 + n[7];
-}
-long long Number(const uint8_t* n, int from, int to, int step) {
-    long long v = 0;
-    for (int i = from; i != to + step; i += step)
-        v = v * 10 + n[i];
-    return v;
 }
 
 SimOptions Options(double rate) {
@@ -34,43 +22,6 @@ SimOptions Options(double rate) {
     return o;
 }
 } // namespace
-
-TEST(SimCalls, FramesCarryTheFieldsTheTariffReads) {
-    const auto start = CallStartCodes(0x5A3, QStringLiteral("21234"), QStringLiteral("8495123"), 8);
-    ASSERT_TRUE(start);
-    const auto s = Nibbles(*start);
-    EXPECT_EQ(((*start)[0]), 11);
-    EXPECT_EQ(((*start)[3]), 17);
-    EXPECT_EQ(s[3], 1);
-    EXPECT_EQ(Kit(s.data()), 0x5A3);
-    EXPECT_EQ(s[8], 5);
-    EXPECT_EQ(Number(s.data(), 11, 15, 1), 21234); // last five of 9..15
-    EXPECT_EQ(s[16], 7);
-    EXPECT_EQ(Number(s.data(), 23, 17, -1), 8495123); // reversed
-    EXPECT_EQ(s[24], 8);
-
-    const auto end = CallEndCodes(0x5A3, QStringLiteral("8495123"));
-    ASSERT_TRUE(end);
-    const auto e = Nibbles(*end);
-    EXPECT_EQ(((*end)[3]), 1);
-    EXPECT_EQ(e[3], 0);
-    EXPECT_EQ(Kit(e.data()), 0x5A3);
-    EXPECT_EQ(Number(e.data(), 15, 9, -1), 8495123);
-
-    // Short B numbers sit at the top, reversed; long ones keep their first
-    // seven digits and their real count.
-    const auto shortB = Nibbles(*CallStartCodes(7, QStringLiteral("42"), QStringLiteral("235"), 1));
-    EXPECT_EQ(Number(shortB.data(), 23, 21, -1), 235);
-    EXPECT_EQ(shortB[20], 0);
-    const auto longB =
-        Nibbles(*CallStartCodes(7, QStringLiteral("42"), QStringLiteral("81037512345"), 9));
-    EXPECT_EQ(longB[16], 11);
-    EXPECT_EQ(Number(longB.data(), 23, 17, -1), 8103751);
-
-    EXPECT_FALSE(CallStartCodes(2048, QStringLiteral("1"), QStringLiteral("2"), 1));
-    EXPECT_FALSE(CallStartCodes(1, QStringLiteral("1A"), QStringLiteral("2"), 1));
-    EXPECT_FALSE(CallEndCodes(-1, QStringLiteral("2")));
-}
 
 TEST(SimCalls, GeneratorIsRepeatableAndUsesTheAccessPrefixes) {
     CallGenerator a(42), b(42);
