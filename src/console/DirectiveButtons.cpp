@@ -135,6 +135,7 @@ DirectiveButtons::Area& DirectiveButtons::AreaOf(QWidget* page) {
     a.row->setContentsMargins(0, 0, 0, 0);
     a.grid = new QGridLayout;
     a.row->addLayout(a.grid);
+    a.row->setAlignment(a.grid, Qt::AlignTop);
     a.row->addStretch(1);
     AddToPage(page, panel);
     if (QBoxLayout* lay = PageLayout(page); lay && lay->count() == 1) lay->addStretch(1);
@@ -171,7 +172,7 @@ QButtonGroup* DirectiveButtons::AddRadioGroup(QWidget* page, const QString& name
         grid->addWidget(r, i % rows, i / rows);
     }
     group->button(0)->setChecked(true);
-    a.row->insertWidget(a.row->count() - 1, box);
+    a.row->insertWidget(a.row->count() - 1, box, 0, Qt::AlignTop);
     return group;
 }
 
