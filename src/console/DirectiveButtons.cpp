@@ -98,7 +98,7 @@ QWidget* DirectiveButtons::PageAt(const QStringList& path) const {
     return container;
 }
 
-QWidget* DirectiveButtons::Page(const QStringList& path, bool create) {
+QWidget* DirectiveButtons::Page(const QStringList& path) {
     QWidget* container = m_window;
     for (qsizetype i = 0; i < path.size(); ++i) {
         const Level level = FindLevel(container, path[i]);
@@ -107,8 +107,8 @@ QWidget* DirectiveButtons::Page(const QStringList& path, bool create) {
             continue;
         }
         // The top tabs are the window's; only sub-tabs are made here.
-        if (i == 0 || !create) {
-            if (i == 0 && !m_missing.contains(path[0])) m_missing << path[0];
+        if (i == 0) {
+            if (!m_missing.contains(path[0])) m_missing << path[0];
             return nullptr;
         }
         QTabWidget* tabs = level.tabs;
@@ -177,7 +177,7 @@ QButtonGroup* DirectiveButtons::AddRadioGroup(QWidget* page, const QString& name
 }
 
 void DirectiveButtons::BuildClock() {
-    QWidget* page = Page({QStringLiteral("Обслуживание АТС"), QStringLiteral("Время")}, true);
+    QWidget* page = Page({QStringLiteral("Обслуживание АТС"), QStringLiteral("Время")});
     if (!page) return;
     QGroupBox* group = nullptr;
     for (auto* g : page->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
@@ -208,7 +208,7 @@ void DirectiveButtons::BuildCatalogue() {
     const auto& all = DirectiveCatalogue::Buttons();
     for (size_t i = 0; i < all.size(); ++i) {
         const DirectiveButton& d = all[i];
-        QWidget* page = Page(d.path, true);
+        QWidget* page = Page(d.path);
         if (!page) continue;
         const QString name =
             d.name.isEmpty() ? QStringLiteral("ButtonDirective") + QString::number(i + 1) : d.name;
@@ -219,7 +219,7 @@ void DirectiveButtons::BuildCatalogue() {
 
 void DirectiveButtons::BuildComposed() {
     using ComposedDirectives::MemoryButton;
-    if (QWidget* page = Page({QStringLiteral("ПРЦиЗУ"), QStringLiteral("Память")}, true)) {
+    if (QWidget* page = Page({QStringLiteral("ПРЦиЗУ"), QStringLiteral("Память")})) {
         const struct {
             const char* name;
             const char* caption;
@@ -248,8 +248,7 @@ void DirectiveButtons::BuildComposed() {
                                 QStringLiteral("Номер блока"), blocks, 4);
     }
     if (QWidget* page = Page({QStringLiteral("Директивы ТО"), QStringLiteral("Линейные компл."),
-                              QStringLiteral("АК"), QStringLiteral("Заявка")},
-                             true)) {
+                              QStringLiteral("АК"), QStringLiteral("Заявка")})) {
         QPushButton* b = AddButton(page, QStringLiteral("Частичная разблокировка АК"),
                                    QStringLiteral("Автоматическая разблокировка АК по маскам"),
                                    QStringLiteral("ButtonUnblockAK"));
@@ -257,8 +256,7 @@ void DirectiveButtons::BuildComposed() {
     }
     const QString letters = QStringLiteral("ABCDEF");
     if (QWidget* page = Page({QStringLiteral("Директивы ОО"), QStringLiteral("ИТ"),
-                              QStringLiteral("Диагностика коммутатора")},
-                             true)) {
+                              QStringLiteral("Диагностика коммутатора")})) {
         QPushButton* b = AddButton(page, QStringLiteral("Диагностика"),
                                    QStringLiteral("Диагностика"), QStringLiteral("ButtonDiagOO"));
         connect(b, &QPushButton::clicked, this, &DirectiveButtons::DiagnosticsOOClick);
@@ -269,8 +267,7 @@ void DirectiveButtons::BuildComposed() {
                                    QStringLiteral("Коммутатор"), items, 6);
     }
     if (QWidget* page = Page({QStringLiteral("Директивы ТО"), QStringLiteral("Служебные комп."),
-                              QStringLiteral("Коммутатор")},
-                             true)) {
+                              QStringLiteral("Коммутатор")})) {
         QPushButton* b = AddButton(
             page, QStringLiteral("Диагностика"),
             QStringLiteral("ТО_11,Звено,X,Nблока,Nкомм-   (X=1 проверка с накоплением, X=0 без "

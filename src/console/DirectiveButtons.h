@@ -66,7 +66,8 @@ private:
         int count = 0;
     };
 
-    QWidget* Page(const QStringList& path, bool create);
+    // The page at path, its missing sub-tabs made.
+    QWidget* Page(const QStringList& path);
     Area& AreaOf(QWidget* page);
     QPushButton* AddButton(QWidget* page, const QString& caption, const QString& hint,
                            const QString& name);
