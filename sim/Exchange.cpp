@@ -1,5 +1,6 @@
 #include "Exchange.h"
 
+#include "Answers.h"
 #include "Image.h"
 #include "link/Notation.h"
 
@@ -42,16 +43,37 @@ std::optional<uint16_t> Hex(const QString& s) {
     return uint16_t(v);
 }
 
-// A cell address or value in the exchange notation, short forms padded with
-// leading zeros ("77" is 00077).
+// A value in the exchange notation, short forms padded with leading zeros
+// ("77" is 00077).
 std::optional<uint16_t> Notation(const QString& s) {
     if (s.isEmpty() || s.size() > 5) return std::nullopt;
     return VarnelToValue(QString(5 - s.size(), QLatin1Char('0')) + s);
 }
 
-QString CellLine(uint16_t address, uint16_t value) {
-    return ValueToVarnel(address) + QStringLiteral("+-") + ValueToVarnel(value);
+// A cell address: the notation, or six characters whose first is the memory
+// block (0..6) and the other five the address in it.
+struct Cell {
+    int bank = -1; // -1: no block digit (the processor's view)
+    uint16_t address = 0;
+};
+std::optional<Cell> CellAddress(const QString& s) {
+    if (s.size() == 6) {
+        const int bank = s[0].unicode() - u'0';
+        const auto a = Notation(s.mid(1));
+        if (bank < 0 || bank > kExtraBanks || !a) return std::nullopt;
+        return Cell{bank, *a};
+    }
+    const auto a = Notation(s);
+    if (!a) return std::nullopt;
+    return Cell{-1, *a};
 }
+
+QString CellLine(const Cell& c, uint16_t value) {
+    return (c.bank < 0 ? QString() : QString::number(c.bank)) + ValueToVarnel(c.address) +
+           QStringLiteral("+-") + ValueToVarnel(value);
+}
+
+const QString kNeedsCommissioning = QStringLiteral("НУЖЕН РЕЖИМ ПУСКОНАЛАДКИ");
 } // namespace
 
 SimExchange::SimExchange(const SimOptions& options, int64_t nowMs)
@@ -210,39 +232,65 @@ void SimExchange::HandleDirective(const QString& text, int64_t now) {
         return Printout({QStringLiteral("ВРЕМЯ УСТАНОВЛЕНО")}, now);
     }
     if (code == QStringLiteral("РЯ")) {
-        const auto a = p.size() == 1 ? Notation(p[0]) : std::nullopt;
+        const auto a = p.size() == 1 ? CellAddress(p[0]) : std::nullopt;
         if (!a) return Error(kBadParams, now);
-        return PrintCells(*a, *a, now);
+        return PrintCells(a->bank, a->address, a->address, now);
     }
+    // A range lies in one block: an end without a block digit takes the
+    // start's.
+    auto range = [&](std::optional<Cell>& from, std::optional<Cell>& to) {
+        from = CellAddress(p[0]);
+        to = CellAddress(p[1]);
+        if (from && to && to->bank < 0) to->bank = from->bank;
+        return from && to && from->bank == to->bank && to->address >= from->address;
+    };
     if (code == QStringLiteral("РМ")) {
-        const auto a = p.size() == 2 ? Notation(p[0]) : std::nullopt;
-        const auto b = p.size() == 2 ? Notation(p[1]) : std::nullopt;
-        if (!a || !b || *b < *a || *b - *a >= kMaxCellLines) return Error(kBadParams, now);
-        return PrintCells(*a, *b, now);
+        std::optional<Cell> a, b;
+        if (p.size() != 2 || !range(a, b) || b->address - a->address >= kMaxCellLines)
+            return Error(kBadParams, now);
+        return PrintCells(a->bank, a->address, b->address, now);
     }
     if (code == QStringLiteral("ЗЯ")) {
-        const auto a = p.size() == 2 ? Notation(p[0]) : std::nullopt;
+        const auto a = p.size() == 2 ? CellAddress(p[0]) : std::nullopt;
         const auto v = p.size() == 2 ? Notation(p[1]) : std::nullopt;
         if (!a || !v) return Error(kBadParams, now);
-        m_memory.SetWord(*a, *v);
-        return PrintCells(*a, *a, now);
+        m_memory.SetBankWord(std::max(0, a->bank), a->address, *v);
+        return PrintCells(a->bank, a->address, a->address, now);
     }
     if (code == QStringLiteral("ЗМ") && p.size() == 3) {
-        const auto a = Notation(p[0]), b = Notation(p[1]), v = Notation(p[2]);
-        if (!a || !b || !v || *b < *a) return Error(kBadParams, now);
-        for (uint32_t x = *a; x <= *b; ++x)
-            m_memory.SetWord(uint16_t(x), *v);
+        std::optional<Cell> a, b;
+        const auto v = Notation(p[2]);
+        if (!range(a, b) || !v) return Error(kBadParams, now);
+        for (uint32_t x = a->address; x <= b->address; ++x)
+            m_memory.SetBankWord(std::max(0, a->bank), uint16_t(x), *v);
         return Acknowledge(now);
     }
     if (code == QStringLiteral("ТО") && p[0] == QStringLiteral("8")) return StartDataRead(p, now);
     if (code == QStringLiteral("ТО") && p[0] == QStringLiteral("5")) return PrintState(now);
+    // Commissioning work ("ОО" but the mode switch and the floppy versions,
+    // the coupling search "ТО_31") is refused while calls are served.
+    const bool commissioning = (code == QStringLiteral("ОО") && p[0] != QStringLiteral("3") &&
+                                p[0] != QStringLiteral("F")) ||
+                               (code == QStringLiteral("ТО") && p[0] == QStringLiteral("31"));
+    if (commissioning && ServingCalls(m_memory))
+        return Printout({kMalformed, kNeedsCommissioning}, now);
+    if (const auto answer = CannedAnswer(text))
+        return Printout(answer->lines + ApplyEffect(m_memory, answer->effect), now);
+    // "УК_0,N-": machine N leaves the pair and works alone.
+    if (code == QStringLiteral("УК") && p.size() == 2 && p[0] == QStringLiteral("0") &&
+        (p[1] == QStringLiteral("0") || p[1] == QStringLiteral("1"))) {
+        ApplyEffect(m_memory, Effect::Autonomous);
+        return Printout({QStringLiteral("ЭУМ %1 В АВТОНОМНОМ РЕЖИМЕ").arg(p[1])}, now);
+    }
     Acknowledge(now);
 }
 
-void SimExchange::PrintCells(uint16_t from, uint16_t to, int64_t now) {
+void SimExchange::PrintCells(int bank, uint16_t from, uint16_t to, int64_t now) {
     QStringList lines;
-    for (uint32_t a = from; a <= to; ++a)
-        lines << CellLine(uint16_t(a), m_memory.Word(uint16_t(a)));
+    for (uint32_t a = from; a <= to; ++a) {
+        const Cell c{bank, uint16_t(a)};
+        lines << CellLine(c, m_memory.BankWord(std::max(0, bank), c.address));
+    }
     Printout(lines, now);
 }
 

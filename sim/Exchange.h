@@ -110,7 +110,8 @@ private:
     bool KitUsable(int kit) const;
     bool InCall(int kit) const;
     void StartDataRead(const QStringList& params, int64_t now);
-    void PrintCells(uint16_t from, uint16_t to, int64_t now);
+    // Cells from..to of memory block bank (-1: none named) as "AAAAA+-VVVVV".
+    void PrintCells(int bank, uint16_t from, uint16_t to, int64_t now);
     void PrintState(int64_t now);
 
     SimOptions m_options;

@@ -2,6 +2,7 @@
 // handlers of the main window.
 #include "console/Form2.h"
 
+#include "console/DirectiveButtons.h"
 #include "console/DirectiveEntry.h"
 #include "console/MainSettings.h"
 #include "console/MaskEdit.h"
@@ -43,6 +44,7 @@ void CheckRadio(QButtonGroup* g, int id) {
 TForm2::TForm2(const QString& curDir, QWidget* parent) : QMainWindow(parent) {
     m_app.CurDir = curDir.isEmpty() ? QDir::currentPath() : QDir(curDir).absolutePath();
     BuildWindow();
+    new DirectiveButtons(this, *m_entry, m_app);
     qApp->installEventFilter(this);
     FormCreate();
 }

@@ -1,4 +1,5 @@
 // The simulated exchange driven directly: codes in, codes out, time passed in.
+#include "Answers.h"
 #include "Exchange.h"
 #include "Image.h"
 #include "link/LineCode.h"
@@ -121,8 +122,8 @@ TEST(SimExchange, UnknownMalformedAndAcceptedDirectives) {
     EXPECT_TRUE(
         Ask(ex, QStringLiteral("ХХ_1-")).endsWith(QStringLiteral("|НЕИЗВЕСТНАЯ ДИРЕКТИВА")));
     EXPECT_TRUE(Ask(ex, QStringLiteral("ТО5-")).endsWith(QStringLiteral("|ОШИБКА В ДИРЕКТИВЕ")));
-    EXPECT_TRUE(Ask(ex, QStringLiteral("УК_6,-")).endsWith(QStringLiteral("|ДИРЕКТИВА ПРИНЯТА")));
-    EXPECT_TRUE(Ask(ex, QStringLiteral("ОО_2,1F-")).endsWith(QStringLiteral("|ДИРЕКТИВА ПРИНЯТА")));
+    EXPECT_TRUE(
+        Ask(ex, QStringLiteral("ТО_12,2,5-")).endsWith(QStringLiteral("|ДИРЕКТИВА ПРИНЯТА")));
     EXPECT_TRUE(Ask(ex, QStringLiteral("ТО_5,-")).contains(QStringLiteral("СОСТОЯНИЕ ПУУ")));
 }
 
@@ -283,4 +284,63 @@ TEST(SimExchange, LiveBitsMoveButBlockedKitsStay) {
             EXPECT_EQ(ex.Memory().Bit(layout::kVkBusy, e), before.Bit(layout::kVkBusy, e));
         }
     }
+}
+
+TEST(SimExchange, MaintenanceDirectivesMoveTheStateCells) {
+    SimExchange ex(Quiet());
+    // Commissioning work is refused while calls are served.
+    EXPECT_TRUE(Ask(ex, QStringLiteral("ОО_1-"))
+                    .endsWith(QStringLiteral("|ОШИБКА В ДИРЕКТИВЕ|НУЖЕН РЕЖИМ ПУСКОНАЛАДКИ")));
+    EXPECT_TRUE(
+        Ask(ex, QStringLiteral("ТО_7-")).endsWith(QStringLiteral("|РЕЖИМ ПУСКОНАЛАДКИ")));
+    EXPECT_TRUE(Ask(ex, QStringLiteral("РЯ_11078-")).endsWith(QStringLiteral("|11078+-00000")));
+    EXPECT_TRUE(Ask(ex, QStringLiteral("ОО_1-")).endsWith(QStringLiteral("ВЫПОЛНЕНА")));
+    Ask(ex, QStringLiteral("ОО_3-"));
+    EXPECT_TRUE(Ask(ex, QStringLiteral("РЯ_11078-")).endsWith(QStringLiteral("|11078+-00001")));
+
+    const struct {
+        const char* directive;
+        const char* cell;
+        const char* line;
+    } steps[] = {
+        {"ТО_4,1-", "РЯ_11079-", "11079+-0000F"}, {"ТО_4,-", "РЯ_11079-", "11079+-0000E"},
+        {"УК_4,1-", "РЯ_EC-", "000EC+-70000"},    {"УК_4,0-", "РЯ_EC-", "000EC+-60000"},
+        {"УК_0,1-", "РЯ_EC-", "000EC+-20000"},    {"УК_4,1-", "РЯ_EC-", "000EC+-20000"},
+        {"УК_1-", "РЯ_EC-", "000EC+-60000"},
+    };
+    for (const auto& s : steps) {
+        Ask(ex, QString::fromUtf8(s.directive));
+        EXPECT_TRUE(Ask(ex, QString::fromUtf8(s.cell)).endsWith(QString::fromUtf8(s.line)))
+            << s.directive;
+    }
+    const QStringList sums = Ask(ex, QStringLiteral("УК_6,-")).split(QLatin1Char('|'));
+    ASSERT_EQ(sums.size(), 4);
+    EXPECT_TRUE(sums[2].startsWith(QStringLiteral("КС ЭУМ 0 = ")));
+    EXPECT_EQ(sums[2].right(4), sums[3].right(4));
+
+    // Every answer of the table can be printed on the line.
+    for (const QString& d : CannedDirectives()) {
+        const auto answer = CannedAnswer(d);
+        for (const QString& line : answer->lines)
+            EXPECT_TRUE(Printer::Printable(line)) << line.toStdString();
+    }
+}
+
+TEST(SimExchange, SixCharacterAddressesNameAMemoryBlock) {
+    SimExchange ex(Quiet());
+    ex.Memory().SetWord(0x8175, 0x1234);
+    EXPECT_TRUE(Ask(ex, QStringLiteral("РЯ_340175-")).endsWith(QStringLiteral("|340175+-46240")));
+    EXPECT_TRUE(Ask(ex, QStringLiteral("РЯ_40175-")).endsWith(QStringLiteral("|40175+-04234")));
+    EXPECT_TRUE(
+        Ask(ex, QStringLiteral("ЗЯ_340176,00007-")).endsWith(QStringLiteral("|340176+-00007")));
+    EXPECT_EQ(ex.Memory().BankWord(3, 0x8176), 7);
+    EXPECT_NE(ex.Memory().Word(0x8176), 7);
+    // The end of a range without a block digit lies in the start's block.
+    EXPECT_TRUE(Ask(ex, QStringLiteral("РМ_340175,40176-"))
+                    .endsWith(QStringLiteral("|340175+-46240|340176+-00007")));
+    Ask(ex, QStringLiteral("ЗМ_240000,240001,00005-"));
+    EXPECT_EQ(ex.Memory().BankWord(2, 0x8001), 5);
+    for (const char* bad : {"РМ_340175,240176-", "РЯ_740175-", "ЗЯ_A40175,1-"})
+        EXPECT_TRUE(Ask(ex, QString::fromUtf8(bad)).endsWith(QStringLiteral("НЕВЕРНЫЕ ПАРАМЕТРЫ")))
+            << bad;
 }

@@ -1,0 +1,342 @@
+#include "console/DirectiveButtons.h"
+
+#include "console/DirectiveCatalogue.h"
+#include "console/DirectiveEntry.h"
+#include "console/ExchangeClock.h"
+#include "console/MaskEdit.h"
+#include "console/OkCancl1.h"
+#include "console/UnitAKNum.h"
+#include "link/AppState.h"
+#include "platform/Wait.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <deque>
+
+namespace {
+const QString kTimeGroupTitle = QStringLiteral("Контроль и установка времени");
+
+// The first tab control at the level directly below container (not inside
+// another tab control's pages), and the page of the tab captioned caption in
+// any tab control at that level.
+struct Level {
+    QTabWidget* tabs = nullptr;
+    QWidget* page = nullptr;
+};
+Level FindLevel(QWidget* container, const QString& caption) {
+    Level found;
+    std::deque<QWidget*> queue{container};
+    while (!queue.empty()) {
+        QWidget* w = queue.front();
+        queue.pop_front();
+        for (QObject* o : w->children()) {
+            auto* child = qobject_cast<QWidget*>(o);
+            if (!child || child->isWindow()) continue;
+            if (auto* t = qobject_cast<QTabWidget*>(child)) {
+                if (!found.tabs) found.tabs = t;
+                for (int i = 0; i < t->count(); ++i)
+                    if (t->tabText(i) == caption) return {t, t->widget(i)};
+                continue;
+            }
+            queue.push_back(child);
+        }
+    }
+    return found;
+}
+
+// The page's vertical layout, made when the page has none.
+QBoxLayout* PageLayout(QWidget* page) {
+    if (auto* box = qobject_cast<QBoxLayout*>(page->layout())) return box;
+    if (page->layout()) return nullptr;
+    return new QVBoxLayout(page);
+}
+
+// Adds w to a page layout, before a closing stretch when there is one.
+void AddToPage(QWidget* page, QWidget* w) {
+    QBoxLayout* lay = PageLayout(page);
+    if (!lay) {
+        page->layout()->addWidget(w);
+        return;
+    }
+    const int n = lay->count();
+    if (n > 0 && lay->itemAt(n - 1)->spacerItem())
+        lay->insertWidget(n - 1, w);
+    else
+        lay->addWidget(w);
+}
+
+QString PathName(const QStringList& path) {
+    return path.join(QLatin1Char('/'));
+}
+} // namespace
+
+DirectiveButtons::DirectiveButtons(QWidget* window, DirectiveEntry& entry, AppState& app)
+    : QObject(window), m_window(window), m_entry(entry), m_app(app) {
+    setObjectName(QStringLiteral("DirectiveButtons"));
+    // The dialogs are made once and keep what was typed.
+    m_blockParams = new TOkCancl1(window);
+    m_lineNumber = new TFormAKNum(window);
+    BuildClock();
+    BuildCatalogue();
+    BuildComposed();
+}
+
+QWidget* DirectiveButtons::PageAt(const QStringList& path) const {
+    QWidget* container = m_window;
+    for (const QString& caption : path) {
+        container = FindLevel(container, caption).page;
+        if (!container) return nullptr;
+    }
+    return container;
+}
+
+QWidget* DirectiveButtons::Page(const QStringList& path) {
+    QWidget* container = m_window;
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const Level level = FindLevel(container, path[i]);
+        if (level.page) {
+            container = level.page;
+            continue;
+        }
+        // The top tabs are the window's; only sub-tabs are made here.
+        if (i == 0) {
+            if (!m_missing.contains(path[0])) m_missing << path[0];
+            return nullptr;
+        }
+        QTabWidget* tabs = level.tabs;
+        if (!tabs) {
+            tabs = new QTabWidget;
+            tabs->setObjectName(QStringLiteral("PageControl ") + PathName(path.mid(0, i)));
+            AddToPage(container, tabs);
+        }
+        auto* page = new QWidget;
+        page->setObjectName(QStringLiteral("TabSheet ") + PathName(path.mid(0, i + 1)));
+        tabs->addTab(page, path[i]);
+        container = page;
+    }
+    return container;
+}
+
+DirectiveButtons::Area& DirectiveButtons::AreaOf(QWidget* page) {
+    auto it = m_areas.find(page);
+    if (it != m_areas.end()) return it->second;
+    Area a;
+    auto* panel = new QWidget;
+    panel->setObjectName(QStringLiteral("ButtonPanel"));
+    a.row = new QHBoxLayout(panel);
+    a.row->setContentsMargins(0, 0, 0, 0);
+    a.grid = new QGridLayout;
+    a.row->addLayout(a.grid);
+    a.row->setAlignment(a.grid, Qt::AlignTop);
+    a.row->addStretch(1);
+    AddToPage(page, panel);
+    if (QBoxLayout* lay = PageLayout(page); lay && lay->count() == 1) lay->addStretch(1);
+    return m_areas.emplace(page, a).first->second;
+}
+
+QPushButton* DirectiveButtons::AddButton(QWidget* page, const QString& caption, const QString& hint,
+                                         const QString& name) {
+    Area& a = AreaOf(page);
+    auto* b = new QPushButton(caption);
+    b->setObjectName(name);
+    b->setToolTip(hint);
+    if (a.grid)
+        a.grid->addWidget(b, a.count % kRowsPerColumn, a.count / kRowsPerColumn);
+    else
+        a.row->insertWidget(a.row->count() - 1, b);
+    ++a.count;
+    return b;
+}
+
+QButtonGroup* DirectiveButtons::AddRadioGroup(QWidget* page, const QString& name,
+                                              const QString& title, const QStringList& items,
+                                              int rows) {
+    Area& a = AreaOf(page);
+    auto* box = new QGroupBox(title);
+    box->setObjectName(name);
+    auto* grid = new QGridLayout(box);
+    auto* group = new QButtonGroup(box);
+    group->setObjectName(name + QStringLiteral("Buttons"));
+    for (int i = 0; i < items.size(); ++i) {
+        auto* r = new QRadioButton(items[i]);
+        r->setObjectName(name + QString::number(i));
+        group->addButton(r, i);
+        grid->addWidget(r, i % rows, i / rows);
+    }
+    group->button(0)->setChecked(true);
+    a.row->insertWidget(a.row->count() - 1, box, 0, Qt::AlignTop);
+    return group;
+}
+
+void DirectiveButtons::BuildClock() {
+    QWidget* page = Page({QStringLiteral("Обслуживание АТС"), QStringLiteral("Время")});
+    if (!page) return;
+    QGroupBox* group = nullptr;
+    for (auto* g : page->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
+        if (g->title() == kTimeGroupTitle) group = g;
+    if (!group) {
+        group = new QGroupBox(kTimeGroupTitle);
+        group->setObjectName(QStringLiteral("GroupBoxTime"));
+        new QVBoxLayout(group);
+        AddToPage(page, group);
+    }
+    // The clock's buttons and the tab's catalogue button share one row of the group.
+    auto* box = qobject_cast<QBoxLayout*>(group->layout());
+    if (!box) return;
+    Area a;
+    a.row = new QHBoxLayout;
+    a.row->addStretch(1);
+    box->addLayout(a.row);
+    m_areas.emplace(page, a);
+    m_clock = new ExchangeClock(this, m_entry, m_app);
+    QPushButton* set =
+        AddButton(page, QStringLiteral("Установка"),
+                  QStringLiteral("Установка машинного времени КВ час,мин,день,месяц,год"),
+                  QStringLiteral("ButtonClockSet"));
+    connect(set, &QPushButton::clicked, m_clock, &ExchangeClock::SetClick);
+}
+
+void DirectiveButtons::BuildCatalogue() {
+    const auto& all = DirectiveCatalogue::Buttons();
+    for (size_t i = 0; i < all.size(); ++i) {
+        const DirectiveButton& d = all[i];
+        QWidget* page = Page(d.path);
+        if (!page) continue;
+        const QString name =
+            d.name.isEmpty() ? QStringLiteral("ButtonDirective") + QString::number(i + 1) : d.name;
+        QPushButton* b = AddButton(page, d.caption, d.hint, name);
+        connect(b, &QPushButton::clicked, this, [this, &d] { CatalogueClick(d); });
+    }
+}
+
+void DirectiveButtons::BuildComposed() {
+    using ComposedDirectives::MemoryButton;
+    if (QWidget* page = Page({QStringLiteral("ПРЦиЗУ"), QStringLiteral("Память")})) {
+        const struct {
+            const char* name;
+            const char* caption;
+            const char* hint;
+            MemoryButton which;
+        } memory[] = {
+            {"ButtonPrintCell", "Распечатать ячейку", "РЯ_А-", MemoryButton::PrintCell},
+            {"ButtonPrintArray", "Распечатать массив", "РМ_Ан,Ак-", MemoryButton::PrintArray},
+            {"ButtonWriteCell", "Запись в ячейку", "ЗЯ_А,информация", MemoryButton::WriteCell},
+            {"ButtonWriteArray", "Запись в массив", "ЗМ_Ан,Ак,информация",
+             MemoryButton::WriteArray},
+        };
+        for (const auto& m : memory) {
+            QPushButton* b = AddButton(page, QString::fromUtf8(m.caption),
+                                       QString::fromUtf8(m.hint), QLatin1String(m.name));
+            connect(b, &QPushButton::clicked, this, [this, w = m.which] { MemoryClick(w); });
+        }
+        QPushButton* indexed = AddButton(page, QStringLiteral("Записать массив индексированно"),
+                                         QStringLiteral("Заполнить массив со смещением"),
+                                         QStringLiteral("ButtonWriteIndexed"));
+        connect(indexed, &QPushButton::clicked, this, &DirectiveButtons::WriteIndexedClick);
+        QStringList blocks;
+        for (int i = 0; i <= 6; ++i)
+            blocks << QString::number(i);
+        m_block = AddRadioGroup(page, QStringLiteral("RadioGroupBlock"),
+                                QStringLiteral("Номер блока"), blocks, 4);
+    }
+    if (QWidget* page = Page({QStringLiteral("Директивы ТО"), QStringLiteral("Линейные компл."),
+                              QStringLiteral("АК"), QStringLiteral("Заявка")})) {
+        QPushButton* b = AddButton(page, QStringLiteral("Частичная разблокировка АК"),
+                                   QStringLiteral("Автоматическая разблокировка АК по маскам"),
+                                   QStringLiteral("ButtonUnblockAK"));
+        connect(b, &QPushButton::clicked, this, &DirectiveButtons::UnblockClick);
+    }
+    const QString letters = QStringLiteral("ABCDEF");
+    if (QWidget* page = Page({QStringLiteral("Директивы ОО"), QStringLiteral("ИТ"),
+                              QStringLiteral("Диагностика коммутатора")})) {
+        QPushButton* b = AddButton(page, QStringLiteral("Диагностика"),
+                                   QStringLiteral("Диагностика"), QStringLiteral("ButtonDiagOO"));
+        connect(b, &QPushButton::clicked, this, &DirectiveButtons::DiagnosticsOOClick);
+        QStringList items;
+        for (const QChar c : letters)
+            items << QStringLiteral("Коммутатор ") + c;
+        m_switchOO = AddRadioGroup(page, QStringLiteral("RadioGroupSwitchOO"),
+                                   QStringLiteral("Коммутатор"), items, 6);
+    }
+    if (QWidget* page = Page({QStringLiteral("Директивы ТО"), QStringLiteral("Служебные комп."),
+                              QStringLiteral("Коммутатор")})) {
+        QPushButton* b = AddButton(
+            page, QStringLiteral("Диагностика"),
+            QStringLiteral("ТО_11,Звено,X,Nблока,Nкомм-   (X=1 проверка с накоплением, X=0 без "
+                           "накопления)"),
+            QStringLiteral("ButtonDiagTO"));
+        connect(b, &QPushButton::clicked, this, &DirectiveButtons::DiagnosticsTOClick);
+        QStringList items;
+        for (const QChar c : letters)
+            items << QStringLiteral("Звено ") + c;
+        m_switchTO = AddRadioGroup(page, QStringLiteral("RadioGroupSwitchTO"),
+                                   QStringLiteral("Коммутатор"), items, 6);
+    }
+}
+
+int DirectiveButtons::BlockNumber() const {
+    return m_block ? std::max(0, m_block->checkedId()) : 0;
+}
+
+void DirectiveButtons::CatalogueClick(const DirectiveButton& b) {
+    if (b.IsTemplate())
+        m_entry.PrepareTemplate(b.mask, b.caret);
+    else
+        m_entry.SendFixed(b.hint);
+}
+
+void DirectiveButtons::MemoryClick(ComposedDirectives::MemoryButton which) {
+    const auto t = ComposedDirectives::Memory(which, BlockNumber());
+    m_entry.PrepareTemplate(t.mask, t.caret);
+}
+
+void DirectiveButtons::DiagnosticsOOClick() {
+    const auto t = ComposedDirectives::SwitchDiagnosticsOO(std::max(0, m_switchOO->checkedId()));
+    m_entry.PrepareTemplate(t.mask, t.caret);
+}
+
+void DirectiveButtons::DiagnosticsTOClick() {
+    const auto t = ComposedDirectives::SwitchDiagnosticsTO(std::max(0, m_switchTO->checkedId()));
+    m_entry.PrepareTemplate(t.mask, t.caret);
+}
+
+void DirectiveButtons::WriteIndexedClick() {
+    // A second click while a run goes on (its waits handle clicks) is ignored.
+    if (m_writing) return;
+    m_entry.Reset();
+    if (m_blockParams->exec() != QDialog::Accepted) return;
+    ComposedDirectives::IndexedWrite run(m_blockParams->Params(), BlockNumber());
+    m_writing = true;
+    const QPointer<DirectiveButtons> self(this);
+    const QPointer<DirectiveEntry> entry(&m_entry);
+    while (!EscTracker::IsEscDown()) {
+        const auto directive = run.Next();
+        if (!directive) break;
+        entry->SendFixed(*directive);
+        if (!self || !entry) return;
+        if (!WaitFor(kIndexedPauseMs, true) || !self || !entry) break;
+    }
+    if (self) m_writing = false;
+}
+
+void DirectiveButtons::UnblockClick() {
+    if (m_lineNumber->exec() != QDialog::Accepted) return;
+    const QString typed = m_lineNumber->MaskEdit1()->Text();
+    const auto directive = ComposedDirectives::UnblockKit(typed);
+    if (!directive) {
+        QMessageBox::warning(m_window, QStringLiteral("Частичная разблокировка АК"),
+                             QStringLiteral("Линейный номер АК - шестнадцатеричное число от 0 "
+                                            "до FFF: \"") +
+                                 typed.trimmed() + QLatin1Char('"'));
+        return;
+    }
+    m_entry.SendFixed(*directive);
+}

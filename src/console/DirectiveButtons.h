@@ -1,0 +1,92 @@
+#pragma once
+// The directive buttons of the main window's tabs: every button of the
+// catalogue (DirectiveCatalogue) on its tab and sub-tab, built from the data;
+// the composed buttons (memory buttons with "Номер блока", the indexed array
+// write with its dialog "Настройка", the partial unblocking of a subscriber
+// kit with the line-number dialog, the two switch diagnostics with their
+// "Коммутатор" groups) and the exchange clock. Every directive goes through
+// the directive entry.
+#include "console/ComposedDirectives.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <map>
+
+struct AppState;
+struct DirectiveButton;
+class DirectiveEntry;
+class ExchangeClock;
+class QButtonGroup;
+class QGridLayout;
+class QBoxLayout;
+class QPushButton;
+class QWidget;
+class TFormAKNum;
+class TOkCancl1;
+
+class DirectiveButtons : public QObject {
+    Q_OBJECT
+public:
+    // Pause between two directives of an indexed write: the window keeps
+    // working and Esc is seen between them.
+    static constexpr int kIndexedPauseMs = 10;
+    // Buttons per column on a tab.
+    static constexpr int kRowsPerColumn = 6;
+
+    // Builds into the tab pages found under window (top tabs by caption,
+    // sub-tabs found or made). The object and the dialogs belong to window.
+    DirectiveButtons(QWidget* window, DirectiveEntry& entry, AppState& app);
+
+    // The page at a path of tab captions, nullptr when there is none.
+    QWidget* PageAt(const QStringList& path) const;
+    // Top tabs the catalogue names that the window lacks (nothing built there).
+    const QStringList& Missing() const { return m_missing; }
+
+    int BlockNumber() const;
+    TOkCancl1* BlockParamsDialog() const { return m_blockParams; }
+    TFormAKNum* LineNumberDialog() const { return m_lineNumber; }
+    ExchangeClock* Clock() const { return m_clock; }
+    // An indexed write is running.
+    bool Writing() const { return m_writing; }
+
+    // Click handlers.
+    void CatalogueClick(const DirectiveButton& b);
+    void MemoryClick(ComposedDirectives::MemoryButton which);
+    void WriteIndexedClick();
+    void UnblockClick();
+    void DiagnosticsOOClick();
+    void DiagnosticsTOClick();
+
+private:
+    // Where a tab's buttons go: a grid of columns, or a row (the clock's group).
+    struct Area {
+        QGridLayout* grid = nullptr;
+        QBoxLayout* row = nullptr; // radio groups go here, beside the grid
+        int count = 0;
+    };
+
+    // The page at path, its missing sub-tabs made.
+    QWidget* Page(const QStringList& path);
+    Area& AreaOf(QWidget* page);
+    QPushButton* AddButton(QWidget* page, const QString& caption, const QString& hint,
+                           const QString& name);
+    QButtonGroup* AddRadioGroup(QWidget* page, const QString& name, const QString& title,
+                                const QStringList& items, int rows);
+    void BuildCatalogue();
+    void BuildComposed();
+    void BuildClock();
+
+    QWidget* m_window;
+    DirectiveEntry& m_entry;
+    AppState& m_app;
+    std::map<QWidget*, Area> m_areas;
+    QStringList m_missing;
+    QButtonGroup* m_block = nullptr;
+    QButtonGroup* m_switchOO = nullptr;
+    QButtonGroup* m_switchTO = nullptr;
+    TOkCancl1* m_blockParams = nullptr;
+    TFormAKNum* m_lineNumber = nullptr;
+    ExchangeClock* m_clock = nullptr;
+    bool m_writing = false;
+};

@@ -1,0 +1,51 @@
+#include "console/OkCancl1.h"
+
+#include "console/MaskEdit.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+const QString TOkCancl1::kFieldMask = QStringLiteral(">aaaaa;1;_");
+
+TOkCancl1::TOkCancl1(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("OkCancl1"));
+    setWindowTitle(QStringLiteral("Настройка"));
+    auto* lay = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    static const char* const kNames[5] = {"MaskEditFirst", "MaskEditLast", "MaskEditStep",
+                                          "MaskEditIncrement", "MaskEditValue"};
+    const QString labels[5] = {QStringLiteral("Начало блока"), QStringLiteral("Конец блока"),
+                               QStringLiteral("Шаг адреса"), QStringLiteral("Приращение"),
+                               QStringLiteral("Начальное значение")};
+    for (int i = 0; i < 5; ++i) {
+        auto* f = new MaskEdit;
+        f->setObjectName(QLatin1String(kNames[i]));
+        f->SetEditMask(kFieldMask);
+        f->setMinimumWidth(f->fontMetrics().horizontalAdvance(QStringLiteral("WWWWWW")) + 12);
+        // The field handles Enter and Esc itself: they close the dialog here.
+        connect(f, &MaskEdit::keyDown, this, [this](int key) {
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) accept();
+            if (key == Qt::Key_Escape) reject();
+        });
+        form->addRow(labels[i], f);
+        m_fields[size_t(i)] = f;
+    }
+    lay->addLayout(form);
+    auto* buttons = new QDialogButtonBox;
+    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    QPushButton* cancel =
+        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    ok->setObjectName(QStringLiteral("OKBtn"));
+    cancel->setObjectName(QStringLiteral("CancelBtn"));
+    ok->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    lay->addWidget(buttons);
+}
+
+ComposedDirectives::BlockParams TOkCancl1::Params() const {
+    return {m_fields[0]->Text(), m_fields[1]->Text(), m_fields[2]->Text(), m_fields[3]->Text(),
+            m_fields[4]->Text()};
+}
