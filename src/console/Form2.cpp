@@ -284,13 +284,15 @@ void TForm2::BindExchange(TAts& ats, AtsRow& row) {
             [this, &ats](const QString& text) { ShowPrintout(ats, text); });
     connect(&ats, &TAts::portWantedChanged, row.CheckBoxPort, &QCheckBox::setChecked);
 
-    connect(row.CheckBoxPort, &QCheckBox::clicked, this, [this, &ats, &row, n](bool checked) {
+    // The exchange is the context of the controls' connections: they end
+    // with it.
+    connect(row.CheckBoxPort, &QCheckBox::clicked, &ats, [this, &ats, &row, n](bool checked) {
         ats.SwitchPort(checked);
         // The port field belongs to the selected exchange.
         if (ats.PortIsOpen() && m_app.CurrentAtsNumber == n)
             ShowPortText(row.ComboBoxPort->currentText());
     });
-    connect(row.ComboBoxPort, &QComboBox::currentTextChanged, this,
+    connect(row.ComboBoxPort, &QComboBox::currentTextChanged, &ats,
             [this, &ats, n](const QString& text) {
                 bool ok = false;
                 const int port = text.trimmed().toInt(&ok);
@@ -298,17 +300,17 @@ void TForm2::BindExchange(TAts& ats, AtsRow& row) {
                 ats.ChangePort(port);
                 if (m_app.CurrentAtsNumber == n) ShowPortText(text);
             });
-    connect(row.CheckBoxDop, &QCheckBox::clicked, this,
+    connect(row.CheckBoxDop, &QCheckBox::clicked, &ats,
             [&ats](bool checked) { ats.Settings.SetSLCheck(checked); });
-    connect(row.EditAtsName, &QLineEdit::returnPressed, this, [this, &ats, &row, n] {
+    connect(row.EditAtsName, &QLineEdit::returnPressed, &ats, [this, &ats, &row, n] {
         ats.Settings.SetName(row.EditAtsName->text());
         ExchangeRenamed(n, ats.Settings.Name);
     });
-    connect(row.EditDop, &QLineEdit::returnPressed, this,
+    connect(row.EditDop, &QLineEdit::returnPressed, &ats,
             [&ats, &row] { ats.Settings.SetSL(row.EditDop->text()); });
-    connect(row.EditMG, &QLineEdit::returnPressed, this,
+    connect(row.EditMG, &QLineEdit::returnPressed, &ats,
             [&ats, &row] { ats.Settings.SetMG(row.EditMG->text()); });
-    connect(row.EditMN, &QLineEdit::returnPressed, this,
+    connect(row.EditMN, &QLineEdit::returnPressed, &ats,
             [&ats, &row] { ats.Settings.SetMN(row.EditMN->text()); });
 }
 
