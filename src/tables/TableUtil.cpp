@@ -746,15 +746,13 @@ void TTableUtil::Report(UtilPhase phase, int percent) {
 
 bool TTableUtil::FillCurProps(const QString& path, TableProps& props) {
     m_error.clear();
-    Examination ex;
-    QString e;
-    QFile f(path);
     if (path.endsWith(QStringLiteral(".dbf"), Qt::CaseInsensitive))
         return Fail(path, QStringLiteral("only Paradox tables are verified and rebuilt"));
+    QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return Fail(path, f.errorString());
     bool io = false;
-    ParseHeader(f, ex.head, &io);
-    const Header& h = ex.head;
+    Header h;
+    ParseHeader(f, h, &io);
     if (!h.structureOk) return Fail(path, h.structureWhy);
     props = TableProps();
     props.fields = h.desc.fields.size();

@@ -3,7 +3,6 @@
 #include "access/ui/OperatorAccess.h"
 #include "TestSupport.h"
 #include "access/Password.h"
-#include "access/ui/PasswordDlg.h"
 #include "platform/Registry.h"
 
 #include <QApplication>
@@ -16,68 +15,55 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 namespace {
 
+// A window with eleven pages (nine guarded), an entry and its button.
 struct Console {
     QWidget window;
     QTabWidget* pages = new QTabWidget(&window);
-    QLineEdit* entry = new QLineEdit(&window);
-    QPushButton* ok = new QPushButton(QStringLiteral("OK"), &window);
-    QWidget* extra = nullptr;
     QList<QWidget*> guarded;
     Console() {
         for (int i = 0; i < 11; ++i) {
-            auto* page = new QWidget;
-            pages->addTab(page, QStringLiteral("Page %1").arg(i));
-            if (i < 9) guarded << page;
+            pages->addTab(new QWidget, QString::number(i));
+            if (i < 9) guarded << pages->widget(i);
         }
-        extra = pages->widget(10);
-        guarded << entry << ok;
+        guarded << new QLineEdit(&window) << new QPushButton(&window);
     }
-    bool AllLocked() const {
+    bool Locked() const {
         for (QWidget* w : guarded)
             if (w->isEnabled()) return false;
-        return extra->isEnabled();
+        return pages->widget(10)->isEnabled();
     }
-    bool AllOpen() const {
+    bool Open() const {
         for (QWidget* w : guarded)
             if (!w->isEnabled()) return false;
         return true;
     }
 };
 
-// Answers the dialog when it appears: fill(dlg) then OK, or Cancel.
+// Answers the dialog when it appears, with OK or Cancel.
 struct Answer {
-    QString password;
-    bool tick = false;
-    bool cancel = false;
-    QString newPw, confirm;
-    QString seenCaption;
-    bool seenStars = false;
-    bool lockedWhileShown = false;
+    QString password, newPw, confirm, seenCaption;
+    bool tick = false, cancel = false, lockedWhileShown = false, stars = false;
     int shown = 0;
-};
-
-void Connect(TOperatorAccess& access, Console& c, Answer& a) {
-    QObject::connect(&access, &TOperatorAccess::DialogShown, [&](QDialog* d) {
-        ++a.shown;
-        auto* dlg = qobject_cast<TPasswordDlg*>(d);
-        ASSERT_TRUE(dlg);
-        a.lockedWhileShown = c.AllLocked();
-        a.seenCaption = dlg->findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->text();
-        a.seenStars = dlg->findChild<QLineEdit*>(QStringLiteral("Password"))->echoMode() ==
-                      QLineEdit::Password;
-        dlg->findChild<QLineEdit*>(QStringLiteral("Password"))->setText(a.password);
-        dlg->findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(a.newPw);
-        dlg->findChild<QLineEdit*>(QStringLiteral("Edit2"))->setText(a.confirm);
-        dlg->findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->setChecked(a.tick);
-        dlg->findChild<QPushButton*>(a.cancel ? QStringLiteral("CancelBtn")
+    void Connect(TOperatorAccess& access, const Console& c) {
+        QObject::connect(&access, &TOperatorAccess::DialogShown, [this, &c](QDialog* d) {
+            ++shown;
+            lockedWhileShown = c.Locked();
+            auto* box = d->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+            auto* pw = d->findChild<QLineEdit*>(QStringLiteral("Password"));
+            seenCaption = box->text();
+            stars = pw->echoMode() == QLineEdit::Password;
+            pw->setText(password);
+            d->findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(newPw);
+            d->findChild<QLineEdit*>(QStringLiteral("Edit2"))->setText(confirm);
+            box->setChecked(tick);
+            d->findChild<QPushButton*>(cancel ? QStringLiteral("CancelBtn")
                                               : QStringLiteral("OKBtn"))
-            ->click();
-    });
-}
+                ->click();
+        });
+    }
+};
 
 std::optional<bool> PasswEn() {
     Registry reg;
@@ -95,13 +81,13 @@ TEST(OperatorAccess, NoPasswEnAsksAndAnUntickedBoxKeepsPasswordUseOn) {
     TOperatorAccess access(&c.window, c.guarded);
     Answer a;
     a.password = kService;
-    Connect(access, c, a);
+    a.Connect(access, c);
     EXPECT_EQ(access.AskAtStartup(), TOperatorAccess::Outcome::Unlocked);
     EXPECT_EQ(a.shown, 1);
     EXPECT_TRUE(a.lockedWhileShown);
-    EXPECT_TRUE(a.seenStars);
+    EXPECT_TRUE(a.stars);
     EXPECT_EQ(a.seenCaption, QStringLiteral("Не использовать пароль"));
-    EXPECT_TRUE(c.AllOpen());
+    EXPECT_TRUE(c.Open());
     EXPECT_EQ(PasswEn(), std::optional<bool>(true));
 }
 
@@ -117,10 +103,10 @@ TEST(OperatorAccess, PasswEnFalseStartsOpenAndTickingSwitchesItOn) {
     Answer a;
     a.password = kService;
     a.tick = true;
-    Connect(access, c, a);
+    a.Connect(access, c);
     EXPECT_EQ(access.AskAtStartup(), TOperatorAccess::Outcome::Unlocked);
     EXPECT_EQ(a.shown, 0);
-    EXPECT_TRUE(c.AllOpen());
+    EXPECT_TRUE(c.Open());
     // "Пароль": the box reads "Использовать пароль"; ticked, use goes on.
     EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Unlocked);
     EXPECT_EQ(a.seenCaption, QStringLiteral("Использовать пароль"));
@@ -130,10 +116,10 @@ TEST(OperatorAccess, PasswEnFalseStartsOpenAndTickingSwitchesItOn) {
     TOperatorAccess again(&c2.window, c2.guarded);
     Answer a2;
     a2.password = QStringLiteral("wrong");
-    Connect(again, c2, a2);
+    a2.Connect(again, c2);
     EXPECT_EQ(again.AskAtStartup(), TOperatorAccess::Outcome::Locked);
     EXPECT_EQ(a2.shown, 1);
-    EXPECT_TRUE(c2.AllLocked());
+    EXPECT_TRUE(c2.Locked());
 }
 
 TEST(OperatorAccess, CancelAtStartUpStaysLockedAndThePasswordButtonAsksAgain) {
@@ -143,23 +129,23 @@ TEST(OperatorAccess, CancelAtStartUpStaysLockedAndThePasswordButtonAsksAgain) {
     Answer a;
     a.password = kService;
     a.cancel = true;
-    Connect(access, c, a);
+    a.Connect(access, c);
     EXPECT_EQ(access.AskAtStartup(), TOperatorAccess::Outcome::Locked);
-    EXPECT_TRUE(c.AllLocked());
+    EXPECT_TRUE(c.Locked());
     EXPECT_TRUE(access.IsLocked());
     EXPECT_FALSE(PasswEn().has_value()); // nothing stored without a correct password
     a.cancel = false;
     a.newPw = a.confirm = QStringLiteral("секрет");
     EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Unlocked);
     EXPECT_EQ(a.shown, 2);
-    EXPECT_TRUE(c.AllOpen());
+    EXPECT_TRUE(c.Open());
     // The new password is now the operator's.
     a.password = QStringLiteral("секрет");
     a.newPw = a.confirm = QString();
     EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Unlocked);
     a.password = QStringLiteral("секре");
     EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Locked);
-    EXPECT_TRUE(c.AllLocked());
+    EXPECT_TRUE(c.Locked());
 }
 
 TEST(OperatorAccess, RegistryFailureShowsTheMessageAndClosesTheWindow) {
