@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -283,21 +284,44 @@ TEST(TableUtil, TableInUseIsNotRebuiltAndLeavesNoFiles) {
     EXPECT_EQ(QDir(env.Dir()).entryList(QDir::Files), files);
 }
 
+// A folder nothing can be written to: by its permissions, or for root (who
+// ignores them) by the immutable attribute.
+struct ReadOnlyDir {
+    QString dir;
+    bool immutable = false;
+    bool ok = false;
+    static bool Writable(const QString& d) {
+        QFile probe(d + QStringLiteral("/probe"));
+        return probe.open(QIODevice::WriteOnly) && probe.remove();
+    }
+    explicit ReadOnlyDir(const QString& d) : dir(d) {
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
+        if (Writable(dir))
+            immutable =
+                QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), dir}) == 0;
+        ok = !Writable(dir);
+    }
+    ~ReadOnlyDir() {
+        if (immutable) QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), dir});
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+};
+
 TEST(TableUtil, ReadOnlyFolderIsReportedAndLeavesTheTable) {
     TestEnv env;
-    const QString path = env.Path(QStringLiteral("T.db"));
+    ASSERT_TRUE(QDir().mkpath(env.Path(QStringLiteral("ro"))));
+    const QString path = env.Path(QStringLiteral("ro/T.db"));
     Make(path);
     const QByteArray before = FileBytes(path);
-    QFile::setPermissions(env.Dir(), QFile::ReadOwner | QFile::ExeOwner);
-    QFile probe(env.Path(QStringLiteral("probe")));
-    if (probe.open(QIODevice::WriteOnly)) {
-        probe.remove();
-        QFile::setPermissions(env.Dir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        GTEST_SKIP() << "permissions do not hold for this user";
+    const QStringList files = QDir(env.Path(QStringLiteral("ro"))).entryList(QDir::Files);
+    UtilRun r;
+    {
+        ReadOnlyDir ro(env.Path(QStringLiteral("ro")));
+        if (!ro.ok) GTEST_SKIP() << "no way to make a read-only folder here";
+        r = Rebuild(path);
     }
-    const UtilRun r = Rebuild(path);
-    QFile::setPermissions(env.Dir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(r.outcome, UtilRun::NotDone);
     EXPECT_TRUE(r.error.contains(QStringLiteral("cannot write"))) << r.error.toStdString();
     EXPECT_EQ(FileBytes(path), before);
+    EXPECT_EQ(QDir(env.Path(QStringLiteral("ro"))).entryList(QDir::Files), files);
 }
