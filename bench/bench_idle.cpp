@@ -6,12 +6,12 @@
 //   bench_idle [SECONDS]   (idle period, default 5)
 #include "TestSupport.h"
 #include "console/DirectiveEntry.h"
-#include "console/EscKey.h"
 #include "link/AppState.h"
 #include "link/Ats.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
 #include "platform/Wait.h"
+#include "platform/ui/EscKey.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

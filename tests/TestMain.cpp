@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #ifdef VARNEL_TEST_GUI
-#include "console/EscKey.h"
+#include "platform/ui/EscKey.h"
 
 #include <QApplication>
 #else

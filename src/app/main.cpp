@@ -5,8 +5,8 @@
 #include "console/ExitSignals.h"
 #include "console/Form2.h"
 #include "platform/SingleInstance.h"
-#include "console/EscKey.h"
 #include "platform/Wait.h"
+#include "platform/ui/EscKey.h"
 
 #include <QApplication>
 #include <QPixmap>

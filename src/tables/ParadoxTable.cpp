@@ -86,13 +86,14 @@ bool KnownPxType(int t) {
 
 // pxlib's field list for the first n fields, allocated in d (a file created
 // from it owns it).
-pxfield_t* PxFields(pxdoc_t* d, const FieldList& fields, int n) {
+pxfield_t* PxFields(pxdoc_t* d, const std::vector<PxFieldSpec>& fields, int n) {
     auto* f = static_cast<pxfield_t*>(d->malloc(d, sizeof(pxfield_t) * size_t(n), "fields"));
     for (int i = 0; i < n; ++i) {
-        f[i].px_fname = PX_strdup(d, Codec::ToCp1251(fields[i].name).constData());
-        f[i].px_ftype = char(ToPx(fields[i].type));
-        f[i].px_flen = PxLen(fields[i]);
-        f[i].px_fdc = 0;
+        const PxFieldSpec& s = fields[size_t(i)];
+        f[i].px_fname = PX_strdup(d, s.name.constData());
+        f[i].px_ftype = char(s.type);
+        f[i].px_flen = s.type == pxfBCD ? 17 : s.length;
+        f[i].px_fdc = s.type == pxfBCD ? s.length : 0;
     }
     return f;
 }
@@ -714,48 +715,15 @@ bool ParadoxTable::DropLastBlock() {
     return true;
 }
 
-// Writes a complete table (and for a keyed one its primary index) into new
-// files; the callers move them over the old ones.
 bool ParadoxTable::BuildFile(const QString& file, const FieldList& fields, int keyFields,
                              const std::vector<QByteArray>& rows, const QString& indexFile) {
-    m_pxError.clear();
-    pxdoc_t* d = PX_new3(&ParadoxTable::HookError, nullptr, nullptr, nullptr, this);
-    if (!d) return Fail(QStringLiteral("out of memory"));
-    const QByteArray path = QFile::encodeName(file);
-    if (PX_create_file(d, PxFields(d, fields, int(fields.size())), int(fields.size()),
-                       path.constData(),
-                       keyFields > 0 ? pxfFileTypIndexDB : pxfFileTypNonIndexDB) < 0) {
-        PX_delete(d);
-        return Fail(PxCause(QStringLiteral("cannot create %1").arg(file)));
-    }
-    bool ok = true;
-    d->px_head->px_doscodepage = 1251;
-    if (keyFields > 0) ok = PX_set_value(d, "numprimkeys", float(keyFields)) == 0;
-    ok = ok && PX_set_tablename(d, Codec::ToCp1251(QFileInfo(m_path).fileName()).constData()) == 0;
-    for (const QByteArray& r : rows) {
-        QByteArray copy = r;
-        if (!ok || PX_put_record(d, copy.data()) < 0) {
-            ok = false;
-            break;
-        }
-    }
-    if (ok && keyFields > 0) {
-        pxdoc_t* pi = PX_new3(&ParadoxTable::HookError, nullptr, nullptr, nullptr, this);
-        const QByteArray ipath = QFile::encodeName(indexFile);
-        ok = PX_create_file(pi, PxFields(pi, fields, keyFields), keyFields, ipath.constData(),
-                            pxfFileTypPrimIndex) == 0;
-        if (ok) {
-            pi->px_head->px_doscodepage = 1251;
-            ok = PX_write_primary_index(d, pi) == 0;
-        }
-        PX_delete(pi);
-    }
-    PX_delete(d);
-    if (!ok) {
-        QFile::remove(file);
-        QFile::remove(indexFile);
-        return Fail(PxCause(QStringLiteral("cannot write %1").arg(file)));
-    }
+    std::vector<PxFieldSpec> specs;
+    for (const FieldDef& f : fields)
+        specs.push_back({Codec::ToCp1251(f.name), ToPx(f.type), PxLen(f)});
+    QString e;
+    if (!BuildParadoxFile(file, Codec::ToCp1251(QFileInfo(m_path).fileName()), specs, keyFields,
+                          rows, indexFile, &e))
+        return Fail(e);
     return true;
 }
 
@@ -841,6 +809,63 @@ bool ParadoxTable::RewriteKeyed(std::vector<QByteArray> rows, const QByteArray& 
 }
 
 } // namespace
+
+namespace {
+struct BuildErrors {
+    QString text;
+    static void Hook(pxdoc_t*, int type, const char* msg, void* data) {
+        if (type != PX_Warning && data)
+            static_cast<BuildErrors*>(data)->text = QString::fromLocal8Bit(msg);
+    }
+};
+} // namespace
+
+bool BuildParadoxFile(const QString& file, const QByteArray& tableName,
+                      const std::vector<PxFieldSpec>& fields, int keyFields,
+                      const std::vector<QByteArray>& rows, const QString& indexFile, QString* error,
+                      const std::function<void(size_t)>& onRow) {
+    BuildErrors errors;
+    auto fail = [&](const QString& fallback) {
+        if (error) *error = errors.text.isEmpty() ? fallback : errors.text;
+        return false;
+    };
+    pxdoc_t* d = PX_new3(&BuildErrors::Hook, nullptr, nullptr, nullptr, &errors);
+    if (!d) return fail(QStringLiteral("out of memory"));
+    const QByteArray path = QFile::encodeName(file);
+    const int n = int(fields.size());
+    if (PX_create_file(d, PxFields(d, fields, n), n, path.constData(),
+                       keyFields > 0 ? pxfFileTypIndexDB : pxfFileTypNonIndexDB) < 0) {
+        PX_delete(d);
+        return fail(QStringLiteral("cannot create %1").arg(file));
+    }
+    bool ok = true;
+    d->px_head->px_doscodepage = 1251;
+    if (keyFields > 0) ok = PX_set_value(d, "numprimkeys", float(keyFields)) == 0;
+    ok = ok && PX_set_tablename(d, tableName.constData()) == 0;
+    for (size_t i = 0; i < rows.size() && ok; ++i) {
+        QByteArray copy = rows[i];
+        ok = PX_put_record(d, copy.data()) >= 0;
+        if (ok && onRow) onRow(i + 1);
+    }
+    if (ok && keyFields > 0) {
+        pxdoc_t* pi = PX_new3(&BuildErrors::Hook, nullptr, nullptr, nullptr, &errors);
+        const QByteArray ipath = QFile::encodeName(indexFile);
+        ok = pi && PX_create_file(pi, PxFields(pi, fields, keyFields), keyFields, ipath.constData(),
+                                  pxfFileTypPrimIndex) == 0;
+        if (ok) {
+            pi->px_head->px_doscodepage = 1251;
+            ok = PX_write_primary_index(d, pi) == 0;
+        }
+        if (pi) PX_delete(pi);
+    }
+    PX_delete(d);
+    if (!ok) {
+        QFile::remove(file);
+        if (keyFields > 0) QFile::remove(indexFile);
+        return fail(QStringLiteral("cannot write %1").arg(file));
+    }
+    return true;
+}
 
 std::unique_ptr<Table> MakeParadoxTable(const QString& path) {
     return std::make_unique<ParadoxTable>(path);

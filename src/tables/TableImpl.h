@@ -6,6 +6,7 @@
 #include <QDate>
 
 #include <functional>
+#include <vector>
 
 namespace tables {
 
@@ -19,6 +20,22 @@ inline qint64 DateOrdinal(const QDate& d) {
 inline QDate DateFromOrdinal(qint64 n) {
     return QDate::fromJulianDay(n + 1721425);
 }
+
+// A field as a Paradox header stores it: name (Windows-1251), type code and
+// length byte (for a BCD field its digits).
+struct PxFieldSpec {
+    QByteArray name;
+    int type = 0;
+    int length = 0;
+};
+
+// Writes a complete Paradox table with these fields and raw rows (and for a
+// keyed one its primary index) into new files; nothing is left on failure.
+// onRow is told how many rows have been written.
+bool BuildParadoxFile(const QString& file, const QByteArray& tableName,
+                      const std::vector<PxFieldSpec>& fields, int keyFields,
+                      const std::vector<QByteArray>& rows, const QString& indexFile, QString* error,
+                      const std::function<void(size_t)>& onRow = {});
 
 // Moves from over to (replacing it in one step where the system allows).
 bool ReplaceFile(const QString& from, const QString& to, QString* error);

@@ -10,6 +10,7 @@
 #include <map>
 
 #ifdef Q_OS_UNIX
+#include <sys/file.h>
 #include <sys/stat.h>
 #endif
 
@@ -188,6 +189,14 @@ bool TxFile::Open(bool writable, QString* error) {
             *error = m_file.exists() ? m_file.errorString() : QStringLiteral("file not found");
         return false;
     }
+#ifdef Q_OS_UNIX
+    // Shared with other readers and writers; refused while a rebuild holds it.
+    if (::flock(m_file.handle(), LOCK_SH | LOCK_NB) != 0) {
+        m_file.close();
+        if (error) *error = QStringLiteral("locked by another program (table rebuild)");
+        return false;
+    }
+#endif
     m_writable = writable;
     m_diskSize = m_size = m_file.size();
     NoteDiskState();
@@ -375,6 +384,29 @@ bool TxFile::ChangedOnDisk() {
     NoteDiskState();
     if (size == m_statSize && time == m_statTime) return false;
     DropCache();
+    return true;
+}
+
+// ---------------------------------------------------------------- ExclusiveHold
+
+ExclusiveHold::~ExclusiveHold() {
+    if (m_file.isOpen()) m_file.close(); // closing releases the lock
+}
+
+bool ExclusiveHold::Acquire(const QString& path, QString* error) {
+    if (m_file.isOpen()) m_file.close();
+    m_file.setFileName(path);
+    if (!m_file.open(QIODevice::ReadOnly)) {
+        if (error) *error = m_file.errorString();
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    if (::flock(m_file.handle(), LOCK_EX | LOCK_NB) != 0) {
+        m_file.close();
+        if (error) *error = QStringLiteral("in use by another program");
+        return false;
+    }
+#endif
     return true;
 }
 

@@ -139,6 +139,22 @@ private:
     bool m_doomed = false;
 };
 
+// A table file held for exclusive use (a rebuild). Every TxFile holds a
+// shared lock on its open file, so this fails while any program, this one
+// included, has the table open through the store; and a table held so
+// cannot be opened. Released in the destructor (or when the process dies).
+class ExclusiveHold {
+public:
+    ExclusiveHold() = default;
+    ~ExclusiveHold();
+    ExclusiveHold(const ExclusiveHold&) = delete;
+    ExclusiveHold& operator=(const ExclusiveHold&) = delete;
+    bool Acquire(const QString& path, QString* error);
+
+private:
+    QFile m_file;
+};
+
 // Journal file of a directory.
 QString JournalPath(const QString& dir);
 // Writes a complete journal left by a cut-short commit into its files and

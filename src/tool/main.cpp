@@ -2,6 +2,7 @@
 #include "ToolDecode.h"
 #include "ToolLine.h"
 #include "ToolTables.h"
+#include "ToolVerify.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -14,6 +15,7 @@ int Usage() {
                  "  registry list KEY | get KEY NAME | set KEY NAME VALUE [--int|--bool|--string]\n"
                  "  dump TABLE\n"
                  "  load TABLE FILE.csv\n"
+                 "  verify TABLE | rebuild TABLE [--like MODEL.db]\n"
                  "The settings store is the file named by VARNEL_REGISTRY, else the user's\n"
                  "configuration folder (the native registry on Windows).\n";
     ToolErr().flush();
@@ -32,5 +34,7 @@ int main(int argc, char** argv) {
     if (cmd == QLatin1String("decode")) return ToolDecode(args);
     if (cmd == QLatin1String("dump")) return ToolDump(args);
     if (cmd == QLatin1String("load")) return ToolLoad(args);
+    if (cmd == QLatin1String("verify")) return ToolVerify(args);
+    if (cmd == QLatin1String("rebuild")) return ToolRebuild(args);
     return Usage();
 }

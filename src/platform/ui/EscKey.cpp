@@ -1,4 +1,4 @@
-#include "console/EscKey.h"
+#include "platform/ui/EscKey.h"
 
 #include "platform/Wait.h"
 

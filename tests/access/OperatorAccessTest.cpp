@@ -1,0 +1,167 @@
+// The password procedure on real widgets: the dialog, the locked widgets, the
+// check box caption and what is stored.
+#include "access/ui/OperatorAccess.h"
+#include "TestSupport.h"
+#include "access/Password.h"
+#include "platform/Registry.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A window with eleven pages (nine guarded), an entry and its button.
+struct Console {
+    QWidget window;
+    QTabWidget* pages = new QTabWidget(&window);
+    QList<QWidget*> guarded;
+    Console() {
+        for (int i = 0; i < 11; ++i) {
+            pages->addTab(new QWidget, QString::number(i));
+            if (i < 9) guarded << pages->widget(i);
+        }
+        guarded << new QLineEdit(&window) << new QPushButton(&window);
+    }
+    bool Locked() const {
+        for (QWidget* w : guarded)
+            if (w->isEnabled()) return false;
+        return pages->widget(10)->isEnabled();
+    }
+    bool Open() const {
+        for (QWidget* w : guarded)
+            if (!w->isEnabled()) return false;
+        return true;
+    }
+};
+
+// Answers the dialog when it appears, with OK or Cancel.
+struct Answer {
+    QString password, newPw, confirm, seenCaption;
+    bool tick = false, cancel = false, lockedWhileShown = false, stars = false;
+    int shown = 0;
+    void Connect(TOperatorAccess& access, const Console& c) {
+        QObject::connect(&access, &TOperatorAccess::DialogShown, [this, &c](QDialog* d) {
+            ++shown;
+            lockedWhileShown = c.Locked();
+            auto* box = d->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+            auto* pw = d->findChild<QLineEdit*>(QStringLiteral("Password"));
+            seenCaption = box->text();
+            stars = pw->echoMode() == QLineEdit::Password;
+            pw->setText(password);
+            d->findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(newPw);
+            d->findChild<QLineEdit*>(QStringLiteral("Edit2"))->setText(confirm);
+            box->setChecked(tick);
+            d->findChild<QPushButton*>(cancel ? QStringLiteral("CancelBtn")
+                                              : QStringLiteral("OKBtn"))
+                ->click();
+        });
+    }
+};
+
+std::optional<bool> PasswEn() {
+    Registry reg;
+    if (!reg.OpenKey(oper::kCurrentAtsKey, false)) return std::nullopt;
+    return reg.ReadBool(QStringLiteral("PasswEn"));
+}
+
+const QString kService = oper::TPasswordLogic::ServicePassword();
+
+} // namespace
+
+TEST(OperatorAccess, NoPasswEnAsksAndAnUntickedBoxKeepsPasswordUseOn) {
+    TestEnv env;
+    Console c;
+    TOperatorAccess access(&c.window, c.guarded);
+    Answer a;
+    a.password = kService;
+    a.Connect(access, c);
+    EXPECT_EQ(access.AskAtStartup(), TOperatorAccess::Outcome::Unlocked);
+    EXPECT_EQ(a.shown, 1);
+    EXPECT_TRUE(a.lockedWhileShown);
+    EXPECT_TRUE(a.stars);
+    EXPECT_EQ(a.seenCaption, QStringLiteral("Не использовать пароль"));
+    EXPECT_TRUE(c.Open());
+    EXPECT_EQ(PasswEn(), std::optional<bool>(true));
+}
+
+TEST(OperatorAccess, PasswEnFalseStartsOpenAndTickingSwitchesItOn) {
+    TestEnv env;
+    {
+        Registry reg;
+        ASSERT_TRUE(reg.OpenKey(oper::kCurrentAtsKey, true));
+        ASSERT_TRUE(reg.WriteBool(QStringLiteral("PasswEn"), false));
+    }
+    Console c;
+    TOperatorAccess access(&c.window, c.guarded);
+    Answer a;
+    a.password = kService;
+    a.tick = true;
+    a.Connect(access, c);
+    EXPECT_EQ(access.AskAtStartup(), TOperatorAccess::Outcome::Unlocked);
+    EXPECT_EQ(a.shown, 0);
+    EXPECT_TRUE(c.Open());
+    // "Пароль": the box reads "Использовать пароль"; ticked, use goes on.
+    EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Unlocked);
+    EXPECT_EQ(a.seenCaption, QStringLiteral("Использовать пароль"));
+    EXPECT_EQ(PasswEn(), std::optional<bool>(true));
+    // The next start asks.
+    Console c2;
+    TOperatorAccess again(&c2.window, c2.guarded);
+    Answer a2;
+    a2.password = QStringLiteral("wrong");
+    a2.Connect(again, c2);
+    EXPECT_EQ(again.AskAtStartup(), TOperatorAccess::Outcome::Locked);
+    EXPECT_EQ(a2.shown, 1);
+    EXPECT_TRUE(c2.Locked());
+}
+
+TEST(OperatorAccess, CancelAtStartUpStaysLockedAndThePasswordButtonAsksAgain) {
+    TestEnv env;
+    Console c;
+    TOperatorAccess access(&c.window, c.guarded);
+    Answer a;
+    a.password = kService;
+    a.cancel = true;
+    a.Connect(access, c);
+    EXPECT_EQ(access.AskAtStartup(), TOperatorAccess::Outcome::Locked);
+    EXPECT_TRUE(c.Locked());
+    EXPECT_TRUE(access.IsLocked());
+    EXPECT_FALSE(PasswEn().has_value()); // nothing stored without a correct password
+    a.cancel = false;
+    a.newPw = a.confirm = QStringLiteral("секрет");
+    EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Unlocked);
+    EXPECT_EQ(a.shown, 2);
+    EXPECT_TRUE(c.Open());
+    // The new password is now the operator's.
+    a.password = QStringLiteral("секрет");
+    a.newPw = a.confirm = QString();
+    EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Unlocked);
+    a.password = QStringLiteral("секре");
+    EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Locked);
+    EXPECT_TRUE(c.Locked());
+}
+
+TEST(OperatorAccess, RegistryFailureShowsTheMessageAndClosesTheWindow) {
+    TestEnv env;
+    Console c;
+    c.window.show();
+    TOperatorAccess access(&c.window, c.guarded, QStringLiteral("/proc/varnel-none/r.ini"));
+    QString shownText;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shownText = box->text();
+            box->accept();
+        }
+    });
+    EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Fatal);
+    EXPECT_EQ(shownText, QStringLiteral("Продолжение невозможно. Прграмма будет закрыта"));
+    QApplication::processEvents();
+    EXPECT_FALSE(c.window.isVisible());
+}

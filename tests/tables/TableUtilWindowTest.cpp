@@ -1,0 +1,183 @@
+// The table utility window bound to verify and rebuild, and the start-up
+// recovery with the window shown.
+#include "TestSupport.h"
+#include "tables/StartupRecovery.h"
+#include "tables/Table.h"
+#include "tables/TxFile.h"
+#include "tables/ui/AboutTableUtil.h"
+#include "tables/ui/TableUtilMain.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+using namespace tables;
+
+namespace {
+
+const FieldList kFields = {{QStringLiteral("Number"), FieldType::Integer},
+                           {QStringLiteral("Code"), FieldType::String, 10}};
+
+void Make(const QString& path, int rows) {
+    auto t = Table::ForFile(path);
+    ASSERT_TRUE(t->Create(kFields));
+    ASSERT_TRUE(t->Open());
+    for (int i = 0; i < rows; ++i)
+        ASSERT_TRUE(t->Append({i, QString::number(i * 7)}));
+}
+
+int Rows(const QString& path) {
+    auto t = Table::ForFile(path);
+    return t->Open(true) ? t->RecordCount() : -1;
+}
+
+template <class T> T* Child(QWidget& w, const char* name) {
+    T* c = w.findChild<T*>(QLatin1String(name));
+    EXPECT_TRUE(c) << name;
+    return c;
+}
+
+void Garble(const QString& path, qint64 at, int n) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.seek(at));
+    f.write(QByteArray(n, char(0x5A)));
+}
+
+} // namespace
+
+TEST(TableUtilWindow, AliasTableAndFileChoicesSetTheLocationAndButtons) {
+    TestEnv env;
+    const QString dir = env.Path(QStringLiteral("Tables"));
+    ASSERT_TRUE(QDir().mkpath(dir));
+    Make(dir + QStringLiteral("/DestTar.db"), 3);
+    Make(dir + QStringLiteral("/TarifTA2.DB"), 0);
+    TMainFormTableUtil w(env.Dir());
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Table Utility ( As Is )"));
+    auto* alias = Child<QComboBox>(w, "AliasCombo");
+    auto* table = Child<QComboBox>(w, "TableCombo");
+    auto* loc = Child<QLineEdit>(w, "TableLocEdit");
+    auto* verify = Child<QPushButton>(w, "VerifyBtn");
+    auto* rebuild = Child<QPushButton>(w, "RebuildBtn");
+    ASSERT_EQ(alias->count(), 2);
+    EXPECT_EQ(alias->itemText(0), QStringLiteral("PelmarkStandard"));
+    EXPECT_FALSE(verify->isEnabled());
+    w.AliasChanged(0);
+    ASSERT_EQ(table->count(), 2);
+    w.TableChanged(0);
+    EXPECT_EQ(QDir::fromNativeSeparators(loc->text()), dir + QStringLiteral("/DestTar.db"));
+    EXPECT_TRUE(verify->isEnabled() && rebuild->isEnabled());
+    EXPECT_EQ(Child<QLabel>(w, "FieldsLB")->text(), QStringLiteral("2"));
+    w.Verify();
+    EXPECT_EQ(Child<QLabel>(w, "MessageLB")->text(),
+              QStringLiteral("Verification Successful. Table has no errors."));
+    EXPECT_EQ(Child<QProgressBar>(w, "PBData")->value(), 100);
+    // Choosing an alias empties the location and disables both buttons.
+    w.AliasChanged(0);
+    EXPECT_TRUE(loc->text().isEmpty());
+    EXPECT_FALSE(verify->isEnabled() || rebuild->isEnabled());
+    EXPECT_EQ(Child<QLabel>(w, "FieldsLB")->text(), QStringLiteral("0"));
+    EXPECT_EQ(Child<QProgressBar>(w, "PBData")->value(), 0);
+    EXPECT_TRUE(Child<QLabel>(w, "MessageLB")->text().isEmpty());
+    // A file picked by directory clears the alias and the table list.
+    w.ChooseFile(dir + QStringLiteral("/TarifTA2.DB"));
+    EXPECT_EQ(alias->currentIndex(), -1);
+    EXPECT_EQ(table->count(), 0);
+    EXPECT_TRUE(verify->isEnabled());
+    w.ShowAbout();
+    EXPECT_EQ(w.About()->windowTitle(), QStringLiteral("Table Utility"));
+    EXPECT_TRUE(w.About()->isVisible());
+    w.About()->findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
+    EXPECT_FALSE(w.About()->isVisible());
+}
+
+TEST(TableUtilWindow, VerifyAndRebuildShowTheirMessages) {
+    TestEnv env;
+    const QString path = env.Path(QStringLiteral("DestTar.db"));
+    Make(path, 50);
+    Garble(path, 0x21, 2); // the field count: the structure is unreadable
+    TMainFormTableUtil w(env.Dir());
+    w.ChooseFile(path);
+    auto* msg = Child<QLabel>(w, "MessageLB");
+    w.Verify();
+    EXPECT_EQ(msg->text(),
+              QStringLiteral("Verification Successful. Table must be rebuild manually."));
+    w.Rebuild();
+    EXPECT_TRUE(msg->text().isEmpty());
+    auto* box = w.findChild<QMessageBox*>();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text(), QStringLiteral("Error Filling table structure"));
+    box->close();
+    const TableDesc desc = TableDesc::FromFields(kFields);
+    w.Rebuild(&desc);
+    EXPECT_EQ(msg->text(), QStringLiteral("Rebuild was successful."));
+    EXPECT_EQ(Child<QProgressBar>(w, "PBRebuild")->value(), 100);
+    EXPECT_TRUE(QFile::exists(env.Path(QStringLiteral("Backup.Db"))));
+    EXPECT_EQ(Rows(path), 50);
+    // A table in use is not rebuilt; a missing one cannot be verified.
+    {
+        auto open = Table::ForFile(path);
+        ASSERT_TRUE(open->Open(true));
+        w.Rebuild();
+        EXPECT_TRUE(msg->text().startsWith(QStringLiteral("Rebuild was not successful.\n")));
+    }
+    w.ChooseFile(env.Path(QStringLiteral("None.db")));
+    w.Verify();
+    EXPECT_TRUE(msg->text().contains(QStringLiteral("None.db")));
+}
+
+TEST(StartupRecovery, JournalFirstThenBothTablesRebuiltWithTheWindowShown) {
+    TestEnv env;
+    const QString dir = env.Path(QStringLiteral("Tables"));
+    ASSERT_TRUE(QDir().mkpath(dir));
+    const QString dest = dir + QStringLiteral("/DestTar.db");
+    const QString ta = dir + QStringLiteral("/TarifTA2.db");
+    Make(dest, 20);
+    Make(ta, 5);
+    {
+        // A commit cut short after its journal was written: the row is
+        // committed but not yet in the file.
+        auto t = Table::ForFile(dest);
+        ASSERT_TRUE(t->Open());
+        Transaction tx(dir);
+        ASSERT_TRUE(t->Append({99, QStringLiteral("late")}));
+        ASSERT_TRUE(tx.Commit(nullptr, Transaction::Stop::AfterJournal));
+    }
+    EXPECT_EQ(FileBytes(dest).size(), 0x800 + 2048); // still the old file
+    Garble(ta, 0x800 + 4, 2);                        // a damaged block header
+    QStringList calls;
+    RecoveryHooks hooks;
+    hooks.closeTable = [&](const QString& f) {
+        bool shown = false;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            shown = shown || (qobject_cast<TMainFormTableUtil*>(w) && w->isVisible());
+        calls << QStringLiteral("close ") + f + (shown ? QStringLiteral(" shown") : QString());
+    };
+    hooks.reopenTable = [&](const QString& f) { calls << QStringLiteral("reopen ") + f; };
+    const TableDesc desc = TableDesc::FromFields(kFields);
+    const auto runs = RecoverTablesWithWindow(
+        dir, {{QStringLiteral("DestTar.db"), desc}, {QStringLiteral("TarifTA2.db"), desc}}, hooks,
+        env.Dir());
+    EXPECT_EQ(calls, QStringList({QStringLiteral("close DestTar.db shown"),
+                                  QStringLiteral("reopen DestTar.db"),
+                                  QStringLiteral("close TarifTA2.db shown"),
+                                  QStringLiteral("reopen TarifTA2.db")}));
+    ASSERT_EQ(runs.size(), 2);
+    EXPECT_EQ(runs[0].message, QStringLiteral("Rebuild was successful."));
+    EXPECT_EQ(runs[0].result, 0);
+    EXPECT_EQ(runs[1].result, 1);
+    EXPECT_EQ(Rows(dest), 21);
+    auto t = Table::ForFile(dest);
+    ASSERT_TRUE(t->Open(true));
+    EXPECT_TRUE(t->Locate({QStringLiteral("Number")}, {99}));
+    EXPECT_EQ(Rows(ta), 0);
+    EXPECT_EQ(Rows(dir + QStringLiteral("/PROBLEM.DB")), 5);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(qobject_cast<TMainFormTableUtil*>(w));
+}
