@@ -32,5 +32,6 @@ int main(int argc, char** argv) {
     if (cmd == QLatin1String("decode")) return ToolDecode(args);
     if (cmd == QLatin1String("dump")) return ToolDump(args);
     if (cmd == QLatin1String("load")) return ToolLoad(args);
+    if (cmd == QLatin1String("checksum")) return ToolChecksum(args);
     return Usage();
 }
