@@ -131,7 +131,15 @@ void SimExchange::Receive(const uint8_t* codes, size_t count, int64_t now) {
     if (now < m_silentUntil) return;
     std::vector<uint8_t> answer;
     for (size_t i = 0; i < count; ++i) {
-        const uint8_t c = codes[i] & 31;
+        uint8_t c = codes[i] & 31;
+        if (m_dropInLeft > 0) {
+            --m_dropInLeft;
+            continue;
+        }
+        if (m_corruptInLeft > 0) {
+            --m_corruptInLeft;
+            c = uint8_t((c ^ (1 + m_faultRng() % 31)) & 31);
+        }
         if (m_mode == Mode::Loader) {
             m_lastLineCode = now;
             m_loader->Feed(c, answer);
@@ -633,9 +641,13 @@ SimExchange::Reply SimExchange::Command(const QString& line, int64_t now) {
     if (cmd == QStringLiteral("drop") || cmd == QStringLiteral("corrupt") ||
         cmd == QStringLiteral("silent")) {
         double v = 0;
-        if (w.size() != 1 || !number(w[0], v)) return fail(QStringLiteral("need a number"));
-        if (cmd == QStringLiteral("drop")) m_dropLeft = uint64_t(v);
-        if (cmd == QStringLiteral("corrupt")) m_corruptLeft = uint64_t(v);
+        // "drop N in", "corrupt N in": the fault hits the codes from the terminal.
+        const bool in = cmd != QStringLiteral("silent") && w.size() == 2 &&
+                        w[1].toLower() == QStringLiteral("in");
+        if ((w.size() != 1 && !in) || !number(w[0], v))
+            return fail(QStringLiteral("need a number"));
+        if (cmd == QStringLiteral("drop")) (in ? m_dropInLeft : m_dropLeft) = uint64_t(v);
+        if (cmd == QStringLiteral("corrupt")) (in ? m_corruptInLeft : m_corruptLeft) = uint64_t(v);
         if (cmd == QStringLiteral("silent")) m_silentUntil = now + int64_t(v * 1000);
         return {true, {}};
     }

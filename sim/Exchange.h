@@ -139,7 +139,8 @@ private:
     int64_t m_lastLineCode = 0; // version modes: last character from the terminal
 
     std::mt19937 m_faultRng;
-    uint64_t m_dropLeft = 0, m_corruptLeft = 0;
+    uint64_t m_dropLeft = 0, m_corruptLeft = 0;     // codes to the terminal
+    uint64_t m_dropInLeft = 0, m_corruptInLeft = 0; // codes from the terminal
     int64_t m_silentUntil = -1;
     bool m_quit = false;
 };

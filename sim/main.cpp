@@ -23,6 +23,7 @@ int Usage(int status) {
         "  --script FILE     run the control commands of FILE first\n"
         "  --image FILE.ver  load this version into memory instead of the default image\n"
         "  --vef             bank codes of the VEF loader (default Planeta)\n"
+        "  --still           no live changes of the busy bits (a fixed image)\n"
         "  --baud N          pace of the output (default 57600; 0 = unpaced)\n"
         "  --clock TIME      machine time at start, \"yyyy-MM-dd hh:mm:ss\" (default: now)\n"
         "  --verbose         log directives, calls and transfers to standard error\n",
@@ -51,6 +52,8 @@ int main(int argc, char** argv) {
         if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) return Usage(0);
         if (a == QStringLiteral("--vef")) {
             options.versionType = sim::VersionType::Vef;
+        } else if (a == QStringLiteral("--still")) {
+            options.animateMs = 0;
         } else if (a == QStringLiteral("--verbose")) {
             run.verbose = true;
         } else if (a == QStringLiteral("--device")) {

@@ -14,6 +14,8 @@
 #include "platform/Registry.h"
 #include "tariff/CallRecords.h"
 #include "tariff/TariffTables.h"
+#include "versions/ExchangeVersionLine.h"
+#include "versions/ui/VersionsPage.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -45,6 +47,15 @@ TForm2::TForm2(const QString& curDir, QWidget* parent) : QMainWindow(parent) {
     m_app.CurDir = curDir.isEmpty() ? QDir::currentPath() : QDir(curDir).absolutePath();
     BuildWindow();
     new DirectiveButtons(this, *m_entry, m_app);
+    // The version windows take the selected exchange's line over while shown.
+    new VersionsPage(
+        Page(QStringLiteral("Версии")),
+        [this]() -> std::unique_ptr<VersionLine> {
+            if (!m_app.CurrentAts) return nullptr;
+            return std::make_unique<ExchangeVersionLine>(
+                *m_app.CurrentAts, m_app.DuplexMode, [this](const QString& l) { AddStatus(l); });
+        },
+        m_app.CurDir, this);
     qApp->installEventFilter(this);
     FormCreate();
 }

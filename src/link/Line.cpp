@@ -123,6 +123,7 @@ void Line::OnLost() {
         m_reopen->setInterval(m_mode.reopenIntervalMs);
         m_reopen->start();
     }
+    emit lost();
 }
 
 void Line::Retry() {

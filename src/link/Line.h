@@ -78,6 +78,8 @@ signals:
     // during the call (the buffer is reused for the next read).
     void received(const uint8_t* codes, int count);
     void wantedChanged(bool wanted);
+    // The device went away (the port has been closed).
+    void lost();
     // The queue has been sent (or dropped).
     void drained();
 

@@ -7,11 +7,14 @@
 
 #include <QElapsedTimer>
 
-RequestSession::RequestSession(TAts& ats, RequestTracker& tracker)
-    : m_ats(&ats), m_tracker(&tracker), m_data(kDataSize, 0) {
+RequestSession::RequestSession(TAts& ats, RequestTracker& tracker) : RequestSession(ats) {
+    m_tracker = &tracker;
+    tracker.AbortRequest = false;
+}
+
+RequestSession::RequestSession(TAts& ats) : m_ats(&ats), m_data(kDataSize, 0) {
     if (RequestSession* before = ats.m_session) before->Release();
     ats.m_session = this;
-    tracker.AbortRequest = false;
 }
 
 RequestSession::~RequestSession() {

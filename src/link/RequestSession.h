@@ -23,6 +23,8 @@ public:
     static constexpr int kDataSize = 65536;
 
     RequestSession(TAts& ats, RequestTracker& tracker);
+    // A session without answer timers (raw mode).
+    explicit RequestSession(TAts& ats);
     ~RequestSession();
     RequestSession(const RequestSession&) = delete;
     RequestSession& operator=(const RequestSession&) = delete;
@@ -87,7 +89,7 @@ private:
     void Release();
 
     QPointer<TAts> m_ats;
-    RequestTracker* m_tracker;
+    RequestTracker* m_tracker = nullptr;
     std::vector<uint8_t> m_data;
     RawHandler m_raw;
 };

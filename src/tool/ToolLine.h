@@ -13,6 +13,11 @@ int ToolEncode(const QStringList& args);
 //        | set KEY NAME VALUE [--int|--bool|--string]
 int ToolRegistry(const QStringList& args);
 
+// checksum FILE.ver: the control sums of a version file, one line each in the
+// order they are computed: what the sum covers, the sum in the exchange
+// notation, the label of the checksum window that shows it.
+int ToolChecksum(const QStringList& args);
+
 // Standard output and error as UTF-8 text, for all the tool's commands.
 QTextStream& ToolOut();
 QTextStream& ToolErr();

@@ -16,6 +16,7 @@ int Usage() {
                  "  dump TABLE\n"
                  "  load TABLE FILE.csv\n"
                  "  verify TABLE | rebuild TABLE [--like MODEL.db]\n"
+                 "  checksum FILE.ver\n"
                  "The settings store is the file named by VARNEL_REGISTRY, else the user's\n"
                  "configuration folder (the native registry on Windows).\n";
     ToolErr().flush();
@@ -36,5 +37,6 @@ int main(int argc, char** argv) {
     if (cmd == QLatin1String("load")) return ToolLoad(args);
     if (cmd == QLatin1String("verify")) return ToolVerify(args);
     if (cmd == QLatin1String("rebuild")) return ToolRebuild(args);
+    if (cmd == QLatin1String("checksum")) return ToolChecksum(args);
     return Usage();
 }

@@ -184,3 +184,21 @@ TEST(SimVersion, FilesRoundTripWithTheirBanks) {
     EXPECT_EQ(LoadVersionFile(back, f.fileName(), nullptr), 0);
     EXPECT_EQ(LoadVersionFile(back, dir.filePath(QStringLiteral("none.ver")), nullptr), -1);
 }
+
+TEST(SimVersion, FaultsOnTheCodesFromTheTerminal) {
+    SimOptions o;
+    o.callsPerMinute = 0;
+    o.animateMs = 0;
+    SimExchange ex(o);
+    ASSERT_TRUE(ex.Command(QStringLiteral("loader"), 0).ok);
+    ex.TakeAll(0);
+    SimMemory src;
+    const auto f = MakeFrame(0, MakeRecord(src, {0, 0x2040}, 0));
+    ASSERT_TRUE(ex.Command(QStringLiteral("corrupt 3 in"), 0).ok);
+    ex.Receive(f.data(), f.size(), 10);
+    EXPECT_EQ(ex.TakeAll(10), std::vector<uint8_t>{8}); // garbled on the way in
+    ASSERT_TRUE(ex.Command(QStringLiteral("drop 1 in"), 0).ok);
+    ex.Receive(f.data(), f.size(), 20);
+    EXPECT_TRUE(ex.TakeAll(20).empty()); // a character short: no frame yet
+    EXPECT_FALSE(ex.Command(QStringLiteral("silent 1 in"), 0).ok);
+}

@@ -1,0 +1,61 @@
+#include "versions/ui/VersionsPage.h"
+
+#include "versions/ui/UnitGetVers.h"
+#include "versions/ui/UnitKontrolSumm.h"
+#include "versions/ui/UnitSendVers.h"
+
+#include <QGridLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+struct WindowButton {
+    const char* name;
+    const char* caption;
+    const char* hint;
+};
+constexpr WindowButton kWindowButtons[] = {
+    {"ButtonSendVers", "Из ЭВМ в АТС", "Загрузка версии из ЭВМ в АТС"},
+    {"ButtonGetVers", "Из АТС в ЭВМ", "Выгрузка версии из АТС в ЭВМ"},
+    {"ButtonKontrolSumm", "Контрольные суммы", "Контрольные суммы версии из файла"},
+};
+
+QPushButton* Button(const char* name, const char* caption, const char* hint) {
+    auto* b = new QPushButton(QString::fromUtf8(caption));
+    b->setObjectName(QLatin1String(name));
+    b->setToolTip(QString::fromUtf8(hint));
+    return b;
+}
+} // namespace
+
+VersionsPage::VersionsPage(QWidget* page, VersionLineProvider lines, const QString& curDir,
+                           QWidget* mainWindow)
+    : QObject(page), m_send(std::make_unique<TFormSendVers>(lines, curDir, mainWindow)),
+      m_get(std::make_unique<TFormGetVers>(lines, curDir, mainWindow)),
+      m_sums(std::make_unique<TFormKontrolSumm>(curDir)) {
+    page->setToolTip(QStringLiteral("Работа с версиями"));
+    // The tab's plain directive buttons may be there already (the directive
+    // catalogue): the window buttons go below them.
+    auto* lay = qobject_cast<QBoxLayout*>(page->layout());
+    if (!lay) lay = new QVBoxLayout(page);
+    auto* grid = new QGridLayout;
+    auto showWindow = [](QWidget* w) {
+        return [w] {
+            w->show();
+            w->raise();
+            w->activateWindow();
+        };
+    };
+    const std::function<void()> open[] = {showWindow(m_send.get()), showWindow(m_get.get()),
+                                          [s = m_sums.get()] { s->exec(); }};
+    int row = 0;
+    for (const WindowButton& wb : kWindowButtons) {
+        QPushButton* b = Button(wb.name, wb.caption, wb.hint);
+        connect(b, &QPushButton::clicked, this, open[row]);
+        grid->addWidget(b, row++, 0);
+    }
+    lay->addLayout(grid);
+    lay->addStretch(1);
+}
+
+VersionsPage::~VersionsPage() = default;

@@ -1,0 +1,208 @@
+// The version windows on real pseudo-terminals against varnel-sim: a full
+// image unloaded into a file and loaded into a second exchange with frames
+// garbled on the way; bad files; a line lost mid-transfer; the checksum window
+// and the tab's buttons.
+#include "TerminalExchange.h"
+#include "SimProcess.h"
+#include "TestSupport.h"
+#include "VersionFiles.h"
+
+#include "Memory.h"
+#include "platform/Wait.h"
+#include "versions/ui/UnitGetVers.h"
+#include "versions/ui/UnitKontrolSumm.h"
+#include "versions/ui/UnitSendVers.h"
+#include "versions/ui/VersionsPage.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace {
+// The operator: picks the given files and notes the messages.
+struct Operator {
+    QString open, save;
+    QStringList messages;
+    VersionDialogs Dialogs() {
+        VersionDialogs d;
+        d.open = [this](QWidget*, const QString&, const QString&, const QString&) { return open; };
+        d.save = [this](QWidget*, const QString&, const QString&, const QString&) { return save; };
+        d.message = [this](QWidget*, const QString& text) { messages << text; };
+        return d;
+    }
+};
+
+QString Text(QWidget& w, const char* name) {
+    if (auto* l = w.findChild<QLabel*>(QLatin1String(name))) return l->text();
+    if (auto* m = w.findChild<QPlainTextEdit*>(QLatin1String(name))) return m->toPlainText();
+    return QStringLiteral("<no %1>").arg(QLatin1String(name));
+}
+} // namespace
+
+TEST(VersionWindows, FullImageUnloadedThenLoadedIntoAnotherExchangeThroughGarbledFrames) {
+    TestEnv env;
+    SimProcess sim1;
+    ASSERT_TRUE(sim1.Start(QStringLiteral(VARNEL_BIN_DIR), 1,
+                           {QStringLiteral("--baud"), QStringLiteral("0")}));
+    const QString reference = env.Path(QStringLiteral("sim1.ver"));
+    ASSERT_EQ(sim1.Command(QStringLiteral("save ") + reference), QStringLiteral("ok"));
+    ASSERT_EQ(sim1.Command(QStringLiteral("unloader")), QStringLiteral("ok 1920 blocks"));
+
+    Operator op;
+    op.save = env.Path(QStringLiteral("unloaded.ver"));
+    TerminalExchange ex1(env.Dir(), 1);
+    TFormGetVers get(ex1.Lines(), env.Dir());
+    get.Dialogs = op.Dialogs();
+    QObject::connect(&get.Session(), &VersionGetSession::block, &get,
+                     [&](const VersionReceiver::Block& b) {
+                         if (b.count % 300 == 100) sim1.Post(QStringLiteral("corrupt 3"));
+                         if (b.count % 700 == 500) sim1.Post(QStringLiteral("drop 7"));
+                     });
+    get.show();
+    EXPECT_EQ(Text(get, "Memo1"), QStringLiteral("Port 1 Ready"));
+    get.StartClick();
+    ASSERT_TRUE(WaitUntil([&] { return !get.isVisible(); }, 240000));
+    EXPECT_TRUE(op.messages.isEmpty()) << op.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_GT(get.Session().Receiver().Broken(), 0);
+    EXPECT_EQ(FileBytes(op.save), FileBytes(reference));
+    EXPECT_EQ(FileBytes(env.Path(QStringLiteral("Vers/versbyte.bin"))), FileBytes(reference));
+    EXPECT_EQ(Text(get, "LabelAddress"), QStringLiteral("573C0"));
+    EXPECT_TRUE(Text(get, "Memo1").endsWith(QStringLiteral("\n573C0")));
+    EXPECT_EQ(ex1.Status, QStringList{QStringLiteral("Порт открыт Com 1")});
+
+    // The second exchange starts from an image of zeros.
+    const QString zeros = env.Path(QStringLiteral("zeros.ver"));
+    ASSERT_TRUE(sim::SaveVersionFile(sim::SimMemory(), zeros, sim::VersionType::Planeta, nullptr));
+    SimProcess sim2;
+    ASSERT_TRUE(sim2.Start(QStringLiteral(VARNEL_BIN_DIR), 2, {QStringLiteral("--image"), zeros}));
+    TerminalExchange ex2(env.Dir(), 2, true); // a duplex line, open before the loader starts
+    ASSERT_EQ(sim2.Command(QStringLiteral("loader")), QStringLiteral("ok"));
+    op.open = op.save;
+    TFormSendVers send(ex2.Lines(), env.Dir());
+    send.Dialogs = op.Dialogs();
+    QObject::connect(&send.Session(), &VersionSendSession::block, &send,
+                     [&](const VersionSender::Block& b) {
+                         if (b.index % 400 == 200) sim2.Post(QStringLiteral("corrupt 2 in"));
+                     });
+    send.show();
+    send.StartClick();
+    ASSERT_TRUE(WaitUntil([&] { return !op.messages.isEmpty(); }, 240000));
+    EXPECT_EQ(op.messages, QStringList{QStringLiteral("Загрузка Версии в АТС успешно завершена")});
+    EXPECT_FALSE(send.isVisible());
+    EXPECT_GT(send.Session().Sender().FramesSent(), 1920 - 16); // some were sent again
+    EXPECT_EQ(ex2.Status, QStringList{QStringLiteral("ATS 1 Порт открыт Com 2")});
+    const QString loaded = env.Path(QStringLiteral("sim2.ver"));
+    ASSERT_EQ(sim2.Command(QStringLiteral("save ") + loaded), QStringLiteral("ok"));
+    EXPECT_EQ(FileBytes(loaded), FileBytes(reference));
+}
+
+TEST(VersionWindows, SendWindowBindsTheLineAndRefusesBadFiles) {
+    TestEnv env;
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    pty.MapToPort(3);
+    Operator op;
+    TerminalExchange ex(env.Dir(), 3);
+    pty.ReadMaster(1, 2000); // the space the exchange sends as it opens its line
+    TFormSendVers send(ex.Lines(), env.Dir());
+    send.Dialogs = op.Dialogs();
+    send.show();
+    EXPECT_EQ(Text(send, "Memo1"), QStringLiteral("Порт Com3 открыт"));
+
+    QFile shortFile(env.Path(QStringLiteral("short.ver")));
+    ASSERT_TRUE(shortFile.open(QIODevice::WriteOnly));
+    shortFile.write(QByteArray(200, '\0'));
+    shortFile.close();
+    for (const QString& f : {shortFile.fileName(), env.Path(QStringLiteral("none.ver"))}) {
+        op.open = f;
+        send.StartClick();
+    }
+    EXPECT_EQ(op.messages, (QStringList{QStringLiteral("Ошибка чтения файла версии"),
+                                        QStringLiteral("Файл не найден: ") +
+                                            env.Path(QStringLiteral("none.ver"))}));
+    pty.WriteMaster({8});
+    EXPECT_TRUE(pty.ReadMaster(1, 300).empty()); // nothing was sent
+
+    // A good file: the exchange's 8 gets the first frame.
+    auto* type = send.findChild<QComboBox*>(QStringLiteral("ComboBoxType"));
+    type->setCurrentIndex(1);
+    EXPECT_EQ(Text(send, "LabelLoader"), QStringLiteral("66009"));
+    EXPECT_EQ(send.Type(), Vers::Type::Vef);
+    op.open = env.Path(QStringLiteral("v.ver"));
+    ASSERT_TRUE(WriteVersion(op.open, {0x2000, 0x2040, 0x4000}));
+    send.StartClick();
+    EXPECT_EQ(Text(send, "LabelAddress"), QStringLiteral("10000"));
+    pty.WriteMaster({8});
+    auto got = pty.ReadMaster(Vers::kFrameChars, 3000);
+    ASSERT_EQ(got.size(), size_t(Vers::kFrameChars));
+    uint8_t bank = 0;
+    Vers::Record r{};
+    EXPECT_TRUE(Vers::DecodeFrame(got.data(), bank, r));
+    EXPECT_EQ(bank, 63);
+    EXPECT_EQ(Text(send, "LabelDelay"), QStringLiteral("1000"));
+
+    send.hide();
+    EXPECT_EQ(ex.Status, QStringList{QStringLiteral("ATS 1 Порт открыт Com 3")});
+    pty.WriteMaster({0});
+    EXPECT_TRUE(pty.ReadMaster(1, 300).empty()); // the line is the exchange's again
+}
+
+TEST(VersionWindows, ALineLostMidTransferEndsItAndGivesTheLineBack) {
+    TestEnv env;
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start(QStringLiteral(VARNEL_BIN_DIR), 4));
+    ASSERT_TRUE(sim.Command(QStringLiteral("unloader")).startsWith(QStringLiteral("ok")));
+    Operator op;
+    TerminalExchange ex(env.Dir(), 4);
+    TFormGetVers get(ex.Lines(), env.Dir());
+    get.Dialogs = op.Dialogs();
+    get.show();
+    get.StartClick();
+    ASSERT_TRUE(WaitUntil([&] { return get.Session().Receiver().Stored() >= 5; }, 10000));
+    sim.Kill();
+    ASSERT_TRUE(WaitUntil([&] { return !get.Session().Holding(); }, 5000));
+    EXPECT_TRUE(Text(get, "Memo1").endsWith(QStringLiteral("Порт Com4 закрыт")));
+    EXPECT_FALSE(get.Session().Receiver().Running());
+    EXPECT_FALSE(QFile::exists(env.Path(QStringLiteral("Vers/versbyte.bin"))));
+    get.hide();
+}
+
+TEST(VersionWindows, ChecksumWindowAndTheVersionsTab) {
+    TestEnv env;
+    Operator op;
+    std::vector<Vers::Record> records;
+    for (int i = 0; i < 384; ++i)
+        records.push_back(TestRecord(uint16_t(0x2000 + 0x40 * i), [](int) { return uint16_t(0); }));
+    op.open = env.Path(QStringLiteral("main.ver"));
+    ASSERT_TRUE(WriteRecords(op.open, records));
+
+    TFormKontrolSumm sums(env.Dir());
+    sums.Dialogs = op.Dialogs();
+    sums.show(); // the file is asked for at once
+    ASSERT_TRUE(WaitUntil([&] { return !Text(sums, "Label7").isEmpty(); }, 5000));
+    for (const char* l : {"Label1", "Label4", "Label7", "Label9"})
+        EXPECT_EQ(Text(sums, l), QStringLiteral("00000")) << l;
+    records.resize(100);
+    ASSERT_TRUE(WriteRecords(op.open, records));
+    sums.StartClick();
+    EXPECT_EQ(op.messages, QStringList{QStringLiteral("Cant read ") + op.open});
+    EXPECT_FALSE(sums.isVisible());
+
+    PtyPair pty;
+    pty.MapToPort(5);
+    QWidget page;
+    TerminalExchange ex(env.Dir(), 5);
+    VersionsPage tab(&page, ex.Lines(), env.Dir(), nullptr);
+    EXPECT_EQ(page.toolTip(), QStringLiteral("Работа с версиями"));
+    auto* open = page.findChild<QPushButton*>(QStringLiteral("ButtonGetVers"));
+    EXPECT_EQ(open->text(), QStringLiteral("Из АТС в ЭВМ"));
+    EXPECT_EQ(open->toolTip(), QStringLiteral("Выгрузка версии из АТС в ЭВМ"));
+    open->click();
+    EXPECT_TRUE(tab.GetWindow()->isVisible());
+    tab.GetWindow()->findChild<QComboBox*>(QStringLiteral("ComboBoxType"))->setCurrentIndex(1);
+    EXPECT_EQ(Text(*tab.GetWindow(), "LabelLoader"), QStringLiteral("66000"));
+    tab.GetWindow()->hide();
+}
