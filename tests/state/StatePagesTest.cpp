@@ -17,6 +17,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -172,8 +173,12 @@ TEST_F(StatePagesFixture, RepairStartSendsWhatTheHintShows) {
             Named<QAbstractButton>(t)->click();
         auto* start = Named<QPushButton>(("ButtonRepair" + s).constData());
         Reveal(start);
+        // Entering and moving over it: the move must not reach the page's hint.
         QEvent enter(QEvent::Enter);
         QApplication::sendEvent(start, &enter);
+        QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), start->mapToGlobal(QPointF(3, 3)),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(start, &move);
         EXPECT_EQ(form->PanelText(0), QString::fromUtf8(c.directive));
         start->click();
         ASSERT_FALSE(executed.isEmpty());

@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -102,8 +103,14 @@ void RepairPages::RepairClick(Kit kit) {
 
 bool RepairPages::eventFilter(QObject* watched, QEvent* e) {
     // After the window's own hint (the button's), the directive it would send.
-    if ((e->type() == QEvent::Enter || e->type() == QEvent::MouseMove) && m_ctx.hooks.Hint)
-        for (const repair::Form& f : repair::Forms())
-            if (watched == Of(f.kit).start) m_ctx.hooks.Hint(Directive(f.kit));
+    const bool move = e->type() == QEvent::MouseMove;
+    if (e->type() != QEvent::Enter && !move) return QObject::eventFilter(watched, e);
+    for (const repair::Form& f : repair::Forms()) {
+        if (watched != Of(f.kit).start) continue;
+        if (m_ctx.hooks.Hint) m_ctx.hooks.Hint(Directive(f.kit));
+        // A plain move ends here: the button would pass it on to its parents,
+        // whose hint would then replace the directive.
+        if (move && static_cast<QMouseEvent*>(e)->buttons() == Qt::NoButton) return true;
+    }
     return QObject::eventFilter(watched, e);
 }
