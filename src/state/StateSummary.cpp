@@ -60,6 +60,7 @@ void StateSummary::SendDirective(const QString& text) const {
 StateSummary::End StateSummary::Run() {
     TAts* ats = m_app.CurrentAts;
     if (!ats) return End::NoExchange;
+    if (ats->Session()) return End::LineBusy;
     if (Progress.Show) Progress.Show();
     if (Progress.SetBar) Progress.SetBar(0);
     End end = End::Done;

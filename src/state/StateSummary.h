@@ -52,6 +52,7 @@ public:
         Escaped,    // Esc (or the program's end) in a wait
         LineLost,   // another request took the line, or another exchange was selected
         NoExchange, // no exchange selected
+        LineBusy,   // another request (a statistics run) holds the line: not started
     };
 
     // The four cells in the order they are read.

@@ -23,11 +23,6 @@ TEST(UnitState, WordsReadByTheirRules) {
     // Blanks and stray characters are zero digits, in place.
     EXPECT_EQ(ReadStateWord(QStringLiteral("8 0")), 0x800u);
     EXPECT_EQ(ReadStateWord(QStringLiteral("1Ж-1")), 0x1001u);
-    // References: only capital hexadecimal digits count, weighed from the right.
-    EXPECT_EQ(ReadReferenceWord(QStringLiteral(" 1 0 1 ")), 0x101u);
-    EXPECT_EQ(ReadReferenceWord(QStringLiteral("27191")), 0x5D91u);
-    EXPECT_EQ(ReadReferenceWord(QString()), 0u);
-    EXPECT_GT(ReadReferenceWord(QStringLiteral("F0000")), 0xFFFFu);
 }
 
 TEST(UnitState, BgReportsSetBitsPerSection) {
@@ -77,12 +72,6 @@ TEST(UnitState, VvkAndUvpCompareWithTheReference) {
                                   QString(), QString()}),
               L({"Номер статива - 07", "Ly по Lxe", "Ly по Lxf", "1 гр. ПАК 2,6,А,Е - неисправно",
                  "2 гр. ПАК 3,7,8,F - неисправно", "ГВТ 1 БГ - неисправно"}));
-}
-
-TEST(UnitState, RequestsReadTheReferenceCellsFirst) {
-    EXPECT_EQ(RequestDirectives(Unit::BG), QStringList{QStringLiteral("ТО_5,-")});
-    EXPECT_EQ(RequestDirectives(Unit::VVK), L({"РЯ_27191-", "РЯ_27192-", "ТО_5,-"}));
-    EXPECT_EQ(RequestDirectives(Unit::UVPP), L({"РЯ_271E7-", "РЯ_271E8-", "ТО_5,-"}));
 }
 
 TEST(FailureWord, LinesPerMode) {

@@ -6,6 +6,7 @@
 #include "StateTestSupport.h"
 #include "link/AppState.h"
 #include "link/Ats.h"
+#include "link/RequestSession.h"
 #include "link/RequestTracker.h"
 #include "platform/Codec.h"
 #include "platform/Wait.h"
@@ -79,6 +80,14 @@ TEST_F(Summary, LinesFromTheExchangeCells) {
     EXPECT_EQ(sent, Utf8List({"РЯ_77-", "РЯ_11078-", "РЯ_11079-", "РЯ_EC-", "УК_6,-"}));
     EXPECT_EQ(progress, Utf8List({"show", "0", "40", "70", "100", "hide"}));
     EXPECT_EQ(ats->Session(), nullptr);
+
+    // A statistics run holds the line: nothing starts.
+    {
+        RequestSession stats(*ats, tracker);
+        EXPECT_EQ(Run(), StateSummary::End::LineBusy);
+        EXPECT_TRUE(sent.isEmpty() && progress.isEmpty());
+        EXPECT_EQ(ats->Session(), &stats);
+    }
 
     // The exchange told to show faults, trunk 1 switched in.
     EXPECT_TRUE(sim.Ask("faults on").startsWith(QStringLiteral("ok")));

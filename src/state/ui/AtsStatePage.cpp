@@ -41,12 +41,9 @@ void AtsStatePage::StateATSClick() {
     StateSummary summary(*m_ctx.app, *tracker, *m_ctx.puuWait);
     summary.Send = m_ctx.hooks.Send;
     summary.Progress = m_ctx.hooks.Progress;
-    summary.CaptureMs = CaptureMs;
     summary.OnLine = [memo](const QString& line) {
         if (memo) memo->appendPlainText(line);
     };
-    const StateSummary::End end = summary.Run();
-    if (!self) return;
-    m_lastEnd = end;
-    m_ctx.busy = false;
+    summary.Run();
+    if (self) m_ctx.busy = false;
 }

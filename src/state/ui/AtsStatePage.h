@@ -2,8 +2,6 @@
 // "Обслуживание АТС" › "Состояние АТС": the button "Снять состояние АТС" runs
 // the state summary on the selected exchange, its lines going into
 // MemoStateATS.
-#include "state/StateSummary.h"
-
 #include <QObject>
 
 class QPlainTextEdit;
@@ -18,13 +16,8 @@ public:
     // Clears the list and runs the summary; ignored while another run of the
     // state tabs is going on or before the window has its request timers.
     void StateATSClick();
-    // How the last run ended.
-    StateSummary::End LastEnd() const { return m_lastEnd; }
-    // Bound of each capture wait (tests shorten it).
-    int CaptureMs = StateSummary::kCaptureMs;
 
 private:
     StateContext& m_ctx;
     QPlainTextEdit* m_memo = nullptr;
-    StateSummary::End m_lastEnd = StateSummary::End::Done;
 };

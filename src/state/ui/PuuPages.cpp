@@ -20,7 +20,7 @@ const QString kHint = QStringLiteral("ТО_5,-");
 
 // One sub-tab: caption (also its hint), field names, hints and lengths, the
 // buttons and the result list. Reference fields are absent for БГ.
-struct PuuSpec {
+struct PuuTab {
     Unit unit;
     const char* caption;
     const char* rack;
@@ -37,7 +37,7 @@ struct PuuSpec {
     const char* memo;
 };
 
-const PuuSpec kSpecs[] = {
+const PuuTab kTabs[] = {
     {Unit::BG, "Состояние БГ", "MaskEditStativBG", 1, "MaskEditBG0stv", "УСК БК 7 лин. 0 ствол",
      "MaskEditBG1stv", "УСК БК 7 лин. 1 ствол", "", nullptr, nullptr, "Button14", "Button11",
      "MemoBG"},
@@ -69,7 +69,7 @@ QLabel* Caption(const QString& text) {
 PuuPages::PuuPages(StateContext& ctx) : m_ctx(ctx) {
     setObjectName(QStringLiteral("PuuPages"));
     using stateui::StateField;
-    for (const PuuSpec& s : kSpecs) {
+    for (const PuuTab& s : kTabs) {
         QWidget* page = stateui::PageAt(ctx.window, {kTop, kTab, U(s.caption)}, true);
         if (!page) continue;
         page->setToolTip(U(s.caption));
