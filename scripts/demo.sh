@@ -71,8 +71,11 @@ echo "Start with --no-demo to use your own configuration."
 
 sim_out="$profile/varnel-sim.out"
 : >"$sim_out"
+# VARNEL_DEMO_FAULTS=1: the exchange reports faulty control units and machines.
+sim_script="$profile/varnel-sim.script"
+if [ -n "${VARNEL_DEMO_FAULTS:-}" ]; then echo "faults on"; fi >"$sim_script"
 "$bin/varnel-sim" --calls "${VARNEL_DEMO_CALLS:-6}" --hold "${VARNEL_DEMO_HOLD:-30}" --verbose \
-    </dev/null >"$sim_out" 2>"$profile/varnel-sim.log" &
+    --script "$sim_script" </dev/null >"$sim_out" 2>"$profile/varnel-sim.log" &
 sim_pid=$!
 stop_sim() {
     if kill -0 "$sim_pid" 2>/dev/null; then

@@ -305,17 +305,22 @@ void SimExchange::PrintCells(int bank, uint16_t from, uint16_t to, int64_t now) 
 void SimExchange::PrintState(int64_t now) {
     // State words of the control units, one rack per line.
     QStringList lines{QStringLiteral("СОСТОЯНИЕ ПУУ")};
-    for (int r = 0; r < 4; ++r) {
+    auto hexAt = [&](uint16_t address, int width) {
+        return QString::number(m_memory.Word(address) & (width == 2 ? 0xFF : 0xFFFF), 16)
+            .toUpper()
+            .rightJustified(width, QLatin1Char('0'));
+    };
+    for (int r = 0; r < layout::kPuuRacks; ++r) {
         auto hex = [&](int i, int width) {
-            const uint16_t w = m_memory.Word(uint16_t(0x2300 + 8 * r + i));
-            return QString::number(w & (width == 2 ? 0xFF : 0xFFFF), 16)
-                .toUpper()
-                .rightJustified(width, QLatin1Char('0'));
+            return hexAt(uint16_t(layout::kPuuState + 8 * r + i), width);
         };
         lines << QStringLiteral("СТАТИВ %1  БГ %2 %3  ВВК %4 %5  УВП %6 %7")
                      .arg(r)
                      .arg(hex(0, 4), hex(1, 4), hex(2, 2), hex(3, 2), hex(4, 4), hex(5, 4));
     }
+    lines << QStringLiteral("РСП ЭУМ 0 %1  ЭУМ 1 %2")
+                 .arg(hexAt(layout::kFailureWords, 4),
+                      hexAt(uint16_t(layout::kFailureWords + 1), 4));
     Printout(lines, now);
 }
 
@@ -575,6 +580,13 @@ SimExchange::Reply SimExchange::Command(const QString& line, int64_t now) {
             codes.push_back(uint8_t(v));
         }
         Queue(codes);
+        return {true, {}};
+    }
+    if (cmd == QStringLiteral("faults")) {
+        const bool on = w.size() == 1 && w[0] == QStringLiteral("on");
+        if (!on && !(w.size() == 1 && w[0] == QStringLiteral("off")))
+            return fail(QStringLiteral("usage: faults on|off"));
+        SetUnitFaults(m_memory, on);
         return {true, {}};
     }
     if (cmd == QStringLiteral("peek") || cmd == QStringLiteral("poke")) {

@@ -144,11 +144,40 @@ void BuildDefaultImage(SimMemory& m) {
     }
 
     // Control machines: machine 1 leads, calls are served, trunk 0 in use,
-    // synchronous mode.
+    // synchronous mode; control units sound.
     m.SetWord(kLeadingMachine, 0x0061);
     m.SetWord(kServiceMode, 0x0001);
     m.SetWord(kTrunkInUse, 0x000E);
-    m.SetWord(kSyncMode, 0xC000);
+    SetUnitFaults(m, false);
+}
+
+void SetUnitFaults(SimMemory& m, bool faults) {
+    static constexpr uint16_t kVvk[2] = {0x0041, 0x0023}, kUvp[2] = {0x3C15, 0x5A2B};
+    m.SetWord(kVvkRef0, kVvk[0]);
+    m.SetWord(kVvkRef1, kVvk[1]);
+    m.SetWord(kUvpRefLxe, kUvp[0]);
+    m.SetWord(kUvpRefLxf, kUvp[1]);
+    for (int r = 0; r < kPuuRacks; ++r) {
+        const uint16_t at = uint16_t(kPuuState + 8 * r);
+        m.SetWord(at, 0);
+        m.SetWord(uint16_t(at + 1), 0);
+        m.SetWord(uint16_t(at + 2), kVvk[0]);
+        m.SetWord(uint16_t(at + 3), kVvk[1]);
+        m.SetWord(uint16_t(at + 4), kUvp[0]);
+        m.SetWord(uint16_t(at + 5), kUvp[1]);
+    }
+    // Synchronous work, parity of the low memory byte blocked on both.
+    m.SetWord(kFailureWords, 0x8400);
+    m.SetWord(uint16_t(kFailureWords + 1), 0x8400);
+    m.SetWord(kSyncMode, uint16_t((m.Word(kSyncMode) & 0x1FFF) | 0xC000));
+    if (!faults) return;
+    m.SetWord(uint16_t(kPuuState + 8 * 1), 0x0001);     // rack 1: БВ01 "60"
+    m.SetWord(uint16_t(kPuuState + 8 * 1 + 1), 0x8000); // 0 БП "5" БК
+    m.SetWord(uint16_t(kPuuState + 3), kVvk[1] ^ 0x41); // rack 0 ВВК 1 ствол: bits 0, 6
+    m.SetWord(uint16_t(kPuuState + 8 * 2 + 4), kUvp[0] ^ 0x104); // rack 2 Lxe: bits 2, 8
+    m.SetWord(uint16_t(kPuuState + 8 * 3 + 5), kUvp[1] ^ 0x10);  // rack 3 Lxf: bit 4
+    m.SetWord(uint16_t(kFailureWords + 1), 0x8300);              // machine 1 failed its self-test
+    m.SetWord(kSyncMode, uint16_t(m.Word(kSyncMode) & 0x1FFF));
 }
 
 void Animate(SimMemory& m, std::mt19937& rng, const std::function<bool(int)>& inCall) {

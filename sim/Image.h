@@ -43,6 +43,16 @@ constexpr uint16_t kPbExcluded = 0x5FC4, kPbBlocked = 0x2254, kPbBusy = 0x2224;
 // State cells of the control machines.
 constexpr uint16_t kLeadingMachine = 0x0077, kServiceMode = 0x2478, kTrunkInUse = 0x2479,
                    kSyncMode = 0x00EC;
+// Failure words (РСП) of machines 0 and 1, printed by "ТО_5,-".
+constexpr uint16_t kFailureWords = 0x00EE;
+// Control-unit state words printed by "ТО_5,-", eight words per rack from
+// kPuuState + 8 * rack: БГ 0 and 1 ствол, ВВК 0 and 1 ствол (low bytes),
+// УВП Ly по Lxe and Ly по Lxf.
+constexpr uint16_t kPuuState = 0x2300;
+constexpr int kPuuRacks = 4;
+// Reference cells of ВВК ("27191", "27192") and УВП ("271E7", "271E8"): a
+// sound unit's state word equals its reference.
+constexpr uint16_t kVvkRef0 = 0x5D91, kVvkRef1 = 0x5D92, kUvpRefLxe = 0x5DE7, kUvpRefLxf = 0x5DE8;
 
 constexpr int kTrunkKits = 192;
 constexpr int kVkPresent = 160, kIkPresent = 144;
@@ -54,6 +64,11 @@ constexpr int kPbLast = 47; // 48 receivers
 // Fills memory with the default image. The image does not depend on any
 // seed: stored configuration tables stay valid from one run to the next.
 void BuildDefaultImage(SimMemory& memory);
+
+// The control units and machines as a sound exchange has them (faults
+// false), or with a few faults to show: БГ, ВВК and УВП state words off their
+// references, one machine faulty (00EC bits 15-13 = 0) and its failure word.
+void SetUnitFaults(SimMemory& memory, bool faults);
 
 // One step of live change: some busy bits and cord-kit states flip. Blocked
 // and absent kits stay as they are; subscriber kits for which inCall is true

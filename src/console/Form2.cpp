@@ -12,6 +12,7 @@
 #include "link/RequestTracker.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
+#include "state/ui/StatePages.h"
 #include "tariff/CallRecords.h"
 #include "tariff/TariffTables.h"
 #include "versions/ExchangeVersionLine.h"
@@ -56,6 +57,11 @@ TForm2::TForm2(const QString& curDir, QWidget* parent) : QMainWindow(parent) {
                 *m_app.CurrentAts, m_app.DuplexMode, [this](const QString& l) { AddStatus(l); });
         },
         m_app.CurDir, this);
+    new StatePages(this, m_app,
+                   {[this](const QString& d) { m_entry->SendFixed(d); },
+                    [this](const QString& hint) { SetPanelText(0, hint); },
+                    [this] { return Tracker(); },
+                    {}});
     qApp->installEventFilter(this);
     FormCreate();
 }

@@ -127,6 +127,27 @@ TEST(SimExchange, UnknownMalformedAndAcceptedDirectives) {
     EXPECT_TRUE(Ask(ex, QStringLiteral("ТО_5,-")).contains(QStringLiteral("СОСТОЯНИЕ ПУУ")));
 }
 
+TEST(SimExchange, ControlUnitStateWordsAndTheFaultsCommand) {
+    SimExchange ex(Quiet());
+    QString t = Ask(ex, QStringLiteral("ТО_5,-"));
+    EXPECT_TRUE(t.contains(QStringLiteral("|СТАТИВ 3  БГ 0000 0000  ВВК 41 23  УВП 3C15 5A2B|")))
+        << t.toStdString();
+    EXPECT_TRUE(t.endsWith(QStringLiteral("|РСП ЭУМ 0 8400  ЭУМ 1 8400"))) << t.toStdString();
+    EXPECT_TRUE(Ask(ex, QStringLiteral("РЯ_27192-")).endsWith(QStringLiteral("27192+-00023")));
+    EXPECT_TRUE(Ask(ex, QStringLiteral("РЯ_271E7-")).endsWith(QStringLiteral("271E7+-17015")));
+
+    EXPECT_TRUE(ex.Command(QStringLiteral("faults on"), 0).ok);
+    t = Ask(ex, QStringLiteral("ТО_5,-"));
+    EXPECT_TRUE(t.contains(QStringLiteral("|СТАТИВ 1  БГ 0001 8000  ВВК 41 23")))
+        << t.toStdString();
+    EXPECT_TRUE(t.endsWith(QStringLiteral("ЭУМ 1 8300"))) << t.toStdString();
+    EXPECT_EQ(ex.Memory().Word(layout::kSyncMode) >> 13, 0);
+    EXPECT_TRUE(ex.Command(QStringLiteral("faults off"), 0).ok);
+    EXPECT_EQ(ex.Memory().Word(layout::kSyncMode) >> 13, 6);
+    EXPECT_FALSE(Ask(ex, QStringLiteral("ТО_5,-")).contains(QStringLiteral("8000")));
+    EXPECT_FALSE(ex.Command(QStringLiteral("faults maybe"), 0).ok);
+}
+
 TEST(SimExchange, PrintoutsStartWithLineFeedAndNeverEndOnAHeaderCode) {
     SimExchange ex(Quiet());
     ex.Memory().SetWord(0x77, 0x00EC); // value ends in "C", code 14

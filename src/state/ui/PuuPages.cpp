@@ -1,0 +1,165 @@
+#include "state/ui/PuuPages.h"
+
+#include "state/PuuWait.h"
+#include "state/ui/StatePages.h"
+#include "state/ui/StateWidgets.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+
+using unitstate::Unit;
+
+namespace {
+const QString kTop = QStringLiteral("Обслуживание АТС");
+const QString kTab = QStringLiteral("Состояние ПУУ");
+const QString kHint = QStringLiteral("ТО_5,-");
+
+// One sub-tab: caption (also its hint), field names, hints and lengths, the
+// buttons and the result list. Reference fields are absent for БГ.
+struct PuuTab {
+    Unit unit;
+    const char* caption;
+    const char* rack;
+    int rackLength;
+    const char* state1;
+    const char* hint1;
+    const char* state2;
+    const char* hint2;
+    const char* statePrefix; // fixed characters in front of the state words
+    const char* ref1;
+    const char* ref2;
+    const char* request;
+    const char* result;
+    const char* memo;
+};
+
+const PuuTab kTabs[] = {
+    {Unit::BG, "Состояние БГ", "MaskEditStativBG", 1, "MaskEditBG0stv", "УСК БК 7 лин. 0 ствол",
+     "MaskEditBG1stv", "УСК БК 7 лин. 1 ствол", "", nullptr, nullptr, "Button14", "Button11",
+     "MemoBG"},
+    {Unit::VVK, "Состояние ВВК", "MaskEditVVKStativ", 1, "MaskEditVVK0stv",
+     "УСК ВВК 7 лин. 0 ствол", "MaskEditVVK1stv", "УСК ВВК 7 лин. 1 ствол", "00", "MaskEditVVK1",
+     "MaskEditVVK2", "Button15", "Button12", "MemoVVK"},
+    {Unit::UVP, "Состояние УВП с ПАК", "MaskEditStativUVP", 2, "MaskEditUVPlxe", "Ly по Lxe",
+     "MaskEditUVPlxf", "Ly по Lxf", "", "MaskEditUVP1", "MaskEditUVP2", "Button16", "Button13",
+     "MemoUVP"},
+    {Unit::UVPP, "Состояние УВП с ПАКР", "MaskEditStativUVPP", 2, "MaskEditUVPlxeP", "Ly по Lxe",
+     "MaskEditUVPlxfP", "Ly по Lxf", "", "MaskEditUVPP1", "MaskEditUVPP2", "Button17", "Button18",
+     "MemoUVPP"},
+};
+
+constexpr int kStateLength = 4;
+constexpr int kReferenceLength = 5;
+
+QString U(const char* s) {
+    return QString::fromUtf8(s);
+}
+
+QLabel* Caption(const QString& text) {
+    auto* l = new QLabel(text);
+    l->setToolTip(text);
+    return l;
+}
+} // namespace
+
+PuuPages::PuuPages(StateContext& ctx) : m_ctx(ctx) {
+    setObjectName(QStringLiteral("PuuPages"));
+    using stateui::StateField;
+    for (const PuuTab& s : kTabs) {
+        QWidget* page = stateui::PageAt(ctx.window, {kTop, kTab, U(s.caption)}, true);
+        if (!page) continue;
+        page->setToolTip(U(s.caption));
+        Page& p = m_pages[size_t(s.unit)];
+
+        auto* panel = new QWidget;
+        panel->setObjectName(QStringLiteral("Panel") + U(s.memo));
+        auto* row = new QHBoxLayout(panel);
+        auto* form = new QGridLayout;
+        row->addLayout(form);
+        int r = 0;
+        p.rack = new StateField(U(s.rack), QStringLiteral("Номер статива"), s.rackLength);
+        form->addWidget(Caption(QStringLiteral("Номер статива")), r, 0);
+        form->addWidget(p.rack, r++, 1);
+        const QString prefix = U(s.statePrefix);
+        p.state1 = new StateField(U(s.state1), U(s.hint1), kStateLength, prefix);
+        form->addWidget(Caption(U(s.hint1)), r, 0);
+        form->addWidget(p.state1, r++, 1);
+        p.state2 = new StateField(U(s.state2), U(s.hint2), kStateLength, prefix);
+        form->addWidget(Caption(U(s.hint2)), r, 0);
+        form->addWidget(p.state2, r++, 1);
+        if (s.ref1) {
+            const QStringList cells = unitstate::ReferenceCells(s.unit);
+            const char* names[2] = {s.ref1, s.ref2};
+            QLineEdit** fields[2] = {&p.ref1, &p.ref2};
+            for (int i = 0; i < 2; ++i) {
+                auto* cell = new QLabel(cells.value(i));
+                cell->setObjectName(
+                    U(names[i]).replace(QStringLiteral("MaskEdit"), QStringLiteral("Label")));
+                *fields[i] = new StateField(
+                    U(names[i]), QStringLiteral("Введите содержимое ячейки"), kReferenceLength);
+                form->addWidget(cell, r, 0);
+                form->addWidget(*fields[i], r++, 1);
+            }
+        }
+
+        auto* buttons = new QHBoxLayout;
+        // "Состояние БГ" keeps the directive button the window made there.
+        auto* request = page->findChild<QPushButton*>(U(s.request));
+        QWidget* oldPanel = request ? request->parentWidget() : nullptr;
+        if (request) {
+            request->setParent(panel); // leaves the old panel's layout
+        } else {
+            request = new QPushButton(QStringLiteral("Запросить"));
+            request->setObjectName(U(s.request));
+            request->setToolTip(kHint);
+            connect(request, &QPushButton::clicked, this, [this, u = s.unit] { RequestClick(u); });
+        }
+        buttons->addWidget(request);
+        if (oldPanel && oldPanel != page && oldPanel->findChildren<QWidget*>().isEmpty())
+            oldPanel->hide();
+        auto* result = new QPushButton(QStringLiteral("Сформировать результат"));
+        result->setObjectName(U(s.result));
+        result->setToolTip(kHint);
+        connect(result, &QPushButton::clicked, this, [this, u = s.unit] { ResultClick(u); });
+        buttons->addWidget(result);
+        buttons->addStretch(1);
+        form->addLayout(buttons, r++, 0, 1, 2);
+        form->setRowStretch(r, 1);
+
+        p.memo = stateui::ResultList(U(s.memo), QStringLiteral("Результат"));
+        row->addWidget(p.memo, 1);
+        stateui::AddContent(page, panel);
+    }
+}
+
+unitstate::Fields PuuPages::FieldsOf(Unit unit) const {
+    const Page& p = PageOf(unit);
+    auto text = [](const QLineEdit* e) { return e ? e->text() : QString(); };
+    return {text(p.rack), text(p.state1), text(p.state2), text(p.ref1), text(p.ref2)};
+}
+
+void PuuPages::RequestClick(Unit unit) {
+    if (m_ctx.busy || !m_ctx.puuWait) return;
+    m_ctx.busy = true;
+    const QPointer<PuuPages> self(this);
+    const QStringList directives = unitstate::RequestDirectives(unit);
+    for (qsizetype i = 0; i < directives.size(); ++i) {
+        if (i > 0) {
+            PuuWait(*m_ctx.puuWait);
+            if (!self) return;
+        }
+        m_ctx.Send(directives[i]);
+        if (!self) return;
+    }
+    m_ctx.busy = false;
+}
+
+void PuuPages::ResultClick(Unit unit) {
+    const Page& p = PageOf(unit);
+    if (!p.memo) return;
+    p.memo->setPlainText(unitstate::Result(unit, FieldsOf(unit)).join(QLatin1Char('\n')));
+}

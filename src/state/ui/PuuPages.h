@@ -1,0 +1,44 @@
+#pragma once
+// "Обслуживание АТС" › "Состояние ПУУ": one sub-tab per kind of control unit,
+// each with its typed state words (and reference cells), its request button
+// "Запросить" and its result button "Сформировать результат" that fills the
+// sub-tab's result list. The request button of "Состояние БГ" (Button14) is
+// the directive button of that sub-tab when the window has one.
+#include "state/UnitState.h"
+
+#include <QObject>
+
+#include <array>
+
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+struct StateContext;
+
+class PuuPages : public QObject {
+    Q_OBJECT
+public:
+    explicit PuuPages(StateContext& ctx);
+
+    // Button14..Button17: the unit's directives, each after TimerPuuWait
+    // (Esc ends a wait early).
+    void RequestClick(unitstate::Unit unit);
+    // Button11, Button12, Button13, Button18: the result list.
+    void ResultClick(unitstate::Unit unit);
+    // The fields of a sub-tab as typed.
+    unitstate::Fields FieldsOf(unitstate::Unit unit) const;
+
+private:
+    struct Page {
+        QLineEdit* rack = nullptr;
+        QLineEdit* state1 = nullptr;
+        QLineEdit* state2 = nullptr;
+        QLineEdit* ref1 = nullptr; // none for БГ
+        QLineEdit* ref2 = nullptr;
+        QPlainTextEdit* memo = nullptr;
+    };
+    const Page& PageOf(unitstate::Unit unit) const { return m_pages[size_t(unit)]; }
+
+    StateContext& m_ctx;
+    std::array<Page, 4> m_pages{};
+};

@@ -1,0 +1,226 @@
+// The state tabs in the main window: where they sit, the result and request
+// buttons, the repair forms with their hover hint, and the state summary
+// against the simulator with a stand-in for the progress window. With
+// VARNEL_STATE_SHOT set, the filled "Состояние АТС" tab is saved there as a
+// picture (run under a real X server for the documentation).
+#include "StateTestSupport.h"
+#include "TestSupport.h"
+
+#include "console/DirectiveEntry.h"
+#include "console/Form2.h"
+#include "link/Ats.h"
+#include "platform/Registry.h"
+#include "platform/Wait.h"
+#include "state/ui/StatePages.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+struct StatePagesFixture : ::testing::Test {
+    TestEnv env;
+    std::unique_ptr<TForm2> form;
+    QStringList executed;
+
+    void Open() {
+        Registry reg(env.RegistryPath());
+        reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS 1"), true);
+        reg.WriteInteger(QStringLiteral("PortDelayMS"), 1);
+        reg.CloseKey();
+        form = std::make_unique<TForm2>(env.Dir());
+        bool shown = false;
+        QObject::connect(form.get(), &TForm2::shown, [&shown] { shown = true; });
+        form->show();
+        WaitWhile([&] { return !shown; }, false);
+        QObject::connect(&form->Entry(), &DirectiveEntry::executing,
+                         [this](const QString& d) { executed << d; });
+        Named<QTimer>("TimerPuuWait")->setInterval(30);
+    }
+    void SetUp() override { Open(); }
+
+    template <class W> W* Named(const char* name) { return Find<W>(form.get(), name); }
+    void Type(const char* field, const char* text) {
+        auto* e = Named<QLineEdit>(field);
+        ASSERT_NE(e, nullptr) << field;
+        e->setFocus();
+        e->selectAll();
+        TypeText(e, QString::fromUtf8(text));
+    }
+    void Click(const char* button) { Named<QPushButton>(button)->click(); }
+    QStringList Lines(const char* memo) {
+        auto* m = Named<QPlainTextEdit>(memo);
+        return m ? m->toPlainText().split(QLatin1Char('\n')) : QStringList();
+    }
+    // The tab pages that hold w brought to the front, as an operator would.
+    static void Reveal(QWidget* w) {
+        for (; w && w->parentWidget(); w = w->parentWidget())
+            if (auto* tabs = qobject_cast<QTabWidget*>(w->parentWidget()->parentWidget()))
+                if (tabs->indexOf(w) >= 0) tabs->setCurrentWidget(w);
+    }
+};
+
+QStringList TabTexts(const QTabWidget* t) {
+    QStringList out;
+    for (int i = 0; t && i < t->count(); ++i)
+        out << t->tabText(i);
+    return out;
+}
+} // namespace
+
+TEST_F(StatePagesFixture, TabsAtTheirPlacesWithOneRequestButtonForBg) {
+    QWidget* bg = Named<QWidget>("Button14");
+    ASSERT_NE(bg, nullptr);
+    EXPECT_EQ(form->findChildren<QPushButton*>(QStringLiteral("Button14")).size(), 1);
+    auto* puu = qobject_cast<QTabWidget*>(
+        Named<QWidget>("MemoBG")->parentWidget()->parentWidget()->parentWidget()->parentWidget());
+    ASSERT_NE(puu, nullptr);
+    EXPECT_EQ(TabTexts(puu), Utf8List({"Состояние БГ", "Состояние ВВК", "Состояние УВП с ПАК",
+                                       "Состояние УВП с ПАКР"}));
+    Reveal(bg);
+    EXPECT_TRUE(bg->isVisible());
+    EXPECT_EQ(Named<QLabel>("LabelUVPP1")->text(), QStringLiteral("271E7"));
+
+    // The repair forms sit with the other maintenance directives.
+    auto* to = qobject_cast<QTabWidget*>(
+        form->Page(QStringLiteral("Ремонт ШК"))->parentWidget()->parentWidget());
+    ASSERT_NE(to, nullptr);
+    EXPECT_EQ(TabTexts(to).mid(TabTexts(to).size() - 3),
+              Utf8List({"Ремонт ШК", "Ремонт ИК", "Ремонт ВК"}));
+    EXPECT_EQ(form->Page(QStringLiteral("Директивы ТО")), to->parentWidget());
+}
+
+TEST_F(StatePagesFixture, ResultButtonsFillTheirLists) {
+    Type("MaskEditStativBG", "3");
+    Type("MaskEditBG0stv", "0001");
+    Click("Button11");
+    EXPECT_EQ(Lines("MemoBG"),
+              Utf8List({"Номер статива - 3", "0 ствол", "БВ01 \"60\" - неисправно", "1 ствол"}));
+
+    // The "00" of the ВВК words stays; small letters become capitals.
+    auto* vvk0 = Named<QLineEdit>("MaskEditVVK0stv");
+    vvk0->setFocus();
+    vvk0->end(false);
+    TypeText(vvk0, QStringLiteral("4a"));
+    QTest::keyClick(vvk0, Qt::Key_Home);
+    QTest::keyClick(vvk0, Qt::Key_Delete);
+    EXPECT_EQ(vvk0->text(), QStringLiteral("004A"));
+    Type("MaskEditVVK1", "0004a");
+    Click("Button12");
+    EXPECT_EQ(Lines("MemoVVK"), Utf8List({"Номер статива - ", "0 ствол", "1 ствол"}));
+
+    Type("MaskEditSboyRsp", "8300");
+    Type("MaskEditSboyEvm", "1");
+    Click("ButtonSboy");
+    EXPECT_EQ(Lines("MemoSboy"),
+              Utf8List({"Синхронный режим", "Неисправна ЭУМ 1", "Не прошел тест самоконтроля",
+                        "Остановленная ЭУМ не вышла на обработку аварии"}));
+}
+
+TEST_F(StatePagesFixture, RequestButtonsSendTheirSequences) {
+    Click("Button16");
+    EXPECT_EQ(executed, Utf8List({"РЯ_271E7-", "РЯ_271E8-", "ТО_5,-"}));
+    executed.clear();
+    Click("Button14");
+    EXPECT_EQ(executed, Utf8List({"ТО_5,-"}));
+}
+
+TEST_F(StatePagesFixture, RepairStartSendsWhatTheHintShows) {
+    struct Case {
+        const char* suffix;
+        const char* number;
+        std::vector<const char*> ticks;
+        const char* directive;
+    } cases[] = {
+        {"SK", "123", {"CheckBoxSKOff64", "CheckBoxSKOn1", "RadioGroupSK1"}, "ТО_20,123,4001,1-"},
+        {"IK", "007", {"RadioGroupReleIK1", "RadioGroupIK0"}, "ТО_2A,007,0000,2,0-"},
+        {"VK",
+         "010",
+         {"CheckBoxVKOn32", "RadioGroupReleVK1", "RadioGroupVK2"},
+         "ТО_2C,010,0020,1,2-"},
+    };
+    for (const Case& c : cases) {
+        const QByteArray s(c.suffix);
+        Type(("MaskEdit" + s).constData(), c.number);
+        for (const char* t : c.ticks)
+            Named<QAbstractButton>(t)->click();
+        auto* start = Named<QPushButton>(("ButtonRepair" + s).constData());
+        Reveal(start);
+        // Entering and moving over it: the move must not reach the page's hint.
+        QEvent enter(QEvent::Enter);
+        QApplication::sendEvent(start, &enter);
+        QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), start->mapToGlobal(QPointF(3, 3)),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(start, &move);
+        EXPECT_EQ(form->PanelText(0), QString::fromUtf8(c.directive));
+        start->click();
+        ASSERT_FALSE(executed.isEmpty());
+        EXPECT_EQ(executed.last(), QString::fromUtf8(c.directive));
+    }
+}
+
+TEST(StatePagesSim, StateSummaryFillsItsListFromTheSimulator) {
+    TestEnv env;
+    SimProcess sim;
+    const QString device = sim.Start();
+    ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/")));
+    MapPort(1, device);
+    {
+        Registry reg;
+        reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS 1"), true);
+        reg.WriteBool(QStringLiteral("In"), true);
+    }
+    EXPECT_TRUE(sim.Ask("faults on").startsWith(QStringLiteral("ok")));
+    TForm2 form(env.Dir());
+    form.show();
+    ASSERT_TRUE(WaitUntil([&] { return form.Ats(1) && form.Ats(1)->PortIsOpen(); }, 5000));
+    auto* pages = form.findChild<StatePages*>();
+    ASSERT_NE(pages, nullptr);
+    form.findChild<QTimer*>(QStringLiteral("TimerPuuWait"))
+        ->setInterval(qEnvironmentVariableIsSet("VARNEL_STATE_SHOT") ? 6000 : 50);
+
+    // A stand-in for the statistics progress window.
+    QWidget progress;
+    progress.setWindowTitle(QStringLiteral("Сбор информации. ESCAPE - выход"));
+    auto* bar = new QProgressBar;
+    bar->setRange(0, 100);
+    (new QVBoxLayout(&progress))->addWidget(bar);
+    QList<int> bars;
+    pages->SetProgress({[&] {
+                            bar->setValue(0);
+                            progress.show();
+                        },
+                        [&](int v) {
+                            bar->setValue(v);
+                            bars << v;
+                        },
+                        [&] { progress.hide(); }});
+
+    auto* button = form.findChild<QPushButton*>(QStringLiteral("ButtonStateATS"));
+    ASSERT_NE(button, nullptr);
+    StatePagesFixture::Reveal(button);
+    button->click();
+    EXPECT_FALSE(progress.isVisible());
+    EXPECT_EQ(bars, (QList<int>{0, 40, 70, 100}));
+    auto* memo = form.findChild<QPlainTextEdit*>(QStringLiteral("MemoStateATS"));
+    EXPECT_EQ(memo->toPlainText().split(QLatin1Char('\n')),
+              Utf8List({"Работает ведущая 1-я ЭУМ", "Режим обслуживания вызовов",
+                        "В работе 0-й ствол БК", "Неисправна одна из ЭУМ"}));
+    EXPECT_EQ(form.Ats(1)->Session(), nullptr);
+    if (const QString shot = qEnvironmentVariable("VARNEL_STATE_SHOT"); !shot.isEmpty()) {
+        WaitFor(1500, false); // the closing printout reaches the roll view
+        EXPECT_TRUE(form.grab().save(shot));
+    }
+}

@@ -1,0 +1,123 @@
+// The state summary against the simulator over a pseudo-terminal: the lines
+// its cells give, the faults it can be told to show, Esc in the middle, and
+// an exchange that stays silent.
+#include "TestSupport.h"
+
+#include "StateTestSupport.h"
+#include "link/AppState.h"
+#include "link/Ats.h"
+#include "link/RequestSession.h"
+#include "link/RequestTracker.h"
+#include "platform/Codec.h"
+#include "platform/Wait.h"
+#include "state/StateSummary.h"
+
+#include <QFile>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+class Summary : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString device = sim.Start();
+        ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/")));
+        MapPort(1, device);
+        app.CurDir = env.Dir();
+        app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
+        ats = std::make_unique<TAts>(app, 1);
+        ats->InitSettings();
+        ats->SwitchPort(true);
+        ASSERT_TRUE(ats->PortIsOpen());
+        app.Ats[0] = app.CurrentAts = ats.get();
+        app.CurrentAtsNumber = 1;
+        pause.setInterval(50);
+    }
+    void TearDown() override {
+        EscTracker::SetEscDown(false);
+        ats.reset();
+    }
+
+    StateSummary::End Run(int captureMs = StateSummary::kCaptureMs) {
+        lines.clear();
+        sent.clear();
+        progress.clear();
+        StateSummary s(app, tracker, pause);
+        s.Send = [this](const QString& d) {
+            sent << d;
+            ats->SendDirective(d);
+            if (onSend) onSend(d);
+        };
+        s.OnLine = [this](const QString& l) { lines << l; };
+        s.Progress = {[this] { progress << QStringLiteral("show"); },
+                      [this](int v) { progress << QString::number(v); },
+                      [this] { progress << QStringLiteral("hide"); }};
+        s.CaptureMs = captureMs;
+        return s.Run();
+    }
+    QString Roll() const {
+        QFile f(app.RollDir + QStringLiteral("Varnel1.rul"));
+        return f.open(QIODevice::ReadOnly) ? Codec::FromCp1251(f.readAll()) : QString();
+    }
+
+    TestEnv env;
+    SimProcess sim;
+    AppState app;
+    RequestTracker tracker;
+    QTimer pause;
+    std::unique_ptr<TAts> ats;
+    std::function<void(const QString&)> onSend;
+    QStringList lines, sent, progress;
+};
+} // namespace
+
+TEST_F(Summary, LinesFromTheExchangeCells) {
+    EXPECT_EQ(Run(), StateSummary::End::Done);
+    EXPECT_EQ(lines, Utf8List({"Работает ведущая 1-я ЭУМ", "Режим обслуживания вызовов",
+                               "В работе 0-й ствол БК", "Синхронный режим"}));
+    EXPECT_EQ(sent, Utf8List({"РЯ_77-", "РЯ_11078-", "РЯ_11079-", "РЯ_EC-", "УК_6,-"}));
+    EXPECT_EQ(progress, Utf8List({"show", "0", "40", "70", "100", "hide"}));
+    EXPECT_EQ(ats->Session(), nullptr);
+
+    // A statistics run holds the line: nothing starts.
+    {
+        RequestSession stats(*ats, tracker);
+        EXPECT_EQ(Run(), StateSummary::End::LineBusy);
+        EXPECT_TRUE(sent.isEmpty() && progress.isEmpty());
+        EXPECT_EQ(ats->Session(), &stats);
+    }
+
+    // The exchange told to show faults, trunk 1 switched in.
+    EXPECT_TRUE(sim.Ask("faults on").startsWith(QStringLiteral("ok")));
+    EXPECT_TRUE(sim.Ask("poke 2479 F").startsWith(QStringLiteral("ok")));
+    EXPECT_EQ(Run(), StateSummary::End::Done);
+    EXPECT_EQ(lines, Utf8List({"Работает ведущая 1-я ЭУМ", "Режим обслуживания вызовов",
+                               "В работе 1-й ствол БК", "Неисправна одна из ЭУМ"}));
+}
+
+TEST_F(Summary, EscShortensTheWaitsTheSequenceGoesOnAndGivesTheLineBack) {
+    onSend = [](const QString& d) {
+        if (d == QStringLiteral("РЯ_11078-")) EscTracker::SetEscDown(true);
+    };
+    EXPECT_EQ(Run(), StateSummary::End::Escaped);
+    EscTracker::SetEscDown(false);
+    // Cells without their value by then give no line.
+    EXPECT_EQ(lines, Utf8List({"Работает ведущая 1-я ЭУМ"}));
+    EXPECT_EQ(sent, Utf8List({"РЯ_77-", "РЯ_11078-", "РЯ_11079-", "РЯ_EC-", "УК_6,-"}));
+    EXPECT_EQ(progress, Utf8List({"show", "0", "40", "70", "100", "hide"}));
+    EXPECT_EQ(ats->Session(), nullptr);
+    EXPECT_FALSE(ats->Receiver().CapturePending());
+    // The answer that came after Esc is plain roll text again.
+    EXPECT_TRUE(WaitUntil([&] { return Roll().contains(QStringLiteral("11078+-00001")); }, 5000))
+        << Roll().toStdString();
+}
+
+TEST_F(Summary, SilentExchangeGivesNoLinesAndTheRunGoesOn) {
+    EXPECT_TRUE(sim.Ask("silent 4").startsWith(QStringLiteral("ok")));
+    EXPECT_EQ(Run(300), StateSummary::End::Done);
+    EXPECT_TRUE(lines.isEmpty()) << lines.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(sent.size(), 5);
+    EXPECT_FALSE(ats->Receiver().CapturePending());
+}
