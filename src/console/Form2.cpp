@@ -2,6 +2,7 @@
 // handlers of the main window.
 #include "console/Form2.h"
 
+#include "console/AutoDirectivesPage.h"
 #include "console/DirectiveButtons.h"
 #include "console/DirectiveEntry.h"
 #include "console/MainSettings.h"
@@ -62,6 +63,7 @@ TForm2::TForm2(const QString& curDir, QWidget* parent) : QMainWindow(parent) {
                     [this](const QString& hint) { SetPanelText(0, hint); },
                     [this] { return Tracker(); },
                     {}});
+    new AutoDirectivesPage(*this);
     qApp->installEventFilter(this);
     FormCreate();
 }
@@ -268,12 +270,12 @@ void TForm2::CloseTables() {
 void TForm2::ShowAutoSettings(TAts& ats) {
     // The automatic-directive tab shows the selected exchange's run-at and
     // run-every settings.
-    (void)ats;
+    if (auto* page = findChild<AutoDirectivesPage*>()) page->ShowSettings(ats);
 }
 
 void TForm2::LoadScript(TAts& ats) {
     // The script editor of the automatic-directive tab loads ats.AutoFileName.
-    (void)ats;
+    if (auto* page = findChild<AutoDirectivesPage*>()) page->LoadScript(ats);
 }
 
 void TForm2::AskPassword() {
@@ -522,6 +524,8 @@ bool TForm2::eventFilter(QObject* watched, QEvent* e) {
             QString hint;
             for (QWidget* p = w; p && p != this && hint.isEmpty(); p = p->parentWidget())
                 hint = p->toolTip();
+            // The panel is one line: a hint of several lines is shown on it.
+            hint.replace(QLatin1Char('\n'), QLatin1Char(' '));
             if (PanelText(0) != hint) SetPanelText(0, hint);
         }
     }

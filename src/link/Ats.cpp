@@ -1,6 +1,7 @@
 #include "link/Ats.h"
 
 #include "link/AppState.h"
+#include "link/AutoScript.h"
 #include "link/RequestSession.h"
 #include "platform/ProgramLog.h"
 #include "platform/SerialPort.h"
@@ -27,6 +28,7 @@ TAts::TAts(const AppState& app, int number, std::unique_ptr<SerialPort> port, QO
         emit portWantedChanged(wanted);
     });
     m_roll.Open();
+    m_script = std::make_unique<AutoScript>(*this);
 }
 
 TAts::~TAts() {

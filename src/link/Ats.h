@@ -7,7 +7,7 @@
 // - the receive splitter: printout text to the roll and out as printout(),
 //   call frames to the call sink, data frames and captures to the request
 //   session that holds the line (Receiver());
-// - the automatic-script schedule (Schedule()).
+// - the automatic-script schedule (Schedule()) and the script run (Script()).
 // No widgets: the console binds its controls to the signals and calls below.
 #include "link/AtsSettings.h"
 #include "link/AutoSchedule.h"
@@ -26,6 +26,7 @@
 #include <memory>
 
 struct AppState;
+class AutoScript;
 class RequestSession;
 
 // Where call frames go (the call records): nibble values indexed from the
@@ -58,6 +59,7 @@ public:
     Roll& RollLog() { return m_roll; }
     ReceiveSplitter& Receiver() { return m_rx; }
     AutoSchedule& Schedule() { return m_schedule; }
+    AutoScript& Script() { return *m_script; }
     RequestSession* Session() const { return m_session; }
     void SetCallSink(ICallSink* sink) { m_calls = sink; }
 
@@ -122,4 +124,5 @@ private:
     std::array<uint8_t, kEncodedSize> m_encoded{};
     ICallSink* m_calls = nullptr;
     RequestSession* m_session = nullptr;
+    std::unique_ptr<AutoScript> m_script; // last: it uses the parts above
 };

@@ -2,6 +2,8 @@
 
 #include "platform/Registry.h"
 
+#include <climits>
+
 namespace {
 const QString kKeyRoot = QStringLiteral("\\Software\\ZezozuDaruduri\\");
 
@@ -21,10 +23,14 @@ QString OrDefault(const QString& text, const QString& def) {
     return text.isEmpty() ? def : text;
 }
 
-// A stored time that is missing, malformed or not positive takes the default.
-int ReadTime(const Registry& r, const QString& name) {
+constexpr int kDayMs = 86400000;
+
+// A stored time outside low..high (or missing, or malformed) takes the
+// default, 01:00 or one hour. A run-at time of 0 is midnight; a period of 0
+// would spin the timer.
+int ReadTime(const Registry& r, const QString& name, int low, int high) {
     const auto v = r.ReadInteger(name);
-    return v && *v > 0 ? *v : 3600000;
+    return v && *v >= low && *v <= high ? *v : 3600000;
 }
 } // namespace
 
@@ -53,9 +59,9 @@ bool AtsSettings::Load(bool paced, int currentPaceMs) {
         else if (!r.ValueExists(QStringLiteral("PortDelayMS")))
             k.reg.WriteInteger(QStringLiteral("PortDelayMS"), currentPaceMs);
     }
-    AutoInTime = ReadTime(r, QStringLiteral("AutoInTime"));
+    AutoInTime = ReadTime(r, QStringLiteral("AutoInTime"), 0, kDayMs - 1);
     AutoIn = r.ReadBool(QStringLiteral("AutoIn"), false);
-    AutoEveryTime = ReadTime(r, QStringLiteral("AutoEveryTime"));
+    AutoEveryTime = ReadTime(r, QStringLiteral("AutoEveryTime"), 1, INT_MAX);
     AutoEvery = r.ReadBool(QStringLiteral("AutoEvery"), false);
     In = r.ReadBool(QStringLiteral("In"), false);
     return true;
@@ -109,6 +115,26 @@ void AtsSettings::SetPort(int number) {
 void AtsSettings::SetIn(bool in) {
     In = in;
     Store(QStringLiteral("In"), in);
+}
+
+void AtsSettings::SetAutoIn(bool on) {
+    AutoIn = on;
+    Store(QStringLiteral("AutoIn"), on);
+}
+
+void AtsSettings::SetAutoEvery(bool on) {
+    AutoEvery = on;
+    Store(QStringLiteral("AutoEvery"), on);
+}
+
+void AtsSettings::SetAutoInTime(int ms) {
+    AutoInTime = ms;
+    Store(QStringLiteral("AutoInTime"), ms);
+}
+
+void AtsSettings::SetAutoEveryTime(int ms) {
+    AutoEveryTime = ms;
+    Store(QStringLiteral("AutoEveryTime"), ms);
 }
 
 int AtsSettings::StoredPort() const {

@@ -25,6 +25,12 @@ public:
     void SetSLCheck(bool on);
     void SetPort(int number);
     void SetIn(bool in);
+    // The automatic-script modes and times ("AutoIn", "AutoEvery",
+    // "AutoInTime", "AutoEveryTime").
+    void SetAutoIn(bool on);
+    void SetAutoEvery(bool on);
+    void SetAutoInTime(int ms);
+    void SetAutoEveryTime(int ms);
     // "Port" as stored (the current number when it cannot be read).
     int StoredPort() const;
 
@@ -44,8 +50,8 @@ public:
     bool SLCheck = false;
     int Port = 1;
     std::optional<int> PortDelayMs; // as stored, when usable (above 0)
-    int AutoInTime = 3600000;       // ms after midnight
-    int AutoEveryTime = 3600000;    // ms
+    int AutoInTime = 3600000;       // ms after midnight, 0 (midnight) to a day
+    int AutoEveryTime = 3600000;    // ms, above 0
     bool AutoIn = false;
     bool AutoEvery = false;
     bool In = false; // the port is to be opened at start-up

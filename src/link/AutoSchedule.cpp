@@ -8,6 +8,10 @@
 AutoSchedule::AutoSchedule(QObject* parent) : QObject(parent) {
     AutoTimer = new QTimer(this);
     AutoTimer->setInterval(3600000);
+    // A coarse timer of a long interval may fire up to a second early: the
+    // run would start before its time of day and, ending within that second,
+    // be armed again for the same time.
+    AutoTimer->setTimerType(Qt::PreciseTimer);
     PauseTimer = new QTimer(this);
     PauseTimer->setInterval(1000);
     PauseTimer->setSingleShot(true);
