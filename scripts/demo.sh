@@ -103,6 +103,9 @@ registry="$profile/registry.ini"
 ini_set "$registry" "Ports" 1 "$device" string
 ini_set "$registry" "ATS 1" Port 1 int
 ini_set "$registry" "ATS 1" In true bool
+# The demonstration starts unlocked; the "Пароль" button switches password use on.
+tool_get "$registry" "$key_root\\Current ATS" PasswEn >/dev/null ||
+    ini_set "$registry" "Current ATS" PasswEn false bool
 
 cd "$profile/work"
 status=0

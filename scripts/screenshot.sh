@@ -31,6 +31,8 @@ if [ -x "$build/varnel-tool" ]; then
     key='\Software\ZezozuDaruduri\ATS '
     "$build/varnel-tool" registry set "${key}1" Name "Центральная" --string >/dev/null
     "$build/varnel-tool" registry set "${key}2" Name "Северная" --string >/dev/null
+    "$build/varnel-tool" registry set '\Software\ZezozuDaruduri\Current ATS' PasswEn false \
+        --bool >/dev/null
 fi
 
 cd "$work"

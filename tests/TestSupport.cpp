@@ -117,3 +117,9 @@ bool WaitUntil(const std::function<bool()>& cond, int ms) {
     WaitWhile([&] { return !cond() && t.elapsed() < ms; }, false);
     return cond();
 }
+
+void PasswordOff() {
+    Registry reg;
+    if (reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Current ATS"), true))
+        reg.WriteBool(QStringLiteral("PasswEn"), false);
+}

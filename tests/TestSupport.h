@@ -32,6 +32,10 @@ private:
     bool m_hadRegistry = false;
 };
 
+// The main window of a test starts unlocked: password use off ("PasswEn"
+// false in the test's registry).
+void PasswordOff();
+
 // A file's whole content; empty when it cannot be read.
 inline QByteArray FileBytes(const QString& path) {
     QFile f(path);

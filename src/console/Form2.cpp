@@ -16,6 +16,9 @@
 #include "state/ui/StatePages.h"
 #include "tariff/CallRecords.h"
 #include "tariff/TariffTables.h"
+#include "access/ui/OperatorAccess.h"
+#include "tables/StartupRecovery.h"
+#include "tables/ui/TableUtilMain.h"
 #include "versions/ExchangeVersionLine.h"
 #include "versions/ui/VersionsPage.h"
 
@@ -32,6 +35,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTextCursor>
@@ -192,8 +196,7 @@ void TForm2::FormShow() {
         SelectExchange(1);
         m_view->AppendLine(QStringLiteral("Новый запуск"));
         m_maskEdit->setFocus();
-        // 3. Roll view font, the statistics answer bound, password use.
-        bool askPassword = true;
+        // 3. Roll view font and the statistics answer bound.
         if (OpenMainKey()) {
             RollFontSettings font;
             font.Read(*m_reg);
@@ -202,11 +205,10 @@ void TForm2::FormShow() {
             if (!m_reg->ValueExists(QStringLiteral("TimerStatWait")))
                 m_reg->WriteInteger(QStringLiteral("TimerStatWait"), 20000);
             m_tracker->SetWatchdogInterval(m_timerStatWait);
-            askPassword = m_reg->ReadBool(QStringLiteral("PasswEn"), true);
             m_reg->CloseKey();
         }
-        // 4.
-        if (askPassword) AskPassword();
+        // 4. The password, when its use is on ("PasswEn").
+        AskPassword();
     } catch (...) {
         WriteLog(QStringLiteral("Ошибка инициализации окна отображения"));
     }
@@ -252,9 +254,20 @@ void TForm2::OpenTables() {
     if (m_segments) m_segments->SetTable(m_tables->TableSegm());
 }
 
+// FormCreate step 5: after the journal has settled an interrupted commit,
+// "DestTar.db" and "TarifTA2.db" are verified and rebuilt, each closed before
+// and reopened after, with the table utility window shown.
 void TForm2::RebuildTariffTables() {
-    // FormCreate step 5: rebuild "DestTar.db" and "TarifTA2.db", each closed
-    // before and reopened after its rebuild.
+    if (!m_tables) return;
+    tables::RecoveryHooks hooks;
+    hooks.closeTable = [this](const QString& f) { m_tables->CloseTariffTable(f); };
+    hooks.reopenTable = [this](const QString& f) { m_tables->ReopenTariffTable(f); };
+    RecoverTablesWithWindow(
+        m_tables->StandardDir(),
+        {{QStringLiteral("DestTar.db"), tables::TableDesc::FromFields(TTariffTables::DestTarFields())},
+         {QStringLiteral("TarifTA2.db"),
+          tables::TableDesc::FromFields(TTariffTables::TarifTAFields())}},
+        hooks, m_app.CurDir, this);
 }
 
 void TForm2::CloseTables() {
@@ -278,12 +291,25 @@ void TForm2::LoadScript(TAts& ats) {
     if (auto* page = findChild<AutoDirectivesPage*>()) page->LoadScript(ats);
 }
 
+// The operator password locks the first nine pages, the entry field and its
+// button until the right password is given.
+TOperatorAccess& TForm2::Access() {
+    if (!m_access) {
+        QList<QWidget*> guarded;
+        for (int i = 0; i < 9 && i < m_pages->count(); ++i)
+            guarded << m_pages->widget(i);
+        guarded << m_maskEdit << m_buttonOK;
+        m_access = new TOperatorAccess(this, guarded, m_app.RegistryPath);
+    }
+    return *m_access;
+}
+
 void TForm2::AskPassword() {
-    // The operator password procedure: lock the working pages, ask, unlock.
+    Access().AskAtStartup();
 }
 
 void TForm2::ButtonPasswordClick() {
-    AskPassword();
+    Access().RunProcedure();
 }
 
 // The controls of one exchange and the exchange, bound both ways.

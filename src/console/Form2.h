@@ -24,6 +24,7 @@ class QTabWidget;
 class QTimer;
 class Registry;
 class RequestTracker;
+class TOperatorAccess;
 class RollView;
 class SegmentsPage;
 class TAts;
@@ -66,6 +67,7 @@ public:
     TAts* Ats(int number) const;
     RollView* View() const { return m_view; }
     RequestTracker* Tracker() const { return m_tracker.get(); }
+    TOperatorAccess& Access();
     const AtsRow& Row(int number) const { return m_rows[size_t(number - 1)]; }
     TTariffTables* Tables() const { return m_tables.get(); }
     SegmentsPage* Segments() const { return m_segments; }
@@ -151,6 +153,7 @@ private:
     bool m_destroyed = false;
     int m_timerStatWait = 20000;
     TAts* m_redirected = nullptr; // its printouts wait in the hidden list
+    TOperatorAccess* m_access = nullptr;
 
     // Controls.
     QPushButton* m_buttonReset = nullptr;

@@ -42,6 +42,7 @@ TEST(AutoDirectivesPage, EditorAndModesFollowTheSelectedExchange) {
         reg.WriteBool(QStringLiteral("AutoEvery"), true);
         reg.WriteInteger(QStringLiteral("AutoEveryTime"), 7200000);
     }
+    PasswordOff();
     auto form = std::make_unique<TForm2>(env.Dir());
     form->show();
     ASSERT_TRUE(WaitUntil([&] { return form->App().CurrentAts != nullptr; }));

@@ -35,6 +35,7 @@ struct ButtonsFixture : ::testing::Test {
         ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS 1"), true));
         reg.WriteInteger(QStringLiteral("PortDelayMS"), 1);
         reg.CloseKey();
+        PasswordOff();
         form = std::make_unique<TForm2>(env.Dir());
         bool shown = false;
         QObject::connect(form.get(), &TForm2::shown, [&shown] { shown = true; });

@@ -17,6 +17,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -51,6 +52,7 @@ void Store(const TestEnv& env, const QString& key, const QString& name, const QS
 
 // Creates and shows the window; waits for its first show.
 std::unique_ptr<TForm2> Start(const TestEnv& env) {
+    PasswordOff();
     auto form = std::make_unique<TForm2>(env.Dir());
     bool shown = false;
     QObject::connect(form.get(), &TForm2::shown, [&shown] { shown = true; });
@@ -397,4 +399,34 @@ TEST(Form2, UnwritableRegistryEndsTheProgramWithAMessage) {
         EXPECT_EQ(form.Ats(1), nullptr);
     }
     qputenv("VARNEL_REGISTRY", env.RegistryPath().toUtf8());
+}
+
+TEST(Form2, PasswordLocksTheWorkingPagesAndOnlyAnUncleanEndRebuildsTheTables) {
+    TestEnv env;
+    // No "PasswEn" yet: the password is asked for; Cancel leaves the window locked.
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
+    });
+    cancel.start(20);
+    {
+        auto form = std::make_unique<TForm2>(env.Dir());
+        bool shown = false;
+        QObject::connect(form.get(), &TForm2::shown, [&shown] { shown = true; });
+        form->show();
+        WaitWhile([&] { return !shown; }, false);
+        auto* pages = Find<QTabWidget>(form.get(), "PageControl");
+        for (int i = 0; i < pages->count(); ++i)
+            EXPECT_EQ(pages->widget(i)->isEnabled(), i >= 9) << pages->tabText(i).toStdString();
+        EXPECT_FALSE(Find<QWidget>(form.get(), "MaskEdit")->isEnabled());
+        EXPECT_FALSE(Find<QWidget>(form.get(), "ButtonOK")->isEnabled());
+    }
+    const QString backup = env.Path(QStringLiteral("Tables/Backup.Db"));
+    EXPECT_FALSE(QFile::exists(backup)) << "a clean end rebuilds nothing";
+
+    // The last run did not end cleanly: the tariff tables are rebuilt first.
+    Store(env, kMain, QStringLiteral("CorrectLogOff"), QStringLiteral("false"));
+    auto form = Start(env);
+    EXPECT_TRUE(QFile::exists(backup));
+    EXPECT_TRUE(Find<QWidget>(form.get(), "MaskEdit")->isEnabled());
 }

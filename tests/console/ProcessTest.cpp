@@ -30,6 +30,7 @@ struct Terminal {
     QString registry;
 
     Terminal(const TestEnv& env, const QString& instance) : registry(env.RegistryPath()) {
+        PasswordOff();
         QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
         pe.insert(QStringLiteral("VARNEL_REGISTRY"), registry);
         pe.insert(QStringLiteral("VARNEL_INSTANCE"), instance);

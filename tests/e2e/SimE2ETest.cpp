@@ -156,6 +156,7 @@ TEST(SimStartUp, LineMissingAtStartUpOpensWhenItAppearsAndBillsACall) {
         reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS 1"), true);
         reg.WriteBool(QStringLiteral("In"), true);
     }
+    PasswordOff();
     TForm2 form(env.Dir());
     form.show();
     ASSERT_TRUE(WaitUntil([&] { return form.Ats(1) && form.Ats(1)->Link().Wanted(); }, 5000));

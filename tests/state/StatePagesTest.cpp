@@ -40,6 +40,7 @@ struct StatePagesFixture : ::testing::Test {
         reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS 1"), true);
         reg.WriteInteger(QStringLiteral("PortDelayMS"), 1);
         reg.CloseKey();
+        PasswordOff();
         form = std::make_unique<TForm2>(env.Dir());
         bool shown = false;
         QObject::connect(form.get(), &TForm2::shown, [&shown] { shown = true; });
@@ -183,6 +184,7 @@ TEST(StatePagesSim, StateSummaryFillsItsListFromTheSimulator) {
         reg.WriteBool(QStringLiteral("In"), true);
     }
     EXPECT_TRUE(sim.Ask("faults on").startsWith(QStringLiteral("ok")));
+    PasswordOff();
     TForm2 form(env.Dir());
     form.show();
     ASSERT_TRUE(WaitUntil([&] { return form.Ats(1) && form.Ats(1)->PortIsOpen(); }, 5000));
