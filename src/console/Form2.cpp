@@ -12,6 +12,7 @@
 #include "link/RequestTracker.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
+#include "stats/ui/StatButtons.h"
 #include "tariff/CallRecords.h"
 #include "tariff/TariffTables.h"
 
@@ -47,6 +48,9 @@ TForm2::TForm2(const QString& curDir, QWidget* parent) : QMainWindow(parent) {
     new DirectiveButtons(this, *m_entry, m_app);
     qApp->installEventFilter(this);
     FormCreate();
+    if (m_tracker)
+        new StatButtons(Page(QStringLiteral("Статистика")), m_app, *m_tracker, this,
+                        [this](const QString& s) { AddStatus(s); });
 }
 
 TForm2::~TForm2() {
