@@ -199,7 +199,7 @@ TEST_F(StatRuns, IncomingRefreshReadsTheTablesAndShowsTheDirectionsLive) {
                     EXPECT_FALSE(d->LabelTypePN->text().isEmpty());
                     KitPanel* kit = d->findChild<KitPanel*>(QStringLiteral("Panel25")); // kit 24
                     QTest::mouseMove(kit);
-                    EXPECT_TRUE(kit->toolTip().startsWith(QStringLiteral("BK 18\r\n")));
+                    EXPECT_TRUE(kit->toolTip().startsWith(QStringLiteral("BK 18\nНаличие ")));
                     d->close();
                 });
     script.Then([&] { return overview->isVisible(); }, [&] { overview->close(); });

@@ -117,6 +117,7 @@ void TrunkOverview::DirectionClick(int d) {
 
 TrunkDetail::TrunkDetail(TrunkStats& stats)
     : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint), m_stats(stats) {
+    setAttribute(Qt::WA_AlwaysShowToolTips); // kit hints also while another window is active
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(6, 6, 6, 6);
     m_info = new QWidget(this);
@@ -134,6 +135,7 @@ TrunkDetail::TrunkDetail(TrunkStats& stats)
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 1);
     ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false); // the load label tells the load
     lay->addWidget(ProgressBar1);
 }
 
@@ -156,5 +158,8 @@ void TrunkDetail::Repaint() {
 
 void TrunkDetail::KitHover(int k) {
     if (k < 0 || k >= int(m_panels.size())) return;
-    m_panels[size_t(k)]->setToolTip(m_stats.KitHint(k));
+    // The hint's lines end in CR LF; a tool tip breaks lines at LF.
+    QString hint = m_stats.KitHint(k);
+    hint.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    m_panels[size_t(k)]->setToolTip(hint);
 }
