@@ -122,6 +122,10 @@ void StatRun::StartLive(const StatStep& step) {
     s.FrameDone = false;
     s.FrameCounter = 0;
     s.Send(StepDirective(step, Fields()));
+    EndProgress();
+}
+
+void StatRun::EndProgress() {
     Cursor(false);
     if (m_progressShown && m_hooks.hideProgress) m_hooks.hideProgress();
     m_progressShown = false;
@@ -163,8 +167,6 @@ void StatRun::End() {
         s.StopFrames();
     }
     m_session.reset();
-    Cursor(false);
-    if (m_progressShown && m_hooks.hideProgress) m_hooks.hideProgress();
-    m_progressShown = false;
+    EndProgress();
     m_ctx.Running = false;
 }

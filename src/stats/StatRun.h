@@ -89,8 +89,12 @@ public:
     // Waits while frames still arrive (Esc ends the wait).
     void WaitQuiet();
     // The live request: sent without waiting and without continuation, its
-    // frames decoded as they come; the hourglass and the progress window go.
+    // frames decoded as they come; then EndProgress.
     void StartLive(const StatStep& step);
+    // The requests are done and the result is about to be shown: the
+    // hourglass and the progress window go (kinds without a live step call
+    // it after their last RunStep).
+    void EndProgress();
     // EndRun: no more requests, the frames decoded no more, the wait for a
     // quiet line (Esc ends it), the continuation spaces, the line given back,
     // the cursor and the progress window restored. Runs once.
