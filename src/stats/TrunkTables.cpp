@@ -4,8 +4,6 @@
 #include "tables/Aliases.h"
 #include "tables/TxFile.h"
 
-#include <QDir>
-#include <QHash>
 
 using tables::FieldDef;
 using tables::FieldList;
@@ -117,13 +115,13 @@ bool TrunkTables::Load(std::vector<TrunkKitRecord>& kits, std::vector<QString>& 
     if (!IsOpen()) return Fail(QStringLiteral("tables not open"));
     // One pass over each table; the first row of a number counts, as a
     // locate by that number would find it.
-    QHash<int, bool> seen;
+    std::vector<bool> seen(kits.size());
     const int kitRows = m_kit->RecordCount();
     for (int i = 0; i < kitRows; ++i) {
         if (!m_kit->GoTo(i)) return Fail(m_kit->LastError());
         const int k = int(m_kit->AsInteger(m_kind.KitField));
-        if (k < 0 || k >= int(kits.size()) || seen.contains(k)) continue;
-        seen.insert(k, true);
+        if (k < 0 || k >= int(kits.size()) || seen[size_t(k)]) continue;
+        seen[size_t(k)] = true;
         TrunkKitRecord& r = kits[size_t(k)];
         r.Kit = k;
         r.Exist = int(m_kit->AsInteger(QStringLiteral("Exist")));
@@ -136,13 +134,13 @@ bool TrunkTables::Load(std::vector<TrunkKitRecord>& kits, std::vector<QString>& 
                 r.Attr[a] = int(m_kit->AsInteger(QLatin1String(DirAttrFields()[a].name)));
         }
     }
-    seen.clear();
+    seen.assign(members.size(), false);
     const int dirRows = m_direction->RecordCount();
     for (int i = 0; i < dirRows; ++i) {
         if (!m_direction->GoTo(i)) return Fail(m_direction->LastError());
         const int d = int(m_direction->AsInteger(QStringLiteral("Napr")));
-        if (d < 0 || d >= int(members.size()) || seen.contains(d)) continue;
-        seen.insert(d, true);
+        if (d < 0 || d >= int(members.size()) || seen[size_t(d)]) continue;
+        seen[size_t(d)] = true;
         members[size_t(d)] = m_direction->AsText(m_kind.KitField);
     }
     return true;
