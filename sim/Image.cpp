@@ -56,7 +56,9 @@ void BuildTrunks(SimMemory& m, std::mt19937& rng, bool incoming) {
         const int group = kit / 8;
         m.SetNibble(type, e, kTypes[group % 8]);
         const uint8_t dir = uint8_t(here ? group % 24 : 0);
-        const uint8_t bundle = uint8_t(incoming ? (group % 3) << 6 : 0);
+        // Bits 6-7 of a direction byte: the bundle kind of an incoming kit;
+        // outgoing kits carry flags there too.
+        const uint8_t bundle = uint8_t((incoming ? group % 3 : group % 4 == 1 ? 2 : 0) << 6);
         m.SetByte(napr, e, uint8_t(dir | bundle));
         const uint16_t state = here && Chance(rng, 4) ? (Chance(rng, 50) ? 2 : 5) : 0;
         m.SetWord(uint16_t(okp + e), uint16_t((state << 13) | (kit & 0xFF)));

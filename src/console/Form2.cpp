@@ -14,6 +14,8 @@
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
 #include "state/ui/StatePages.h"
+#include "stats/ui/StatButtons.h"
+#include "stats/ui/UnitStatPr.h"
 #include "tariff/CallRecords.h"
 #include "tariff/TariffTables.h"
 #include "access/ui/OperatorAccess.h"
@@ -62,14 +64,24 @@ TForm2::TForm2(const QString& curDir, QWidget* parent) : QMainWindow(parent) {
                 *m_app.CurrentAts, m_app.DuplexMode, [this](const QString& l) { AddStatus(l); });
         },
         m_app.CurDir, this);
-    new StatePages(this, m_app,
-                   {[this](const QString& d) { m_entry->SendFixed(d); },
-                    [this](const QString& hint) { SetPanelText(0, hint); },
-                    [this] { return Tracker(); },
-                    {}});
+    auto* state = new StatePages(this, m_app,
+                                 {[this](const QString& d) { m_entry->SendFixed(d); },
+                                  [this](const QString& hint) { SetPanelText(0, hint); },
+                                  [this] { return Tracker(); },
+                                  {}});
     new AutoDirectivesPage(*this);
     qApp->installEventFilter(this);
     FormCreate();
+    // The statistics need the request timers, made by FormCreate; their
+    // progress window also shows the state summary's progress.
+    if (m_tracker) {
+        auto* stats = new StatButtons(Page(QStringLiteral("Статистика")), m_app, *m_tracker, this,
+                                      [this](const QString& s) { AddStatus(s); });
+        TFormStatPr* progress = stats->Progress();
+        state->SetProgress({[progress] { progress->ShowProgress(); },
+                            [progress](int v) { progress->SetProgress(v); },
+                            [progress] { progress->HideProgress(); }});
+    }
 }
 
 TForm2::~TForm2() {

@@ -1,0 +1,54 @@
+#include "stats/ui/StatDesk.h"
+
+#include "platform/Wait.h"
+#include "stats/ui/UnitStatPr.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+StatDesk::StatDesk(StatContext& ctx, QWidget* mainWindow, TFormStatPr& progress,
+                   std::function<void(const QString&)> status)
+    : m_ctx(ctx), m_main(mainWindow), m_progress(progress), m_status(std::move(status)) {}
+
+StatRun::Hooks StatDesk::Hooks() {
+    StatRun::Hooks h;
+    h.showProgress = [this] { m_progress.ShowProgress(); };
+    h.setProgress = [this](int v) { m_progress.SetProgress(v); };
+    h.hideProgress = [this] { m_progress.HideProgress(); };
+    h.busyCursor = [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
+    h.status = [this](const QString& line) { Status(line); };
+    return h;
+}
+
+void StatDesk::Status(const QString& line) {
+    if (m_status) m_status(line);
+}
+
+bool StatDesk::Ask(const QString& question) {
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), question,
+                    QMessageBox::Yes | QMessageBox::No, m_main);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void StatDesk::ShowLive(QWidget* window) {
+    if (m_main) {
+        m_mainState = m_main->windowState();
+        m_remembered = true;
+        m_main->setWindowState(m_mainState | Qt::WindowMinimized);
+    }
+    window->show();
+    window->raise();
+    const QPointer<QWidget> w(window);
+    WaitWhile([&] { return w && w->isVisible(); }, false);
+}
+
+void StatDesk::RestoreMain() {
+    if (!m_remembered) return;
+    m_remembered = false;
+    if (m_main) m_main->setWindowState(m_mainState);
+}

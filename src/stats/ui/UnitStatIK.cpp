@@ -1,0 +1,15 @@
+#include "stats/ui/UnitStatIK.h"
+
+#include "stats/StatIK.h"
+#include "stats/ui/UnitIKNapr.h"
+
+TFormStatIK::TFormStatIK(const QString& curDir)
+    : TrunkOverview(std::make_unique<TStatIKAts>(curDir), 16,
+                    QStringLiteral("Статистика ИК - Направления")) {
+    setObjectName(QStringLiteral("FormStatIK"));
+    SetDetail(std::make_unique<TFormIKNapr>(Stats()));
+}
+
+TFormIKNapr* TFormStatIK::FormIKNapr() const {
+    return static_cast<TFormIKNapr*>(Detail());
+}

@@ -1,0 +1,330 @@
+// Statistics runs from the button to the end, against the simulated exchange
+// on a pseudo-terminal: the directives sent, the frames used, the windows,
+// and the ways a run ends early.
+#include "StatTestSupport.h"
+
+#include "Image.h"
+#include "link/AppState.h"
+#include "link/Ats.h"
+#include "link/RequestTracker.h"
+#include "platform/Wait.h"
+#include "stats/StatIK.h"
+#include "stats/StatVK.h"
+#include "stats/ui/KitPanel.h"
+#include "stats/ui/StatButtons.h"
+#include "stats/ui/UnitStatIK.h"
+#include "stats/ui/UnitStatPr.h"
+#include "stats/ui/UnitVK.h"
+#include "stats/ui/UnitVKNapr.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+using namespace sim::layout;
+
+template <class T> T* TopWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* t = qobject_cast<T*>(w)) return t;
+    return nullptr;
+}
+
+// Steps of a test that runs inside a run's waits: each action runs once its
+// condition holds, in order, the next condition looked at once it has begun. A script that stalls
+// is cut short after 30 s by closing the statistics windows.
+class Script : public QObject {
+public:
+    using Cond = std::function<bool()>;
+    void Then(Cond cond, std::function<void()> action) { m_steps.push_back({cond, action}); }
+    void Start() {
+        m_timer.setInterval(5);
+        connect(&m_timer, &QTimer::timeout, this, [this] { Tick(); });
+        m_timer.start();
+        m_clock.start();
+    }
+    bool Done() const { return m_next == m_steps.size(); }
+
+private:
+    void Tick() {
+        if (m_next < m_steps.size() && m_steps[m_next].first()) {
+            // Outside this timer's slot: an action may run a window's wait,
+            // and the timer does not fire while its slot runs.
+            QTimer::singleShot(0, this, m_steps[m_next++].second);
+        } else if (!Done() && m_clock.elapsed() > 30000) {
+            m_next = m_steps.size();
+            ADD_FAILURE() << "script stalled";
+            EscTracker::SetEscDown(true);
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<TrunkOverview*>(w) || qobject_cast<TrunkDetail*>(w)) w->hide();
+        }
+    }
+    std::vector<std::pair<Cond, std::function<void()>>> m_steps;
+    size_t m_next = 0;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+};
+
+QMessageBox* Question() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    return box && box->text() == QStringLiteral("Обновить данные") ? box : nullptr;
+}
+
+class StatRuns : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(peer.Ok());
+        peer.Pty().MapToPort(1);
+        app.CurDir = env.Dir();
+        app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
+        ats = std::make_unique<TAts>(app, 1);
+        ats->InitSettings();
+        ats->Link().SetPaceInterval(1);
+        ats->SwitchPort(true);
+        ASSERT_TRUE(ats->PortIsOpen());
+        app.Ats[0] = ats.get();
+        app.CurrentAts = ats.get();
+        app.CurrentAtsNumber = 1;
+        tracker.TimerWeStillGetIt->setInterval(250);
+        tracker.AskNoAnswer = [this] {
+            ++asked;
+            return answers.empty() ? RequestTracker::NoAnswer::Abort : answers.takeFirst();
+        };
+        buttons = new StatButtons(new QWidget(&main), app, tracker, &main,
+                                  [this](const QString& s) { status << s; });
+        main.show();
+    }
+    void TearDown() override {
+        EscTracker::SetEscDown(false);
+        ats.reset();
+    }
+    // Clicks the button; the run (and the script) go on until it returns.
+    void Run(const char* button) {
+        script.Start();
+        buttons->Button(QLatin1String(button))->click();
+        EXPECT_TRUE(script.Done());
+    }
+    // The line is given back, the windows are gone, the main window is back.
+    void ExpectEndedCleanly() {
+        EXPECT_FALSE(ats->Receiver().FramesExpected());
+        EXPECT_EQ(ats->Session(), nullptr);
+        EXPECT_FALSE(tracker.RequestPending);
+        EXPECT_FALSE(buttons->Context().Running);
+        EXPECT_FALSE(buttons->Progress()->isVisible());
+        EXPECT_EQ(TopWindow<TrunkOverview>(), nullptr);
+        EXPECT_EQ(TopWindow<TrunkDetail>(), nullptr);
+        EXPECT_FALSE(main.isMinimized());
+    }
+    // The overview of the run is shown and its live frames arrive.
+    TrunkOverview* LiveOverview() {
+        TrunkOverview* o = TopWindow<TrunkOverview>();
+        const bool live =
+            peer.Sim().Repeating() && peer.FramesOf(int(peer.Directives.size()) - 1) >= 2;
+        return o && o->isVisible() && live ? o : nullptr;
+    }
+    // Tables of exchange 1 filled: kits 0..7 of direction 1, all present.
+    void StoreTables(const TrunkKind& kind) {
+        TrunkStats s(kind, env.Dir());
+        for (int k = 0; k < 8; ++k) {
+            s.Exist[size_t(k)] = 1;
+            s.Napr[size_t(k)] = 1;
+        }
+        ASSERT_TRUE(s.Tables().CreateMissing());
+        ASSERT_TRUE(s.Tables().Open(1));
+        ASSERT_TRUE(s.WriteTables());
+    }
+
+    TestEnv env;
+    SimPeer peer;
+    AppState app;
+    RequestTracker tracker;
+    std::unique_ptr<TAts> ats;
+    QMainWindow main;
+    StatButtons* buttons = nullptr;
+    QStringList status;
+    Script script;
+    int asked = 0;
+    QList<RequestTracker::NoAnswer> answers;
+};
+} // namespace
+
+TEST_F(StatRuns, IncomingRefreshReadsTheTablesAndShowsTheDirectionsLive) {
+    sim::SimMemory& m = peer.Sim().Memory();
+    // The base word of the first step changes from frame to frame: only the
+    // third frame holds the right one, and the next directive shows which
+    // frame was used.
+    m.SetWord(kVkExistPtr, 0x4F01);
+    peer.OnFrame = [&](int directive, int frames) {
+        if (directive == 0 && frames <= 2) m.SetWord(kVkExistPtr, frames == 1 ? 0x4F02 : kVkExist);
+    };
+    TFormStatVK* overview = nullptr;
+    script.Then([&] { return LiveOverview() && (overview = TopWindow<TFormStatVK>()); },
+                [&] {
+                    EXPECT_TRUE(main.isMinimized());
+                    TrunkStats& s = overview->Stats();
+                    for (int k : {0, 5, 100, 159, 160, 191}) {
+                        EXPECT_EQ(s.Exist[size_t(k)], m.Bit(kVkExist, 191 - k)) << k;
+                        EXPECT_EQ(s.Type[size_t(k)], m.Nibble(kVkType, 191 - k)) << k;
+                        EXPECT_EQ(s.Kits[size_t(k)].Napr,
+                                  m.ReadNibble(kVkNapr, 2 * (191 - k) + 1) +
+                                      16 * (m.ReadNibble(kVkNapr, 2 * (191 - k)) & 3))
+                            << k;
+                    }
+                    // Every direction panel shows its load.
+                    for (KitPanel* p : overview->Panels()) {
+                        const stats::PanelLook look = s.DirectionLook(p->Tag());
+                        EXPECT_EQ(p->Raised(), look.raised) << p->Tag();
+                        if (look.colour) {
+                            EXPECT_EQ(p->Colour(), *look.colour) << p->Tag();
+                        }
+                    }
+                    EXPECT_EQ(overview->Panels()[31]->Colour(), stats::colour::kButtonFace);
+                    QTest::mouseClick(overview->findChild<KitPanel*>(QStringLiteral("Panel4")),
+                                      Qt::LeftButton);
+                });
+    script.Then([&] { return overview->FormVKNapr()->isVisible(); },
+                [&] {
+                    TFormVKNapr* d = overview->FormVKNapr();
+                    EXPECT_FALSE(overview->isVisible());
+                    EXPECT_EQ(d->windowTitle(), QStringLiteral("Направление 3"));
+                    EXPECT_EQ(d->LabelCountVK->text(),
+                              QString::number(overview->Stats().PresentMembers(3)));
+                    EXPECT_FALSE(d->LabelTypePN->text().isEmpty());
+                    KitPanel* kit = d->findChild<KitPanel*>(QStringLiteral("Panel25")); // kit 24
+                    QTest::mouseMove(kit);
+                    EXPECT_TRUE(kit->toolTip().startsWith(QStringLiteral("BK 18\nНаличие ")));
+                    d->close();
+                });
+    script.Then([&] { return overview->isVisible(); }, [&] { overview->close(); });
+    Run("ButtonStatVK");
+
+    const QStringList expected{
+        "ТО_8,5B2C,3,10,,1-",  "ТО_8,4036,3,10,,1-",   "ТО_8,5779,3,10,,1-",
+        "ТО_8,576D,3,10,,1-",  "ТО_8,4088,3,10,,1-",   "ТО_8,5B0A,3,10,,1-",
+        "ТО_8,5000,2F,10,,1-", "ТО_8,5010,BF,10,,1-",  "ТО_8,5040,17F,10,,1-",
+        "ТО_8,50A0,FF,10,,1-", "ТО_8,5100,2FF,10,,1-", "ТО_8,2100,2F,10,,1-"};
+    EXPECT_EQ(peer.Directives, expected);
+    // One-shot reads stop at the third frame: no continuation before it.
+    for (int i = 0; i < 11; ++i)
+        EXPECT_GE(peer.FramesOf(i), 3) << i;
+    EXPECT_GE(peer.SpacesAfter(0), 3);
+    EXPECT_FALSE(peer.Sim().Repeating());
+    ExpectEndedCleanly();
+
+    auto kits = tables::Table::ForFile(env.Path(QStringLiteral("Tables/TableVK1.db")));
+    auto dirs = tables::Table::ForFile(env.Path(QStringLiteral("Tables/TableNaprVK1.db")));
+    ASSERT_TRUE(kits->Open(true) && dirs->Open(true));
+    EXPECT_EQ(kits->RecordCount(), 192);
+    EXPECT_EQ(dirs->RecordCount(), 32);
+    EXPECT_TRUE(status.isEmpty());
+}
+
+TEST_F(StatRuns, OutgoingRefreshTakesTheDirectionFromBitsZeroToFive) {
+    sim::SimMemory& m = peer.Sim().Memory();
+    m.SetByte(kIkNapr, 191 - 5, 0xC3); // kit 5: direction 3, bits 6-7 set
+    TFormStatIK* overview = nullptr;
+    script.Then(
+        [&] { return LiveOverview() && (overview = TopWindow<TFormStatIK>()); },
+        [&] {
+            TrunkStats& s = overview->Stats();
+            EXPECT_EQ(s.Napr[5], 0xC3);
+            EXPECT_EQ(s.Kits[5].Napr, 3);
+            EXPECT_TRUE(s.IsMember(5, 3));
+            ASSERT_EQ(overview->Panels().size(), 256u);
+            for (int d = 64; d < 256; ++d) {
+                EXPECT_FALSE(overview->Panels()[size_t(d)]->Raised());
+                EXPECT_EQ(overview->Panels()[size_t(d)]->Colour(), stats::colour::kButtonFace);
+            }
+            QTest::mouseMove(overview->Panels()[100]);
+            EXPECT_EQ(overview->StatusBar1->currentMessage(), QStringLiteral("Не задействовано"));
+            overview->close();
+        });
+    Run("ButtonStatIK");
+    const QStringList expected{
+        "ТО_8,5B28,3,10,,1-",   "ТО_8,4035,3,10,,1-",   "ТО_8,5B33,3,10,,1-",
+        "ТО_8,4087,3,10,,1-",   "ТО_8,5200,2F,10,,1-",  "ТО_8,5210,BF,10,,1-",
+        "ТО_8,5240,17F,10,,1-", "ТО_8,5300,2FF,10,,1-", "ТО_8,2230,2F,10,,1-"};
+    EXPECT_EQ(peer.Directives, expected);
+    ExpectEndedCleanly();
+}
+
+TEST_F(StatRuns, StoredConfigurationSendsOnlyTheAddressStepAndTheLiveRead) {
+    StoreTables(VkKind());
+    StoreTables(IkKind());
+    for (const char* button : {"ButtonStatVK", "ButtonStatIK"}) {
+        script.Then([] { return Question() != nullptr; },
+                    [] { Question()->button(QMessageBox::No)->click(); });
+        script.Then([this] { return LiveOverview() != nullptr; },
+                    [this] {
+                        TrunkOverview* o = LiveOverview();
+                        // The stored direction 1 shows its load.
+                        EXPECT_TRUE(o->Panels()[1]->Raised());
+                        EXPECT_FALSE(o->Panels()[2]->Raised());
+                        o->close();
+                    });
+        Run(button);
+        ExpectEndedCleanly();
+    }
+    const QStringList expected{"ТО_8,5B0A,3,10,,1-", "ТО_8,2100,2F,10,,1-", "ТО_8,2230,2F,10,,1-"};
+    EXPECT_EQ(peer.Directives, expected);
+}
+
+TEST_F(StatRuns, EscapeDuringTheThirdStepEndsTheRunAtOnce) {
+    peer.OnDirective = [&](const QString&) {
+        if (peer.Directives.size() == 3) EscTracker::SetEscDown(true);
+    };
+    main.setWindowState(Qt::WindowMaximized);
+    Run("ButtonStatVK");
+    EscTracker::SetEscDown(false);
+    EXPECT_EQ(peer.Directives.size(), 3);
+    WaitUntil([&] { return !peer.Sim().Repeating(); }, 2000);
+    EXPECT_EQ(peer.SpacesAfter(2), 3); // the continuation, once
+    ExpectEndedCleanly();
+    EXPECT_TRUE(main.isMaximized());
+}
+
+TEST_F(StatRuns, ClosedPortEndsTheRun) {
+    ats->SwitchPort(false);
+    Run("ButtonStatVK");
+    EXPECT_EQ(status, QStringList{QStringLiteral("Порт закрыт. Продолжение невозможно")});
+    ExpectEndedCleanly();
+
+    // The stored path ends without a word.
+    StoreTables(IkKind());
+    script.Then([] { return Question() != nullptr; },
+                [] { Question()->button(QMessageBox::No)->click(); });
+    Run("ButtonStatIK");
+    EXPECT_EQ(status.size(), 1);
+    ExpectEndedCleanly();
+    EXPECT_TRUE(peer.Directives.isEmpty());
+}
+
+TEST_F(StatRuns, NoAnswerAsksAndAbortEndsTheRun) {
+    peer.Deaf = true;
+    tracker.SetWatchdogInterval(200);
+    answers = {RequestTracker::NoAnswer::Retry, RequestTracker::NoAnswer::Abort};
+    Run("ButtonStatIK");
+    EXPECT_EQ(asked, 2);
+    ExpectEndedCleanly();
+}
+
+TEST_F(StatRuns, BrokenFramesAndGarbageNeitherCrashNorStopTheRun) {
+    // Garbled codes, a frame header without its frame and noise between
+    // frames on every step.
+    peer.OnFrame = [&](int, int frames) {
+        if (frames == 1) peer.Command(QStringLiteral("raw 14 14 14 9 14 14 3 1 14"));
+        if (frames == 2) peer.Command(QStringLiteral("corrupt 5"));
+    };
+    script.Then(
+        [] { return TopWindow<TrunkOverview>() && TopWindow<TrunkOverview>()->isVisible(); },
+        [] { TopWindow<TrunkOverview>()->close(); });
+    Run("ButtonStatVK");
+    ExpectEndedCleanly();
+}
