@@ -160,3 +160,14 @@ TEST_F(EntryFixture, EditingKeysKeepTheMask) {
     EXPECT_EQ(executed.last(),
               QString::fromUtf8("ЗЯ_") + QString(22, QLatin1Char('1')) + QLatin1Char('-'));
 }
+
+TEST_F(EntryFixture, TypedBlankAfterAPlacedCaretBlanksThatPosition) {
+    // The caret put right after the literal by hand (not skipped over it by
+    // typing): "_" is a blank, not the absorbed separator.
+    entry->Reset();
+    edit->SetText(QString::fromUtf8("ТО_5,-"));
+    edit->SetCaretPos(3);
+    TypeText(edit, QStringLiteral("_"));
+    EXPECT_EQ(Trimmed(edit->Text()), QString::fromUtf8("ТО_ ,-"));
+    EXPECT_EQ(edit->CaretPos(), 4);
+}

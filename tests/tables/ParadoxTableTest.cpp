@@ -23,6 +23,31 @@ FieldList AllTypes() {
             {QStringLiteral("Name"), FieldType::String, 10}};
 }
 
+// The data blocks' chain as another reader follows it: from the header's
+// first block by the next links, each back link pointing where it came from,
+// ending at the header's last block with a next link of 0. Empty when sound.
+QString ChainError(const QString& path) {
+    const QByteArray f = FileBytes(path);
+    auto u16 = [&](qint64 at) {
+        return at + 1 < f.size() ? int(uchar(f[at])) | int(uchar(f[at + 1])) << 8 : -1;
+    };
+    const int headerSize = u16(0x02);
+    const int blockSize = int(uchar(f.at(0x05))) * 1024;
+    const int first = u16(0x0E), last = u16(0x10);
+    if (first == 0) return last == 0 ? QString() : QStringLiteral("last block without a first");
+    int prev = 0, at = first;
+    for (int guard = 0; at != 0 && guard < 10000; ++guard) {
+        const qint64 off = headerSize + qint64(at - 1) * blockSize;
+        if (off + 6 > f.size()) return QStringLiteral("block %1 outside the file").arg(at);
+        if (u16(off + 2) != prev)
+            return QStringLiteral("block %1: back link %2").arg(at).arg(u16(off + 2));
+        prev = at;
+        at = u16(off);
+    }
+    return prev == last ? QString()
+                        : QStringLiteral("chain ends at %1, header says %2").arg(prev).arg(last);
+}
+
 } // namespace
 
 TEST(ParadoxTable, CreatedTableReadsBackItsFieldsAndCodePage) {
@@ -117,6 +142,7 @@ TEST(ParadoxTable, RowOrderFollowsInsertsAndDeletesAcrossBlocks) {
             ASSERT_TRUE(r->GoTo(i));
             ASSERT_EQ(r->Value(0).toInt(), model[size_t(i)]) << "row " << i;
         }
+        ASSERT_EQ(ChainError(path), QString());
     };
     for (int round = 0; round < 4; ++round) {
         for (int i = 0; i < 400; ++i) {
@@ -144,6 +170,7 @@ TEST(ParadoxTable, RowOrderFollowsInsertsAndDeletesAcrossBlocks) {
         ASSERT_TRUE(t->Delete()) << t->LastError().toStdString();
         model[size_t(at)] = model.back();
         model.pop_back();
+        ASSERT_EQ(ChainError(path), QString()) << model.size() << " rows left";
     }
     checkFresh();
     EXPECT_EQ(QFileInfo(path).size(), 2048); // header only

@@ -1,0 +1,85 @@
+// The journal at the level of single files: committed sizes survive a later
+// rollback, an interrupted shrink is completed, and a commit leaves nothing
+// to replay.
+#include "TestSupport.h"
+
+#include "tables/TxFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+using namespace tables;
+
+namespace {
+void MakeFile(const QString& path, qint64 size) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(QByteArray(int(size), 'x'));
+}
+} // namespace
+
+TEST(TxFile, GrowthCommittedSurvivesARollbackAndTheNextCommit) {
+    TestEnv env;
+    const QString path = env.Path(QStringLiteral("t.db"));
+    MakeFile(path, 100);
+    TxFile f(path);
+    ASSERT_TRUE(f.Open(true, nullptr));
+    const QByteArray grow(50, 'g');
+    {
+        Transaction tx(env.Dir());
+        ASSERT_TRUE(f.Write(100, grow.constData(), grow.size()));
+        ASSERT_TRUE(tx.Commit(nullptr));
+    }
+    {
+        Transaction tx(env.Dir());
+        ASSERT_TRUE(f.Write(10, "r", 1));
+        tx.Rollback();
+    }
+    {
+        Transaction tx(env.Dir());
+        ASSERT_TRUE(f.Write(0, "c", 1));
+        ASSERT_TRUE(tx.Commit(nullptr));
+    }
+    EXPECT_EQ(f.Size(), 150);
+    const QByteArray disk = FileBytes(path);
+    ASSERT_EQ(disk.size(), 150);
+    EXPECT_EQ(disk.at(0), 'c');
+    EXPECT_EQ(disk.at(10), 'x');
+    EXPECT_EQ(disk.mid(100), grow);
+}
+
+TEST(TxFile, ShrinkStoppedAfterItsJournalIsCompletedAndACommitLeavesNothingToReplay) {
+    TestEnv env;
+    const QString path = env.Path(QStringLiteral("t.db"));
+    MakeFile(path, 8192);
+    {
+        TxFile f(path);
+        ASSERT_TRUE(f.Open(true, nullptr));
+        Transaction tx(env.Dir());
+        ASSERT_TRUE(f.Resize(5000));
+        ASSERT_TRUE(tx.Commit(nullptr, Transaction::Stop::AfterJournal));
+    }
+    EXPECT_EQ(QFileInfo(path).size(), 8192); // killed: the file is as it was
+    QString e;
+    ASSERT_TRUE(RecoverJournal(env.Dir(), &e)) << e.toStdString();
+    EXPECT_EQ(QFileInfo(path).size(), 5000);
+
+    // A whole commit: the journal is empty afterwards, so a later recovery
+    // does not write the old change over a newer one.
+    {
+        TxFile f(path);
+        ASSERT_TRUE(f.Open(true, nullptr));
+        Transaction tx(env.Dir());
+        ASSERT_TRUE(f.Write(0, "A", 1));
+        ASSERT_TRUE(tx.Commit(nullptr));
+    }
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.write("B");
+    }
+    ASSERT_TRUE(RecoverJournal(env.Dir(), &e));
+    EXPECT_EQ(FileBytes(path).at(0), 'B');
+}
