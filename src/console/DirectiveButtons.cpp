@@ -8,6 +8,7 @@
 #include "console/UnitAKNum.h"
 #include "link/AppState.h"
 #include "platform/Wait.h"
+#include "platform/ui/TabPages.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -19,63 +20,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include <deque>
-
 namespace {
 const QString kTimeGroupTitle = QStringLiteral("Контроль и установка времени");
-
-// The first tab control at the level directly below container (not inside
-// another tab control's pages), and the page of the tab captioned caption in
-// any tab control at that level.
-struct Level {
-    QTabWidget* tabs = nullptr;
-    QWidget* page = nullptr;
-};
-Level FindLevel(QWidget* container, const QString& caption) {
-    Level found;
-    std::deque<QWidget*> queue{container};
-    while (!queue.empty()) {
-        QWidget* w = queue.front();
-        queue.pop_front();
-        for (QObject* o : w->children()) {
-            auto* child = qobject_cast<QWidget*>(o);
-            if (!child || child->isWindow()) continue;
-            if (auto* t = qobject_cast<QTabWidget*>(child)) {
-                if (!found.tabs) found.tabs = t;
-                for (int i = 0; i < t->count(); ++i)
-                    if (t->tabText(i) == caption) return {t, t->widget(i)};
-                continue;
-            }
-            queue.push_back(child);
-        }
-    }
-    return found;
-}
-
-// The page's vertical layout, made when the page has none.
-QBoxLayout* PageLayout(QWidget* page) {
-    if (auto* box = qobject_cast<QBoxLayout*>(page->layout())) return box;
-    if (page->layout()) return nullptr;
-    return new QVBoxLayout(page);
-}
-
-// Adds w to a page layout, before a closing stretch when there is one.
-void AddToPage(QWidget* page, QWidget* w) {
-    QBoxLayout* lay = PageLayout(page);
-    if (!lay) {
-        page->layout()->addWidget(w);
-        return;
-    }
-    const int n = lay->count();
-    if (n > 0 && lay->itemAt(n - 1)->spacerItem())
-        lay->insertWidget(n - 1, w);
-    else
-        lay->addWidget(w);
-}
-
-QString PathName(const QStringList& path) {
-    return path.join(QLatin1Char('/'));
-}
 } // namespace
 
 DirectiveButtons::DirectiveButtons(QWidget* window, DirectiveEntry& entry, AppState& app)
@@ -90,39 +36,16 @@ DirectiveButtons::DirectiveButtons(QWidget* window, DirectiveEntry& entry, AppSt
 }
 
 QWidget* DirectiveButtons::PageAt(const QStringList& path) const {
-    QWidget* container = m_window;
-    for (const QString& caption : path) {
-        container = FindLevel(container, caption).page;
-        if (!container) return nullptr;
-    }
-    return container;
+    return FindTabPage(m_window, path);
 }
 
+// The top tabs are the window's; only sub-tabs are made here.
 QWidget* DirectiveButtons::Page(const QStringList& path) {
-    QWidget* container = m_window;
-    for (qsizetype i = 0; i < path.size(); ++i) {
-        const Level level = FindLevel(container, path[i]);
-        if (level.page) {
-            container = level.page;
-            continue;
-        }
-        // The top tabs are the window's; only sub-tabs are made here.
-        if (i == 0) {
-            if (!m_missing.contains(path[0])) m_missing << path[0];
-            return nullptr;
-        }
-        QTabWidget* tabs = level.tabs;
-        if (!tabs) {
-            tabs = new QTabWidget;
-            tabs->setObjectName(QStringLiteral("PageControl ") + PathName(path.mid(0, i)));
-            AddToPage(container, tabs);
-        }
-        auto* page = new QWidget;
-        page->setObjectName(QStringLiteral("TabSheet ") + PathName(path.mid(0, i + 1)));
-        tabs->addTab(page, path[i]);
-        container = page;
-    }
-    return container;
+    QWidget* page = MakeTabPage(m_window, path);
+    if (!page && !path.isEmpty() && !FindTabPage(m_window, {path[0]}) &&
+        !m_missing.contains(path[0]))
+        m_missing << path[0];
+    return page;
 }
 
 DirectiveButtons::Area& DirectiveButtons::AreaOf(QWidget* page) {

@@ -1,5 +1,6 @@
 #include "state/ui/AtsStatePage.h"
 
+#include "platform/ui/TabPages.h"
 #include "state/ui/StatePages.h"
 #include "state/ui/StateWidgets.h"
 
@@ -11,8 +12,8 @@
 
 AtsStatePage::AtsStatePage(StateContext& ctx) : m_ctx(ctx) {
     setObjectName(QStringLiteral("AtsStatePage"));
-    QWidget* page = stateui::PageAt(
-        ctx.window, {QStringLiteral("Обслуживание АТС"), QStringLiteral("Состояние АТС")}, true);
+    QWidget* page = MakeTabPage(
+        ctx.window, {QStringLiteral("Обслуживание АТС"), QStringLiteral("Состояние АТС")});
     if (!page) return;
     auto* panel = new QWidget;
     panel->setObjectName(QStringLiteral("PanelStateATS"));

@@ -1,5 +1,6 @@
 #include "state/ui/FaultsPage.h"
 
+#include "platform/ui/TabPages.h"
 #include "state/FailureWord.h"
 #include "state/ui/StatePages.h"
 #include "state/ui/StateWidgets.h"
@@ -12,7 +13,7 @@
 
 FaultsPage::FaultsPage(StateContext& ctx) {
     setObjectName(QStringLiteral("FaultsPage"));
-    QWidget* page = stateui::PageAt(ctx.window, {QStringLiteral("Сбои")}, false);
+    QWidget* page = FindTabPage(ctx.window, {QStringLiteral("Сбои")});
     if (!page) return;
     auto* panel = new QWidget;
     panel->setObjectName(QStringLiteral("PanelSboy"));

@@ -1,5 +1,6 @@
 #include "state/ui/PuuPages.h"
 
+#include "platform/ui/TabPages.h"
 #include "state/PuuWait.h"
 #include "state/ui/StatePages.h"
 #include "state/ui/StateWidgets.h"
@@ -70,7 +71,7 @@ PuuPages::PuuPages(StateContext& ctx) : m_ctx(ctx) {
     setObjectName(QStringLiteral("PuuPages"));
     using stateui::StateField;
     for (const PuuTab& s : kTabs) {
-        QWidget* page = stateui::PageAt(ctx.window, {kTop, kTab, U(s.caption)}, true);
+        QWidget* page = MakeTabPage(ctx.window, {kTop, kTab, U(s.caption)});
         if (!page) continue;
         page->setToolTip(U(s.caption));
         Page& p = m_pages[size_t(s.unit)];

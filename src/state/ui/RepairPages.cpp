@@ -1,5 +1,6 @@
 #include "state/ui/RepairPages.h"
 
+#include "platform/ui/TabPages.h"
 #include "state/ui/StatePages.h"
 #include "state/ui/StateWidgets.h"
 
@@ -44,7 +45,7 @@ RepairPages::RepairPages(StateContext& ctx) : m_ctx(ctx) {
     setObjectName(QStringLiteral("RepairPages"));
     for (const repair::Form& f : repair::Forms()) {
         // The repair tabs sit with the other maintenance directives.
-        QWidget* page = stateui::PageAt(ctx.window, {QStringLiteral("Директивы ТО"), f.tab}, true);
+        QWidget* page = MakeTabPage(ctx.window, {QStringLiteral("Директивы ТО"), f.tab});
         if (!page) continue;
         page->setToolTip(f.tab);
         Controls& c = m_controls[size_t(f.kit)];

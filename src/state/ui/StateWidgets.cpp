@@ -1,5 +1,7 @@
 #include "state/ui/StateWidgets.h"
 
+#include "platform/ui/TabPages.h"
+
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QPlainTextEdit>
@@ -9,7 +11,6 @@
 #include <QValidator>
 
 #include <algorithm>
-#include <deque>
 
 namespace stateui {
 
@@ -30,38 +31,6 @@ private:
     QString m_prefix;
 };
 
-// The first tab control at the level directly below container (not inside
-// another tab control's pages), and the page captioned caption at that level.
-struct Level {
-    QTabWidget* tabs = nullptr;
-    QWidget* page = nullptr;
-};
-Level FindLevel(QWidget* container, const QString& caption) {
-    Level found;
-    std::deque<QWidget*> queue{container};
-    while (!queue.empty()) {
-        QWidget* w = queue.front();
-        queue.pop_front();
-        for (QObject* o : w->children()) {
-            auto* child = qobject_cast<QWidget*>(o);
-            if (!child || child->isWindow()) continue;
-            if (auto* t = qobject_cast<QTabWidget*>(child)) {
-                if (!found.tabs) found.tabs = t;
-                for (int i = 0; i < t->count(); ++i)
-                    if (t->tabText(i) == caption) return {t, t->widget(i)};
-                continue;
-            }
-            queue.push_back(child);
-        }
-    }
-    return found;
-}
-
-QBoxLayout* PageLayout(QWidget* page) {
-    if (auto* box = qobject_cast<QBoxLayout*>(page->layout())) return box;
-    if (page->layout()) return nullptr;
-    return new QVBoxLayout(page);
-}
 } // namespace
 
 StateField::StateField(const QString& name, const QString& hint, int length,
@@ -102,34 +71,6 @@ QButtonGroup* RadioGroup(QWidget* owner, QLayout* into, const QString& name, con
     lay->addStretch(1);
     into->addWidget(box);
     return group;
-}
-
-QWidget* PageAt(QWidget* window, const QStringList& path, bool make) {
-    QWidget* container = window;
-    for (qsizetype i = 0; i < path.size(); ++i) {
-        const Level level = FindLevel(container, path[i]);
-        if (level.page) {
-            container = level.page;
-            continue;
-        }
-        if (!make || i == 0) return nullptr;
-        QTabWidget* tabs = level.tabs;
-        if (!tabs) {
-            tabs = new QTabWidget;
-            tabs->setObjectName(QStringLiteral("PageControl ") +
-                                path.mid(0, i).join(QLatin1Char('/')));
-            if (QBoxLayout* lay = PageLayout(container))
-                lay->insertWidget(0, tabs, 1);
-            else
-                container->layout()->addWidget(tabs);
-        }
-        auto* page = new QWidget;
-        page->setObjectName(QStringLiteral("TabSheet ") +
-                            path.mid(0, i + 1).join(QLatin1Char('/')));
-        tabs->addTab(page, path[i]);
-        container = page;
-    }
-    return container;
 }
 
 void AddContent(QWidget* page, QWidget* content) {

@@ -30,10 +30,6 @@ QPlainTextEdit* ResultList(const QString& name, const QString& hint);
 QButtonGroup* RadioGroup(QWidget* owner, QLayout* into, const QString& name, const QString& title,
                          const QStringList& items);
 
-// The page at a path of tab captions under window; missing sub-tabs are made
-// ("TabSheet " + path) when make is set. The top tab is never made.
-QWidget* PageAt(QWidget* window, const QStringList& path, bool make);
-
 // Adds content to a page's vertical layout (made when missing) as its
 // stretching part, before the layout's closing stretch, which is dropped.
 void AddContent(QWidget* page, QWidget* content);
