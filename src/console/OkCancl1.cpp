@@ -1,6 +1,7 @@
 #include "console/OkCancl1.h"
 
 #include "console/MaskEdit.h"
+#include "platform/ui/DialogButtons.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -33,15 +34,7 @@ TOkCancl1::TOkCancl1(QWidget* parent) : QDialog(parent) {
         m_fields[size_t(i)] = f;
     }
     lay->addLayout(form);
-    auto* buttons = new QDialogButtonBox;
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    ok->setObjectName(QStringLiteral("OKBtn"));
-    cancel->setObjectName(QStringLiteral("CancelBtn"));
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this);
     lay->addWidget(buttons);
 }
 

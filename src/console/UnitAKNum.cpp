@@ -1,6 +1,7 @@
 #include "console/UnitAKNum.h"
 
 #include "console/MaskEdit.h"
+#include "platform/ui/DialogButtons.h"
 
 #include <QDialogButtonBox>
 #include <QGuiApplication>
@@ -25,15 +26,7 @@ TFormAKNum::TFormAKNum(QWidget* parent) : QDialog(parent) {
         if (key == Qt::Key_Escape) reject();
     });
     lay->addWidget(m_edit);
-    auto* buttons = new QDialogButtonBox;
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    ok->setObjectName(QStringLiteral("OKBtn"));
-    cancel->setObjectName(QStringLiteral("CancelBtn"));
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this);
     lay->addWidget(buttons);
 }
 

@@ -1,6 +1,7 @@
 #include "access/ui/PasswordDlg.h"
 
 #include "access/Password.h"
+#include "platform/ui/DialogButtons.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -28,15 +29,7 @@ TPasswordDlg::TPasswordDlg(QWidget* parent)
     form->addRow(QStringLiteral("Введите пароль"), m_password);
     form->addRow(QStringLiteral("Новый пароль"), m_edit1);
     form->addRow(QStringLiteral("Подтверждение"), m_edit2);
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    ok->setObjectName(QStringLiteral("OKBtn"));
-    cancel->setObjectName(QStringLiteral("CancelBtn"));
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = OkCancelButtons(this);
     auto* top = new QVBoxLayout(this);
     top->addLayout(form);
     top->addWidget(m_check);
