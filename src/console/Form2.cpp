@@ -435,6 +435,8 @@ void TForm2::ComboBoxATSChange(int index) {
     AddStatus(m_comboATS->currentText());
     TFLoad(*m_view, ats->RollLog().FileName());
     LoadScript(*ats);
+    // Typing goes to the new exchange at once.
+    m_maskEdit->setFocus();
 }
 
 void TForm2::RadioGroupDuplexClick(int index) {

@@ -303,6 +303,7 @@ TEST(Form2, SelectionRenameAndHintLine) {
     QTest::keyClick(ats, Qt::Key_Down);
     EXPECT_EQ(form->App().CurrentAtsNumber, 2);
     EXPECT_EQ(form->App().CurrentAts, form->Ats(2));
+    EXPECT_EQ(form->focusWidget(), Find<QWidget>(form.get(), "MaskEdit")) << "typing goes on";
     EXPECT_EQ(Trimmed(Find<QPlainTextEdit>(form.get(), "MemoStatus")->toPlainText()),
               QStringLiteral("ATS 2"));
     EXPECT_EQ(form->View()->LastLine(), QString::fromUtf8("ВРЕМЯ 09.05"));
