@@ -9,6 +9,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/Wait.h"
 #include "platform/ui/EscKey.h"
+#include "platform/ui/QtTranslations.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZezozuDaruduri"));
+    const auto qtRussian = InstallQtTranslations();
 
     QString screenshot;
     const QStringList args = QApplication::arguments();
