@@ -20,9 +20,10 @@
 namespace {
 const QString kMain = QStringLiteral("\\Software\\ZezozuDaruduri\\Current ATS");
 
-std::optional<QString> Stored(const QString& registry, const QString& name) {
+std::optional<QString> Stored(const QString& registry, const QString& name,
+                              const QString& key = kMain) {
     Registry reg(registry);
-    if (!reg.OpenKey(kMain, false)) return std::nullopt;
+    if (!reg.OpenKey(key, false)) return std::nullopt;
     auto v = reg.ReadString(name);
     reg.CloseKey();
     return v;
@@ -137,11 +138,10 @@ TEST(Process, SecondDemoStartLeavesTheRunningDemoAlone) {
             p.waitForFinished(5000);
         }
     } end{first};
-    const QString ports = QStringLiteral("\\Software\\ZezozuDaruduri\\Ports");
     auto device = [&] {
-        Registry reg(registry);
-        return reg.OpenKey(ports, false) ? reg.ReadString(QStringLiteral("1"), QString())
-                                         : QString();
+        return Stored(registry, QStringLiteral("1"),
+                      QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"))
+            .value_or(QString());
     };
     const QString log = profile + QStringLiteral("/varnel-sim.log");
     ASSERT_TRUE(WaitUntil(

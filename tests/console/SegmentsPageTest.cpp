@@ -11,13 +11,26 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+std::unique_ptr<tables::Table> SegmentTable(const TestEnv& env) {
+    auto t = tables::Table::ForFile(env.Path(QStringLiteral("Segment.DB")));
+    t->Create({{QStringLiteral("Segment"), tables::FieldType::String, 20},
+               {QStringLiteral("Comment"), tables::FieldType::String, 255}},
+              1);
+    t->Open();
+    return t;
+}
+
+QStringList g_warnings;
+void KeepWarning(QtMsgType, const QMessageLogContext&, const QString& msg) {
+    g_warnings << msg;
+}
+} // namespace
+
 TEST(SegmentsPage, GridMemoAndNavigatorEditTheTable) {
     TestEnv env;
-    auto t = tables::Table::ForFile(env.Path(QStringLiteral("Segment.DB")));
-    ASSERT_TRUE(t->Create({{QStringLiteral("Segment"), tables::FieldType::String, 20},
-                           {QStringLiteral("Comment"), tables::FieldType::String, 255}},
-                          1));
-    ASSERT_TRUE(t->Open());
+    auto t = SegmentTable(env);
+    ASSERT_TRUE(t->IsOpen());
     ASSERT_TRUE(t->Append({QStringLiteral("ПУУ-2"), QStringLiteral("нет ответа")}));
     SegmentsPage page;
     page.ConfirmDelete = false;
@@ -72,33 +85,19 @@ TEST(SegmentsPage, GridMemoAndNavigatorEditTheTable) {
     EXPECT_FALSE(page.NavButton(SegmentsPage::Insert)->isEnabled());
 }
 
-namespace {
-QStringList g_warnings;
-void KeepWarning(QtMsgType, const QMessageLogContext&, const QString& msg) {
-    g_warnings << msg;
-}
-} // namespace
-
 TEST(SegmentsPage, NewRowStartsInItsKeyCellAndAnEmptyOrRepeatedKeyIsRefused) {
     TestEnv env;
-    auto t = tables::Table::ForFile(env.Path(QStringLiteral("Segment.DB")));
-    ASSERT_TRUE(t->Create({{QStringLiteral("Segment"), tables::FieldType::String, 20},
-                           {QStringLiteral("Comment"), tables::FieldType::String, 255}},
-                          1));
-    ASSERT_TRUE(t->Open());
+    auto t = SegmentTable(env);
+    ASSERT_TRUE(t->IsOpen());
     ModalAnswerer answers;
     SegmentsPage page;
-    page.ConfirmDelete = false;
     page.SetTable(t.get());
     page.show();
-    page.activateWindow();
-    WaitUntil([&] { return page.isActiveWindow(); });
     g_warnings.clear();
     const QtMessageHandler previous = qInstallMessageHandler(KeepWarning);
     auto keyCellHasFocus = [&] {
-        // The window's focus (the offscreen platform gives no activation back
-        // after a message box).
-        QWidget* f = page.focusWidget();
+        QWidget* f = page.focusWidget(); // the window's, active or not
+
         return f && f->parentWidget() == page.Grid()->viewport();
     };
     auto typeKeyAndPost = [&](const QString& key) {
