@@ -3,7 +3,8 @@
 # Starts the terminal. When the user's registry has no line switched on, it
 # starts a demonstration instead: a profile of its own (registry file and
 # working folder), exchange 1 wired to a freshly started varnel-sim with a
-# visible call rate. Closing the terminal stops the simulator.
+# visible call rate. Closing the terminal stops the simulator. A second start
+# while a terminal of this build runs only brings that one to the front.
 set -euo pipefail
 bin=$(cd "${1:?usage: demo.sh BUILD_DIR [args]}" && pwd)
 shift
@@ -63,19 +64,48 @@ if [ ! -x "$bin/varnel-sim" ]; then
     exec "$bin/varnel" "$@"
 fi
 
+# A terminal of this build already runs: it comes to the front, and nothing of
+# its profile, line or simulator is touched.
+if "$bin/varnel" --activate 2>/dev/null; then
+    echo "The terminal is already running: brought to the front."
+    exit 0
+fi
+
 profile=${XDG_DATA_HOME:-$HOME/.local/share}/varnel-demo
 mkdir -p "$profile/work"
+# One demonstration per profile: its lock is held for the life of the
+# terminal (the terminal inherits it, the simulator does not). Another start
+# waits for that terminal to answer and hands over to it.
+exec 9>>"$profile/demo.lock"
+if ! flock -n 9; then
+    for _ in $(seq 100); do
+        if "$bin/varnel" --activate 2>/dev/null; then
+            echo "The demonstration is already running: brought to the front."
+            exit 0
+        fi
+        flock -n 9 && break
+        sleep 0.1
+    done
+    if ! flock -n 9; then
+        echo "Another demonstration is starting in $profile; try again later." >&2
+        exit 1
+    fi
+fi
 echo "Demonstration: no exchange line is configured; exchange 1 is wired to the simulator."
 echo "Demo profile: $profile (registry.ini, work/, varnel-sim.log)"
 echo "Start with --no-demo to use your own configuration."
 
+# Output files are replaced, never truncated: a simulator left from an earlier
+# run may still write to the old ones. The last run's log is kept as .1.
 sim_out="$profile/varnel-sim.out"
-: >"$sim_out"
+sim_log="$profile/varnel-sim.log"
+rm -f "$sim_out"
+if [ -f "$sim_log" ]; then mv -f "$sim_log" "$sim_log.1"; fi
 # VARNEL_DEMO_FAULTS=1: the exchange reports faulty control units and machines.
 sim_script="$profile/varnel-sim.script"
 if [ -n "${VARNEL_DEMO_FAULTS:-}" ]; then echo "faults on"; fi >"$sim_script"
 "$bin/varnel-sim" --calls "${VARNEL_DEMO_CALLS:-6}" --hold "${VARNEL_DEMO_HOLD:-30}" --verbose \
-    --script "$sim_script" </dev/null >"$sim_out" 2>"$profile/varnel-sim.log" &
+    --script "$sim_script" </dev/null >"$sim_out" 2>>"$sim_log" 9>&- &
 sim_pid=$!
 stop_sim() {
     if kill -0 "$sim_pid" 2>/dev/null; then
@@ -94,7 +124,7 @@ for _ in $(seq 100); do
     sleep 0.05
 done
 if [ -z "$device" ]; then
-    echo "varnel-sim did not start; see $profile/varnel-sim.log" >&2
+    echo "varnel-sim did not start; see $sim_log" >&2
     exit 1
 fi
 echo "Simulator on $device"

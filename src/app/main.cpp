@@ -1,16 +1,21 @@
 // The terminal: one instance per executable, the main window, the message loop.
 //
-// Hidden option for the documentation: "--screenshot FILE" saves a picture of
-// the window after its first show and ends the program.
+// Hidden options: "--screenshot FILE" (for the documentation) saves a picture
+// of the window after its first show and ends the program; "--activate" (for
+// the demonstration script) brings a running terminal of this build to the
+// front and starts nothing: exit status 0 when one answered, 1 when none runs.
 #include "console/ExitSignals.h"
 #include "console/Form2.h"
 #include "platform/SingleInstance.h"
 #include "platform/Wait.h"
 #include "platform/ui/EscKey.h"
+#include "platform/ui/QtTranslations.h"
 
 #include <QApplication>
 #include <QPixmap>
 #include <QTimer>
+
+#include <cstring>
 
 namespace {
 // Closes open dialogs, then the main window, as the operator would.
@@ -27,8 +32,15 @@ void CloseLikeOperator(TForm2& form) {
 } // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--activate") == 0) {
+            QCoreApplication core(argc, argv);
+            return SingleInstance().SendActivate() ? 0 : 1;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZezozuDaruduri"));
+    const auto qtRussian = InstallQtTranslations();
 
     QString screenshot;
     const QStringList args = QApplication::arguments();

@@ -86,7 +86,10 @@ void DirectiveEntry::Execute() {
         // then go on in the background). Duplex: until sent or dropped.
         WaitForLine(ats, !m_app.DuplexMode);
     }
+    // The whole line selected: typing starts a new directive, Enter sends
+    // this one again.
     m_edit->setFocus();
+    m_edit->selectAll();
 }
 
 void DirectiveEntry::SendFixed(const QString& text) {

@@ -28,7 +28,8 @@ public:
 
     // The free mask, an empty line, focus and caret to the start.
     void Reset();
-    // Sends the line's directive to the selected exchange.
+    // Sends the line's directive to the selected exchange; the line keeps
+    // it, selected.
     void Execute();
     // Reset, the line's text := text, Execute (the fixed-directive buttons).
     void SendFixed(const QString& text);

@@ -435,6 +435,8 @@ void TForm2::ComboBoxATSChange(int index) {
     AddStatus(m_comboATS->currentText());
     TFLoad(*m_view, ats->RollLog().FileName());
     LoadScript(*ats);
+    // Typing goes to the new exchange at once.
+    m_maskEdit->setFocus();
 }
 
 void TForm2::RadioGroupDuplexClick(int index) {
@@ -487,6 +489,8 @@ void TForm2::CheckBoxFourDigitYearClick(bool checked) {
 
 void TForm2::ApplyRollFont(const QFont& font, const QColor& color) {
     m_view->setFont(font);
+    // A few lines of the roll stay in view however small the window.
+    m_view->setMinimumHeight(4 * QFontMetrics(font).lineSpacing() + 2 * m_view->frameWidth());
     QPalette p = m_view->palette();
     p.setColor(QPalette::Text, color);
     m_view->setPalette(p);

@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -113,6 +114,13 @@ void TForm2::BuildWindow() {
     middle->setStretchFactor(0, 1);
     middle->setStretchFactor(1, 0);
     middle->setSizes({1040, 230});
+    // No pane can be pushed out of sight; the status list keeps room for a
+    // port line, so its lines do not break word by word.
+    middle->setChildrenCollapsible(false);
+    m_memoStatus->setMinimumWidth(
+        m_memoStatus->fontMetrics().horizontalAdvance(QStringLiteral("ATS 4 Порт закрыт Com 16")) +
+        2 * m_memoStatus->frameWidth() + 2 * int(m_memoStatus->document()->documentMargin()) +
+        m_memoStatus->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
 
     m_view = Named(new RollView, QStringLiteral("RollView"), QStringLiteral("Рулон"));
     auto* font = Named(new QAction(QStringLiteral("Фонт"), m_view), QStringLiteral("MenuFont"));
@@ -126,6 +134,7 @@ void TForm2::BuildWindow() {
     vertical->addWidget(m_view);
     vertical->setStretchFactor(0, 3);
     vertical->setStretchFactor(1, 2);
+    vertical->setChildrenCollapsible(false);
     main->addWidget(vertical, 1);
     setCentralWidget(central);
 
@@ -177,6 +186,11 @@ QWidget* TForm2::BuildTopStrip() {
     mono.setStyleHint(QFont::TypeWriter);
     mono.setPointSize(mono.pointSize() + 2);
     m_maskEdit->setFont(mono);
+    // The whole line stays in view: its cells, the caret, frame and margins.
+    m_maskEdit->setMinimumWidth(QFontMetrics(mono).horizontalAdvance(
+                                    QString(DirectiveEntry::kLineLength + 1, QLatin1Char('_'))) +
+                                2 * m_maskEdit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) +
+                                8);
     m_comboStek =
         Named(new QComboBox, QStringLiteral("ComboBoxStek"), QStringLiteral("Стек команд"));
     entry->addWidget(m_maskEdit);

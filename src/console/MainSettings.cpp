@@ -26,6 +26,9 @@ void RollFontSettings::Read(const Registry& reg) {
     if (Size <= 0) Size = 8;
     Color = reg.ReadInteger(QStringLiteral("FontColor"), 0);
     Bold = reg.ReadBool(QStringLiteral("fsBold"), false);
+    Italic = reg.ReadBool(QStringLiteral("fsItalic"), false);
+    Underline = reg.ReadBool(QStringLiteral("fsUnderline"), false);
+    StrikeOut = reg.ReadBool(QStringLiteral("fsStrikeOut"), false);
 }
 
 bool RollFontSettings::Write(Registry& reg) const {
@@ -33,18 +36,20 @@ bool RollFontSettings::Write(Registry& reg) const {
     ok = reg.WriteInteger(QStringLiteral("FontSize"), Size) && ok;
     ok = reg.WriteInteger(QStringLiteral("FontColor"), Color) && ok;
     ok = reg.WriteBool(QStringLiteral("fsBold"), Bold) && ok;
+    ok = reg.WriteBool(QStringLiteral("fsItalic"), Italic) && ok;
+    ok = reg.WriteBool(QStringLiteral("fsUnderline"), Underline) && ok;
+    ok = reg.WriteBool(QStringLiteral("fsStrikeOut"), StrikeOut) && ok;
     return ok;
 }
 
 QFont RollFontSettings::ToFont() const {
-    QFont f(Name, Size);
+    QFont f = QFontDatabase::hasFamily(Name) ? QFont(Name)
+                                             : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setPointSize(Size);
     f.setBold(Bold);
-    if (!QFontDatabase::hasFamily(Name)) {
-        QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        fixed.setPointSize(Size);
-        fixed.setBold(Bold);
-        return fixed;
-    }
+    f.setItalic(Italic);
+    f.setUnderline(Underline);
+    f.setStrikeOut(StrikeOut);
     return f;
 }
 
@@ -56,6 +61,9 @@ void RollFontSettings::FromFont(const QFont& f, const QColor& c) {
     Name = f.family();
     Size = f.pointSize() > 0 ? f.pointSize() : Size;
     Bold = f.bold();
+    Italic = f.italic();
+    Underline = f.underline();
+    StrikeOut = f.strikeOut();
     Color = BgrFromColor(c);
 }
 

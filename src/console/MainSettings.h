@@ -31,12 +31,17 @@ struct CreateSettings {
     bool PreviousRunCrashed() const { return CorrectLogOff.has_value() && !*CorrectLogOff; }
 };
 
-// The roll view's font ("FontName", "FontSize", "FontColor", "fsBold").
+// The roll view's font ("FontName", "FontSize", "FontColor", "fsBold"). The
+// other styles the font dialog offers are kept beside "fsBold" as "fsItalic",
+// "fsUnderline" and "fsStrikeOut" (false when missing).
 struct RollFontSettings {
     QString Name = QStringLiteral("Fixedsys");
     int Size = 8;
     int Color = 0; // Windows BGR
     bool Bold = false;
+    bool Italic = false;
+    bool Underline = false;
+    bool StrikeOut = false;
 
     void Read(const Registry& reg);
     bool Write(Registry& reg) const;

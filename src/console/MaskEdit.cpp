@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -130,6 +131,22 @@ void MaskEdit::keyPressEvent(QKeyEvent* e) {
 void MaskEdit::inputMethodEvent(QInputMethodEvent* e) {
     PasteText(e->commitString());
     e->accept();
+}
+
+void MaskEdit::mousePressEvent(QMouseEvent* e) {
+    QLineEdit::mousePressEvent(e);
+    // In a blank field a position to the right of the first would leave the
+    // first letters blank (and the layout correction unapplied), one past
+    // the end would swallow the typing.
+    if (e->button() == Qt::LeftButton && !(e->modifiers() & Qt::ShiftModifier) &&
+        m_engine.IsBlank())
+        setCursorPosition(m_engine.NextInput(0));
+}
+
+void MaskEdit::focusInEvent(QFocusEvent* e) {
+    QLineEdit::focusInEvent(e);
+    // Tab and shortcuts select all in the base class already.
+    if (e->reason() == Qt::OtherFocusReason) selectAll();
 }
 
 void MaskEdit::mouseReleaseEvent(QMouseEvent* e) {

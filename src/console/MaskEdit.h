@@ -2,6 +2,9 @@
 // A line-edit field driven by MaskEngine: overwrite typing, the caret skips
 // literals, unfilled positions show the blank character and read back as
 // spaces. Enter, Esc and F5 are reported through keyDown() for the owner.
+// A click into a field that shows only blanks puts the caret on its first
+// input position, wherever the mouse landed; taking the focus from the
+// program (not the mouse) selects the whole text, so typing starts anew.
 #include "console/MaskEngine.h"
 
 #include <QLineEdit>
@@ -38,7 +41,9 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void inputMethodEvent(QInputMethodEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
 
 private:
     void Refresh(int caret, bool notify);

@@ -132,6 +132,12 @@ bool MaskEngine::IsComplete() const {
     return true;
 }
 
+bool MaskEngine::IsBlank() const {
+    for (const Slot& s : m_slots)
+        if (s.kind != Kind::Literal && !s.value.isNull()) return false;
+    return true;
+}
+
 int MaskEngine::NextInput(int pos) const {
     if (pos < 0) pos = 0;
     while (pos < Length() && IsLiteral(pos))

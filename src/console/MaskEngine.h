@@ -56,6 +56,8 @@ public:
     void Clear();
     // True when every required position is filled.
     bool IsComplete() const;
+    // True when no input position is filled (the line shows only blanks).
+    bool IsBlank() const;
 
     // Caret helpers: the first input position at or after pos (Length() when
     // none), the last one before pos (-1 when none).

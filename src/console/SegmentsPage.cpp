@@ -43,10 +43,8 @@ const std::array<ButtonSpec, SegmentsPage::ButtonCount>& ButtonDefs() {
 class SegmentsModel : public QAbstractTableModel {
 public:
     explicit SegmentsModel(tables::TableEditor& e, QObject* parent)
-        : QAbstractTableModel(parent), m_e(e) {}
-    int rowCount(const QModelIndex& p = {}) const override {
-        return p.isValid() ? 0 : m_e.RowCount();
-    }
+        : QAbstractTableModel(parent), m_e(e), m_rows(e.RowCount()) {}
+    int rowCount(const QModelIndex& p = {}) const override { return p.isValid() ? 0 : m_rows; }
     int columnCount(const QModelIndex& p = {}) const override { return p.isValid() ? 0 : 1; }
     QVariant data(const QModelIndex& i, int role) const override {
         if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
@@ -66,19 +64,47 @@ public:
         if (role != Qt::EditRole || i.row() != m_e.Row()) return false;
         return m_e.SetValue(kSegment, v.toString());
     }
-    void Reset() {
-        beginResetModel();
-        endResetModel();
+    // Follows the editor. Only a change of the row count resets the model:
+    // a reset takes the grid's open editor away, and a value that comes from
+    // that editor must not.
+    void Update() {
+        if (m_rows != m_e.RowCount()) {
+            beginResetModel();
+            m_rows = m_e.RowCount();
+            endResetModel();
+        } else if (m_rows > 0) {
+            emit dataChanged(index(0, 0), index(m_rows - 1, 0));
+        }
     }
 
 private:
     tables::TableEditor& m_e;
+    int m_rows = 0;
+};
+
+// The grid, able to finish or drop the edit of its open cell editor from
+// outside (the navigator does not take the focus from it).
+class SegmentsGrid : public QTableView {
+public:
+    using QTableView::QTableView;
+    // The open editor's text goes to the model, then the editor closes.
+    void FinishEdit() { EndEdit(true); }
+    void DropEdit() { EndEdit(false); }
+
+private:
+    void EndEdit(bool commit) {
+        if (state() != EditingState) return;
+        QWidget* editor = indexWidget(currentIndex());
+        if (!editor) return;
+        if (commit) commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
 };
 
 SegmentsPage::SegmentsPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("SegmentsPage"));
     m_model = new SegmentsModel(m_editor, this);
-    m_grid = new QTableView(this);
+    m_grid = new SegmentsGrid(this);
     m_grid->setObjectName(QStringLiteral("DBGridSegm"));
     m_grid->setModel(m_model);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -113,6 +139,7 @@ SegmentsPage::SegmentsPage(QWidget* parent) : QWidget(parent) {
     row->addWidget(m_memo, 2);
     lay->addLayout(row, 1);
 
+    m_editor.Captions = {QStringLiteral("Сегмент")};
     m_editor.Changed = [this] { Sync(); };
     connect(m_memo, &QPlainTextEdit::textChanged, this, &SegmentsPage::MemoEdited);
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -124,6 +151,10 @@ SegmentsPage::~SegmentsPage() {
     m_editor.Changed = nullptr;
 }
 
+QTableView* SegmentsPage::Grid() const {
+    return m_grid;
+}
+
 void SegmentsPage::SetTable(tables::Table* table) {
     m_editor.SetTable(table);
 }
@@ -133,8 +164,23 @@ void SegmentsPage::Report() {
         QMessageBox::warning(this, QStringLiteral("Сегменты"), m_editor.LastError());
 }
 
+void SegmentsPage::EditKey() {
+    const int row = m_editor.Row();
+    if (!m_editor.Editing() || row < 0) return;
+    const QModelIndex cell = m_model->index(row, 0);
+    m_grid->setFocus();
+    m_grid->setCurrentIndex(cell);
+    m_grid->edit(cell);
+}
+
 void SegmentsPage::Click(Button b) {
     using S = tables::TableEditor::State;
+    // What is typed in the grid's cell belongs to the row before any action
+    // on it; "Отменить изменения" drops it.
+    if (b == Cancel)
+        m_grid->DropEdit();
+    else
+        m_grid->FinishEdit();
     bool ok = true;
     switch (b) {
     case First:
@@ -151,6 +197,8 @@ void SegmentsPage::Click(Button b) {
         break;
     case Insert:
         ok = m_editor.Insert();
+        // The new row's key is typed first.
+        if (ok) EditKey();
         break;
     case Delete:
         if (m_editor.GetState() == S::Browse && m_editor.Row() >= 0 && ConfirmDelete &&
@@ -174,7 +222,11 @@ void SegmentsPage::Click(Button b) {
     case ButtonCount:
         break;
     }
-    if (!ok) Report();
+    if (!ok) {
+        Report();
+        // A row that could not be stored is still being edited: back to its key.
+        EditKey();
+    }
 }
 
 // Shows the editor's rows, position and state in the controls.
@@ -183,7 +235,7 @@ void SegmentsPage::Sync() {
     m_syncing = true;
     using S = tables::TableEditor::State;
     const S st = m_editor.GetState();
-    m_model->Reset();
+    m_model->Update();
     const int row = m_editor.Row();
     if (row >= 0)
         m_grid->selectionModel()->setCurrentIndex(m_model->index(row, 0),
@@ -218,5 +270,6 @@ void SegmentsPage::GridRowChanged(int row) {
     if (!m_editor.GoTo(row)) {
         Report();
         Sync();
+        EditKey();
     }
 }

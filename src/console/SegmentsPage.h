@@ -2,7 +2,9 @@
 // The "Сегменты" tab: the segment list "Segment.DB" as a grid with the one
 // column "Сегмент", the selected row's "Comment" in a text box (hint
 // "Неисправность") and a ten-button record navigator. Changes are stored in
-// the table when posted (or when moving to another row).
+// the table when posted (or when moving to another row); "Добавить запись"
+// opens the new row's key cell, and a row that cannot be stored (empty or
+// repeated key) is refused with the reason and its key cell opened again.
 #include "tables/TableEditor.h"
 
 #include <QWidget>
@@ -12,6 +14,7 @@
 class QPlainTextEdit;
 class QTableView;
 class QToolButton;
+class SegmentsGrid;
 class SegmentsModel;
 
 class SegmentsPage : public QWidget {
@@ -38,7 +41,7 @@ public:
     void SetTable(tables::Table* table);
 
     tables::TableEditor& Editor() { return m_editor; }
-    QTableView* Grid() const { return m_grid; }
+    QTableView* Grid() const;
     QPlainTextEdit* Memo() const { return m_memo; }
     QToolButton* NavButton(Button b) const { return m_buttons[size_t(b)]; }
     // A navigator click.
@@ -54,10 +57,12 @@ private:
     void MemoEdited();
     void GridRowChanged(int row);
     void Report();
+    // Opens the key cell of the row being edited.
+    void EditKey();
 
     tables::TableEditor m_editor;
     SegmentsModel* m_model = nullptr;
-    QTableView* m_grid = nullptr;
+    SegmentsGrid* m_grid = nullptr;
     QPlainTextEdit* m_memo = nullptr;
     std::array<QToolButton*, ButtonCount> m_buttons{};
     bool m_syncing = false;

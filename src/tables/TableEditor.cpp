@@ -106,9 +106,43 @@ bool TableEditor::SetValue(int field, const QVariant& value) {
     return true;
 }
 
+QString TableEditor::Caption(int field) const {
+    const QString c = Captions.value(field);
+    return c.isEmpty() ? m_table->Fields().value(field).name : c;
+}
+
+// The key of the pending row: filled, and not another row's key (as the
+// table now holds it, changes of other programs included).
+bool TableEditor::CheckKey() {
+    const int keys = std::min(m_table->KeyFieldCount(), int(m_pending.size()));
+    if (keys <= 0) return true;
+    QStringList names, captions, shown;
+    QVariantList values;
+    for (int f = 0; f < keys; ++f) {
+        const FieldDef& fd = m_table->Fields()[f];
+        QVariant v = m_pending[f];
+        if (v.isNull() || v.toString().trimmed().isEmpty())
+            return Fail(
+                QStringLiteral("Не заполнено поле «%1»: запись не сохранена").arg(Caption(f)));
+        // The store keeps as many characters as the field holds.
+        if (fd.type == FieldType::String && fd.size > 0) v = v.toString().left(fd.size);
+        names << fd.name;
+        captions << Caption(f);
+        shown << v.toString();
+        values << v;
+    }
+    const bool found = m_table->Locate(names, values);
+    if (found && !(m_state == State::Edit && m_table->RecNo() == m_row))
+        return Fail(
+            QStringLiteral("Нарушение ключа: значение «%1» поля «%2» уже есть в таблице")
+                .arg(shown.join(QStringLiteral(", ")), captions.join(QStringLiteral(", "))));
+    return true;
+}
+
 bool TableEditor::Post() {
     m_error.clear();
     if (!Editing()) return m_state == State::Browse;
+    if (!CheckKey()) return false;
     bool ok = false;
     if (m_state == State::Insert) {
         ok = m_table->Append(m_pending);

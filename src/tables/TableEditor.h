@@ -5,6 +5,7 @@
 #include "tables/Table.h"
 
 #include <QList>
+#include <QStringList>
 #include <QVariant>
 
 #include <functional>
@@ -44,7 +45,9 @@ public:
     bool Edit();
     // Changes a field of the current row (starting an edit when browsing).
     bool SetValue(int field, const QVariant& value);
-    // Stores the row (a keyed table puts it at its key's place).
+    // Stores the row (a keyed table puts it at its key's place). A keyed
+    // table refuses a row with a key field left empty, or with the key of
+    // another row; the row stays in edit with the reason in LastError.
     bool Post();
     void Cancel();
     bool Delete();
@@ -52,11 +55,16 @@ public:
     bool Refresh();
 
     QString LastError() const { return m_error; }
+    // Field names as the operator knows them, for messages (by field index;
+    // the stored name where none is given).
+    QStringList Captions;
     // Called after every change of rows, position or state.
     std::function<void()> Changed;
 
 private:
     bool Move(int delta);
+    bool CheckKey();
+    QString Caption(int field) const;
     bool Load(int keepRow);
     bool Fail(const QString& e);
     void Notify() {

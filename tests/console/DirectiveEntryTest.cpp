@@ -171,3 +171,42 @@ TEST_F(EntryFixture, TypedBlankAfterAPlacedCaretBlanksThatPosition) {
     EXPECT_EQ(Trimmed(edit->Text()), QString::fromUtf8("ТО_ ,-"));
     EXPECT_EQ(edit->CaretPos(), 4);
 }
+
+namespace {
+// Where a click lands on character cell `cell` of the line.
+QPoint CellPoint(QLineEdit* e, int cell) {
+    const int y = e->height() / 2;
+    for (int x = 0; x < e->width(); ++x)
+        if (e->cursorPositionAt(QPoint(x, y)) == cell) return {x + 1, y};
+    return {};
+}
+} // namespace
+
+TEST_F(EntryFixture, ClickInABlankLineStartsAtTheFirstCellAndASentLineIsSelected) {
+    // Into a blank line: the typing starts at the first cell wherever the
+    // mouse landed, so the layout correction applies.
+    QTest::mouseClick(edit, Qt::LeftButton, {}, CellPoint(edit, 3));
+    EXPECT_EQ(edit->CaretPos(), 0);
+    QTest::keyClicks(edit, QStringLiteral("vd"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(executed.last(), QString::fromUtf8("МВ_-"));
+    entry->Reset();
+    QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(edit->width() - 3, edit->height() / 2));
+    QTest::keyClicks(edit, QStringLiteral("nj5,"));
+    EXPECT_EQ(Trimmed(edit->Text()), QString::fromUtf8("ТО_5,"));
+
+    // After Enter the line is selected: typing starts a new directive, Enter
+    // alone sends the same one again.
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(edit->selectedText(), edit->text());
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(executed.mid(1), QStringList(2, QString::fromUtf8("ТО_5,-")));
+    QTest::keyClicks(edit, QStringLiteral("rr2"));
+    EXPECT_EQ(Trimmed(edit->Text()), QString::fromUtf8("КК_2"));
+
+    // In a line with text a click keeps its place.
+    QTest::mouseClick(edit, Qt::LeftButton, {}, CellPoint(edit, 1));
+    EXPECT_EQ(edit->CaretPos(), 1);
+    TypeText(edit, QString::fromUtf8("Л"));
+    EXPECT_EQ(Trimmed(edit->Text()), QString::fromUtf8("КЛ_2"));
+}

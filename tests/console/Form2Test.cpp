@@ -14,12 +14,15 @@
 #include "platform/Registry.h"
 #include "platform/SingleInstance.h"
 #include "platform/Wait.h"
+#include "platform/ui/QtTranslations.h"
 
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFontDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -303,6 +306,7 @@ TEST(Form2, SelectionRenameAndHintLine) {
     QTest::keyClick(ats, Qt::Key_Down);
     EXPECT_EQ(form->App().CurrentAtsNumber, 2);
     EXPECT_EQ(form->App().CurrentAts, form->Ats(2));
+    EXPECT_EQ(form->focusWidget(), Find<QWidget>(form.get(), "MaskEdit")) << "typing goes on";
     EXPECT_EQ(Trimmed(Find<QPlainTextEdit>(form.get(), "MemoStatus")->toPlainText()),
               QStringLiteral("ATS 2"));
     EXPECT_EQ(form->View()->LastLine(), QString::fromUtf8("ВРЕМЯ 09.05"));
@@ -429,4 +433,54 @@ TEST(Form2, PasswordLocksTheWorkingPagesAndOnlyAnUncleanEndRebuildsTheTables) {
     auto form = Start(env);
     EXPECT_TRUE(QFile::exists(backup));
     EXPECT_TRUE(Find<QWidget>(form.get(), "MaskEdit")->isEnabled());
+}
+
+TEST(Form2, SmallestWindowKeepsTheLineTheStatusListAndThePagesInView) {
+    TestEnv env;
+    auto form = Start(env);
+    form->resize(400, 300);
+    WaitFor(20, false);
+    auto* edit = Find<MaskEdit>(form.get(), "MaskEdit");
+    EXPECT_GE(edit->contentsRect().width(), edit->fontMetrics().horizontalAdvance(edit->text()));
+    auto* memo = Find<QPlainTextEdit>(form.get(), "MemoStatus");
+    EXPECT_GE(memo->viewport()->width(),
+              memo->fontMetrics().horizontalAdvance(QString::fromUtf8("ATS 1 Порт закрыт Com 16")));
+    for (const char* name : {"PageControl", "PageControlATS"}) {
+        auto* pages = Find<QTabWidget>(form.get(), name);
+        EXPECT_GE(pages->height(), pages->minimumSizeHint().height()) << name;
+        EXPECT_GE(pages->width(), pages->minimumSizeHint().width()) << name;
+    }
+    EXPECT_GE(form->View()->height(), 3 * form->View()->fontMetrics().lineSpacing());
+}
+
+TEST(Form2, RollFontKeepsItsStylesAndQtDialogsSpeakRussian) {
+    TestEnv env;
+    const auto russian = InstallQtTranslations();
+    ASSERT_NE(russian, nullptr);
+    QStringList buttons;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* fonts = qobject_cast<QFontDialog*>(modal)) {
+            for (auto* b : fonts->findChildren<QPushButton*>())
+                buttons << b->text().remove(QLatin1Char('&'));
+            QFont f(QStringLiteral("DejaVu Sans Mono"), 11);
+            f.setItalic(true);
+            fonts->setCurrentFont(f);
+            fonts->accept();
+        } else if (auto* colours = qobject_cast<QColorDialog*>(modal)) {
+            colours->accept();
+        }
+    });
+    answer.start(20);
+    {
+        auto form = Start(env);
+        form->MenuFontClick();
+        EXPECT_TRUE(form->View()->font().italic());
+    }
+    EXPECT_TRUE(buttons.contains(QString::fromUtf8("Отмена"))) << buttons.join(' ').toStdString();
+    EXPECT_EQ(Stored(env, kMain, QStringLiteral("fsItalic")), QStringLiteral("true"));
+    EXPECT_EQ(Stored(env, kMain, QStringLiteral("fsBold")), QStringLiteral("false"));
+    auto form = Start(env);
+    EXPECT_TRUE(form->View()->font().italic()) << "kept over a restart";
 }

@@ -1,5 +1,6 @@
 // The built terminal as a child process: SIGTERM and SIGINT close it like
-// the operator does, and a second start hands over to the first.
+// the operator does, and a second start hands over to the first; the same for
+// the demonstration script.
 #include "TestSupport.h"
 
 #include "platform/Registry.h"
@@ -8,18 +9,21 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 const QString kMain = QStringLiteral("\\Software\\ZezozuDaruduri\\Current ATS");
 
-std::optional<QString> Stored(const QString& registry, const QString& name) {
+std::optional<QString> Stored(const QString& registry, const QString& name,
+                              const QString& key = kMain) {
     Registry reg(registry);
-    if (!reg.OpenKey(kMain, false)) return std::nullopt;
+    if (!reg.OpenKey(key, false)) return std::nullopt;
     auto v = reg.ReadString(name);
     reg.CloseKey();
     return v;
@@ -99,4 +103,72 @@ TEST(Process, SecondStartHandsOverAndEnds) {
     first.proc.terminate();
     ASSERT_TRUE(first.proc.waitForFinished(15000));
     EXPECT_EQ(Stored(first.registry, QStringLiteral("CorrectLogOff")), QStringLiteral("true"));
+}
+
+// The demonstration script against a scratch home: a second start while the
+// first runs leaves the first one's settings, simulator and logs alone.
+TEST(Process, SecondDemoStartLeavesTheRunningDemoAlone) {
+    TestEnv env;
+    const QString home = env.Path(QStringLiteral("home"));
+    const QString profile = home + QStringLiteral("/.local/share/varnel-demo");
+    const QString registry = profile + QStringLiteral("/registry.ini");
+    QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
+    for (const char* v : {"VARNEL_REGISTRY", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+        pe.remove(QString::fromLatin1(v));
+    pe.insert(QStringLiteral("HOME"), home);
+    pe.insert(QStringLiteral("VARNEL_INSTANCE"), InstanceName("demo"));
+    pe.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    pe.insert(QStringLiteral("VARNEL_DEMO_CALLS"), QStringLiteral("600"));
+    auto demo = [&](QProcess& p) {
+        p.setProcessEnvironment(pe);
+        p.setProgram(QStringLiteral(VARNEL_SOURCE_DIR "/scripts/demo.sh"));
+        p.setArguments({QStringLiteral(VARNEL_BIN_DIR)});
+        // A group of its own, so that the script, the simulator and the
+        // terminal can be ended together.
+        p.setChildProcessModifier([] { ::setsid(); });
+        p.start();
+    };
+    QProcess first;
+    demo(first);
+    struct EndGroup {
+        QProcess& p;
+        ~EndGroup() {
+            if (p.state() == QProcess::NotRunning) return;
+            ::kill(-pid_t(p.processId()), SIGKILL);
+            p.waitForFinished(5000);
+        }
+    } end{first};
+    auto device = [&] {
+        return Stored(registry, QStringLiteral("1"),
+                      QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"))
+            .value_or(QString());
+    };
+    const QString log = profile + QStringLiteral("/varnel-sim.log");
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return Stored(registry, QStringLiteral("TimerStatWait")) && !FileBytes(log).isEmpty();
+        },
+        60000))
+        << first.readAllStandardError().toStdString();
+    const QString line = device();
+    ASSERT_TRUE(QFile::exists(line));
+    const QByteArray logBefore = FileBytes(log);
+    const QByteArray outBefore = FileBytes(profile + QStringLiteral("/varnel-sim.out"));
+
+    QProcess second;
+    demo(second);
+    ASSERT_TRUE(second.waitForFinished(60000));
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    EXPECT_EQ(device(), line);
+    EXPECT_TRUE(QFile::exists(line)) << "the first simulator still serves the line";
+    EXPECT_EQ(first.state(), QProcess::Running);
+    const QByteArray logAfter = FileBytes(log);
+    EXPECT_TRUE(logAfter.startsWith(logBefore)) << "the running simulator's log is kept";
+    EXPECT_FALSE(logAfter.contains('\0'));
+    EXPECT_EQ(FileBytes(profile + QStringLiteral("/varnel-sim.out")), outBefore);
+
+    // Ending the demonstration ends its simulator.
+    ::kill(-pid_t(first.processId()), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(15000));
+    EXPECT_TRUE(WaitUntil([&] { return !QFile::exists(line); }, 10000));
 }

@@ -65,12 +65,17 @@ TEST(TableEditor, InsertEditPostCancelAndDeleteAreStoredInKeyOrder) {
     ASSERT_TRUE(e.Post());
     EXPECT_EQ(Keys(e), (QStringList{"В3", "Я9"}));
     EXPECT_EQ(e.Row(), 1);
-    // A duplicate key fails and stays in edit with the error.
+    // A duplicate or blank key fails and stays in edit with the error.
     ASSERT_TRUE(e.Insert());
     e.SetValue(0, QStringLiteral("В3"));
     EXPECT_FALSE(e.Post());
-    EXPECT_TRUE(e.LastError().contains(QStringLiteral("key violation")));
+    EXPECT_EQ(
+        e.LastError(),
+        QString::fromUtf8("Нарушение ключа: значение «В3» поля «Segment» уже есть в таблице"));
     EXPECT_EQ(e.GetState(), S::Insert);
+    e.SetValue(0, QStringLiteral("  "));
+    EXPECT_FALSE(e.Post());
+    EXPECT_TRUE(e.LastError().contains(QString::fromUtf8("«Segment»")));
     e.Cancel();
     EXPECT_EQ(Keys(e), (QStringList{"В3", "Я9"}));
 
