@@ -432,9 +432,11 @@ QString NameIn(const Journal& j, const QString& path, QString* error) {
 // Deferred commits: sync the journal once, write them to their files.
 bool FlushLocked(Journal& j, QString* error) {
     if (!j.deferHeld) return true;
+    // A failed sync is reported; the changes still go to the files (their
+    // record is in the journal for the next sync or start).
     bool ok = Sync(j, error);
     for (TxFile* f : j.pending) {
-        if (ok && !f->WritePending(error)) ok = false;
+        if (!f->WritePending(ok ? error : nullptr)) ok = false;
         j.written.insert(CanonicalFile(f->Path()));
     }
     j.pending.clear();
@@ -803,18 +805,19 @@ void TxFile::CollectExtents(std::vector<Extent>& out) const {
 }
 
 void TxFile::MarkCommitted() {
-    // A committed shrink drops the committed pages after the new end.
-    for (auto i = m_pending.lower_bound(m_size / kPage + (m_size % kPage ? 1 : 0));
-         i != m_pending.end();)
-        i = m_pending.erase(i);
+    const bool shrunk = m_size < CommittedSize();
+    if (shrunk) {
+        // A committed shrink drops the committed pages after the new end and
+        // cuts the one it ends in (its cached copy was cut already).
+        for (auto i = m_pending.lower_bound((m_size + kPage - 1) / kPage); i != m_pending.end();)
+            i = m_pending.erase(i);
+        if (auto last = m_pending.find(m_size / kPage); last != m_pending.end())
+            if (auto page = m_pages.find(last->first); page != m_pages.end())
+                last->second->data = page->second->data;
+    }
     for (auto& [index, page] : m_pages) {
+        if (page->lo >= page->hi) continue;
         auto& pend = m_pending[index];
-        if (page->lo >= page->hi) {
-            // A clean page the shrink cut: its committed image is cut too.
-            if (pend) pend->data = page->data;
-            if (!pend) m_pending.erase(index);
-            continue;
-        }
         if (!pend) pend = std::make_unique<Page>();
         pend->data = page->data;
         pend->lo = std::min(pend->lo, page->lo);

@@ -145,6 +145,20 @@ TEST(Journal, CommitsAreSyncedAndDeferredOnesShareOneSync) {
     EXPECT_EQ(t->RecordCount(), 5);
     ASSERT_TRUE(FlushJournals());
     EXPECT_EQ(Rows(path), 5);
+    // Deferred growth over several blocks, then deferred deletes that drop
+    // blocks and shrink the file again.
+    for (int round = 0; round < 2; ++round) {
+        Transaction tx(env.Dir());
+        tx.DeferSync();
+        for (int i = 0; i < 600; ++i)
+            ASSERT_TRUE(round == 0 ? t->Append({100 + i})
+                                   : (t->Locate({QStringLiteral("N")}, {100 + i}) && t->Delete()));
+        ASSERT_TRUE(tx.Commit(nullptr));
+        EXPECT_EQ(t->RecordCount(), round == 0 ? 605 : 5);
+    }
+    ASSERT_TRUE(FlushJournals());
+    EXPECT_EQ(Rows(path), 5);
+    EXPECT_EQ(FileBytes(path).size(), qint64(0x800 + 0x800));
 }
 
 // A journal beside a table that names a path elsewhere, a ".." or an
