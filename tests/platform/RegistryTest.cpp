@@ -124,9 +124,9 @@ TEST(Registry, MalformedFileIsWrittenCleanAndTheWriteSucceeds) {
     for (const char* name : {"registry-junk.ini", "registry-binary.ini"}) {
         SCOPED_TRACE(name);
         TestEnv env;
-        ASSERT_TRUE(QFile::copy(QStringLiteral(VARNEL_SOURCE_DIR "/tests/corpus/") +
-                                    QLatin1String(name),
-                                env.RegistryPath()));
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(VARNEL_SOURCE_DIR "/tests/corpus/") + QLatin1String(name),
+                        env.RegistryPath()));
         QFile::setPermissions(env.RegistryPath(), QFile::ReadOwner | QFile::WriteOwner);
         for (int run = 0; run < 2; ++run) {
             Registry reg;
