@@ -104,6 +104,31 @@ if [ -f "$sim_log" ]; then mv -f "$sim_log" "$sim_log.1"; fi
 # VARNEL_DEMO_FAULTS=1: the exchange reports faulty control units and machines.
 sim_script="$profile/varnel-sim.script"
 if [ -n "${VARNEL_DEMO_FAULTS:-}" ]; then echo "faults on"; fi >"$sim_script"
+
+# ---- Demo profile: sample destination tables, an automatic script, the
+# exchange's name and a fault or two. Each is made only when missing, so a
+# user's changes to an existing profile are kept.
+demo_data=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/demo
+mkdir -p "$profile/work/Tables" "$profile/work/Rulon"
+for table in Sng Foren; do
+    if [ ! -e "$profile/work/Tables/$table.db" ] && [ -f "$demo_data/$table.csv" ]; then
+        (cd "$profile/work" && VARNEL_REGISTRY="$profile/registry.ini" \
+            "$bin/varnel-tool" load ":PelmarkStandard:$table.db" "$demo_data/$table.csv") \
+            >/dev/null 2>&1 || echo "Could not make the sample table $table.db" >&2
+    fi
+done
+if [ ! -e "$profile/work/Rulon/Auto1.txt" ] && [ -f "$demo_data/Auto1.txt" ]; then
+    iconv -f UTF-8 -t CP1251 "$demo_data/Auto1.txt" >"$profile/work/Rulon/Auto1.txt" ||
+        rm -f "$profile/work/Rulon/Auto1.txt"
+fi
+tool_get "$profile/registry.ini" "$key_root\\ATS 1" Name >/dev/null ||
+    ini_set "$profile/registry.ini" "ATS 1" Name "Центральная" string
+# State words with a fault or two; VARNEL_DEMO_FAULTS=0 makes the exchange sound.
+case "${VARNEL_DEMO_FAULTS-unset}" in
+0) echo "faults off" >>"$sim_script" ;;
+unset) echo "faults on" >>"$sim_script" ;;
+esac
+# ---- end of the demo profile block
 "$bin/varnel-sim" --calls "${VARNEL_DEMO_CALLS:-6}" --hold "${VARNEL_DEMO_HOLD:-30}" --verbose \
     --script "$sim_script" </dev/null >"$sim_out" 2>>"$sim_log" 9>&- &
 sim_pid=$!

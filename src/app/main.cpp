@@ -18,14 +18,15 @@
 #include <cstring>
 
 namespace {
-// Closes open dialogs, then the main window, as the operator would.
-void CloseLikeOperator(TForm2& form) {
+// Closes open dialogs, then the main window (when there is one yet), as the
+// operator would.
+void CloseLikeOperator(TForm2* form) {
     for (int guard = 0; guard < 16; ++guard) {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal == &form) break;
+        if (!modal || modal == form) break;
         modal->close();
     }
-    form.close();
+    if (form) form->close();
     EndWaits();
     QCoreApplication::quit();
 }
@@ -55,13 +56,22 @@ int main(int argc, char** argv) {
     }
     InstallEscKeyFilter();
     QObject::connect(&app, &QGuiApplication::lastWindowClosed, [] { EndWaits(); });
+    // From the first moment: a message box shown while the window is built
+    // (a settings store that cannot be read) closes too, and the program
+    // ends, giving up the single-instance lock.
     ExitSignals exitSignals;
+    TForm2* built = nullptr;
+    bool exitAsked = false;
+    QObject::connect(&exitSignals, &ExitSignals::received, &app, [&built, &exitAsked] {
+        exitAsked = true;
+        CloseLikeOperator(built);
+    });
 
     TForm2 form;
     if (!form.IsUsable()) return 1;
+    if (exitAsked) return 0;
+    built = &form;
     QObject::connect(&instance, &SingleInstance::activateRequested, &form, &TForm2::BringToFront);
-    QObject::connect(&exitSignals, &ExitSignals::received, &form,
-                     [&form] { CloseLikeOperator(form); });
     if (!screenshot.isEmpty()) {
         QObject::connect(&form, &TForm2::shown, &form, [&form, screenshot] {
             QTimer::singleShot(700, &form, [&form, screenshot] {

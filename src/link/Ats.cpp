@@ -78,10 +78,14 @@ bool TAts::QueueRequest(const QString& text) {
 }
 
 void TAts::OnCodes(const uint8_t* codes, int count) {
-    if (m_session && m_session->IsRaw())
+    if (m_session && m_session->IsRaw()) {
         m_session->OnRaw(codes, count);
-    else
-        m_rx.Feed(codes, count);
+        return;
+    }
+    if (m_calls) m_calls->InputBegins();
+    m_rx.Feed(codes, count);
+    // The sink may have been taken away meanwhile (a shut-down in a wait).
+    if (m_calls) m_calls->InputDone();
 }
 
 void TAts::Text(const QString& text) {

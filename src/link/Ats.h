@@ -36,6 +36,11 @@ public:
     virtual ~ICallSink() = default;
     virtual void OnCallStart(const AtsSettings& ats, const CallStartNibbles& n) = 0;
     virtual void OnCallEnd(const AtsSettings& ats, const CallEndNibbles& n) = 0;
+    // Around the frames of one read from the line: a sink may let the calls
+    // of one read share the work of making them durable, done by InputDone
+    // before the next read.
+    virtual void InputBegins() {}
+    virtual void InputDone() {}
 };
 
 class TAts : public QObject, private ReceiveSplitter::Output {

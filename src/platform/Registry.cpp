@@ -3,7 +3,9 @@
 #include "platform/ProgramLog.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -25,6 +27,30 @@ QString ToGroup(const QString& keyPath) {
 }
 // Marker that keeps an empty key present in the INI file.
 const QString kKeyMarker = QStringLiteral(".key");
+
+// Notes the lines of a settings file that are no INI line, once per file
+// and process.
+void LogMalformedLines(const QString& path) {
+    static QSet<QString> logged;
+    if (logged.contains(path)) return;
+    logged.insert(path);
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return;
+    QStringList bad;
+    int n = 0;
+    int count = 0;
+    for (const QByteArray& raw : f.readAll().split('\n')) {
+        ++n;
+        const QByteArray line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(';') || line.startsWith('#') ||
+            (line.startsWith('[') && line.endsWith(']')) || line.contains('='))
+            continue;
+        if (++count <= 10) bad << QString::number(n);
+    }
+    if (count > 10) bad << QStringLiteral("...");
+    WriteLog(QStringLiteral("Ошибка формата файла реестра %1, пропущены строки: %2")
+                 .arg(QDir::toNativeSeparators(path), bad.join(QStringLiteral(", "))));
+}
 } // namespace
 
 QString Registry::DefaultPath() {
@@ -47,6 +73,18 @@ Registry::Registry(const QString& iniPath) {
     m_iniPath = iniPath.isEmpty() ? DefaultPath() : iniPath;
     QDir().mkpath(QFileInfo(m_iniPath).absolutePath());
     m_settings = std::make_unique<QSettings>(m_iniPath, QSettings::IniFormat);
+    m_settings->childGroups(); // reads the file
+    if (m_settings->status() == QSettings::FormatError) {
+        // Lines that are no INI line are skipped and logged; the file is
+        // written again without them, so that the store's status tells
+        // real write failures again.
+        LogMalformedLines(m_iniPath);
+        const QString probe = QStringLiteral(".rewrite");
+        m_settings->setValue(probe, 1);
+        m_settings->remove(probe);
+        m_settings->sync();
+        m_settings = std::make_unique<QSettings>(m_iniPath, QSettings::IniFormat);
+    }
 }
 
 Registry::~Registry() = default;
@@ -56,7 +94,17 @@ QString Registry::FilePath() const {
 }
 
 bool Registry::IsAccessible() const {
+    if (!m_iniPath.isEmpty()) {
+        const QFileInfo fi(m_iniPath);
+        if (fi.exists() && (!fi.isFile() || !fi.isReadable())) return false;
+    }
     return m_settings->status() != QSettings::AccessError;
+}
+
+bool Registry::Stored() const {
+    // A format error is the read's (a skipped line), not the write's.
+    const QSettings::Status st = m_settings->status();
+    return (st == QSettings::NoError || st == QSettings::FormatError) && m_settings->isWritable();
 }
 
 bool Registry::OpenKey(const QString& keyPath, bool create) {
@@ -69,7 +117,7 @@ bool Registry::OpenKey(const QString& keyPath, bool create) {
         if (!create) return false;
         m_settings->setValue(group + QLatin1Char('/') + kKeyMarker, QString());
         m_settings->sync();
-        if (m_settings->status() != QSettings::NoError || !m_settings->isWritable()) {
+        if (!Stored()) {
             WriteLog(QStringLiteral("Ошибка записи в реестр: ") + keyPath);
             return false;
         }
@@ -135,7 +183,7 @@ std::optional<bool> Registry::ReadBool(const QString& name) const {
 bool Registry::Write(const QString& name, const QVariant& value) {
     m_settings->setValue(Path(name), value);
     m_settings->sync();
-    if (m_settings->status() != QSettings::NoError || !m_settings->isWritable()) {
+    if (!Stored()) {
         WriteLog(QStringLiteral("Ошибка записи в реестр: ") + Path(name));
         return false;
     }
@@ -162,5 +210,5 @@ bool Registry::WriteString(const QString& name, const QString& value) {
 bool Registry::DeleteValue(const QString& name) {
     m_settings->remove(Path(name));
     m_settings->sync();
-    return m_settings->status() == QSettings::NoError;
+    return Stored();
 }

@@ -6,7 +6,9 @@
 // configuration folder.
 //
 // A value that is missing or does not parse as the asked type is unreadable:
-// the typed reads then return std::nullopt, or the given default.
+// the typed reads then return std::nullopt, or the given default. Lines of
+// the INI file that are no INI line are skipped (and logged once); the next
+// write leaves them out.
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -30,7 +32,8 @@ public:
     // What to hand to the constructor for another accessor on the same store:
     // the INI path, or empty for the native registry.
     QString StorePath() const { return m_iniPath; }
-    // False when the store cannot be read (for example an unreadable file).
+    // False when the store cannot be read (for example an unreadable file, or
+    // a folder where the file should be).
     bool IsAccessible() const;
 
     // Opens a key for the reads and writes below. With create, a missing key
@@ -62,6 +65,8 @@ public:
 
 private:
     bool Write(const QString& name, const QVariant& value);
+    // Whether the last sync reached the store.
+    bool Stored() const;
     QString Path(const QString& name) const;
 
     std::unique_ptr<QSettings> m_settings;

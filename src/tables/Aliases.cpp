@@ -1,13 +1,14 @@
 #include "tables/Aliases.h"
 
 #include "platform/Registry.h"
+#include "tables/TxFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 namespace tables {
 
-QString AliasDirectory(const QString& alias, const QString& curDir, QString* error) {
+QString AliasDirectory(const QString& alias, const QString& curDir, QString* error, bool create) {
     QString def;
     if (alias.compare(kAliasStandard, Qt::CaseInsensitive) == 0)
         def = QStringLiteral("Tables");
@@ -32,15 +33,26 @@ QString AliasDirectory(const QString& alias, const QString& curDir, QString* err
     if (QFileInfo(dir).isRelative())
         dir = QDir(curDir.isEmpty() ? QDir::currentPath() : curDir).filePath(dir);
     dir = QDir::cleanPath(dir);
+    if (!create && !QFileInfo(dir).isDir()) {
+        if (error)
+            *error = QStringLiteral("no directory %1 of alias %2")
+                         .arg(QDir::toNativeSeparators(dir), alias);
+        return {};
+    }
     if (!QDir().mkpath(dir)) {
         if (error)
             *error = QStringLiteral("cannot create directory %1 of alias %2").arg(dir, alias);
         return {};
     }
+    // Journals of other folders may name the alias's files by it.
+    RegisterAliasDir(alias.compare(kAliasStandard, Qt::CaseInsensitive) == 0   ? kAliasStandard
+                     : alias.compare(kAliasEveryday, Qt::CaseInsensitive) == 0 ? kAliasEveryday
+                                                                               : alias,
+                     dir);
     return dir;
 }
 
-QString ResolveTablePath(const QString& name, const QString& curDir, QString* error) {
+QString ResolveTablePath(const QString& name, const QString& curDir, QString* error, bool create) {
     if (name.startsWith(QLatin1Char(':'))) {
         const int colon = name.indexOf(QLatin1Char(':'), 1);
         if (colon < 0) {
@@ -48,7 +60,7 @@ QString ResolveTablePath(const QString& name, const QString& curDir, QString* er
                 *error = QStringLiteral("table name %1 lacks the ':' after the alias").arg(name);
             return {};
         }
-        const QString dir = AliasDirectory(name.mid(1, colon - 1), curDir, error);
+        const QString dir = AliasDirectory(name.mid(1, colon - 1), curDir, error, create);
         if (dir.isEmpty()) return {};
         return dir + QLatin1Char('/') + name.mid(colon + 1);
     }

@@ -198,7 +198,7 @@ private:
     QString IndexPath() const;
     bool LoadRows();
     bool RawRow(int recno, QByteArray& raw);
-    QVariant Decode(int field, const char* raw) const;
+    QVariant Decode(int field, const QByteArray& row) const;
     QByteArray EncodeRow(const QVariantList& values) const;
     void EncodeField(int field, const QVariant& v, char* out) const;
     bool Insert(const QVariantList& values, int& recno);
@@ -277,13 +277,20 @@ QString ParadoxTable::IndexPath() const {
 }
 
 // Structural check before pxlib sees the file: pxlib trusts the header and
-// would read wild on a damaged or half-written table.
+// would read wild on a damaged or half-written table (an unknown version
+// byte even makes it spin), so a header it would misread is refused here.
 bool ParadoxTable::Validate(QString* why) {
+    auto damaged = [why](const QString& cause) {
+        *why = QStringLiteral("damaged table: ") + cause;
+        return false;
+    };
     const qint64 size = m_file.Size();
-    unsigned char h[0x78 + 2 * 255] = {};
     if (size < 0x78) return *why = QStringLiteral("not a Paradox table (file too short)"), false;
-    if (m_file.Read(0, h, std::min<qint64>(size, sizeof h)) < 0)
+    const int headRead = int(std::min<qint64>(size, 0x10000));
+    QByteArray headBytes(headRead, 0);
+    if (m_file.Read(0, headBytes.data(), headRead) != headRead)
         return *why = QStringLiteral("read error"), false;
+    const auto* h = reinterpret_cast<const unsigned char*>(headBytes.constData());
     const int recSize = U16(h);
     const int headSize = U16(h + 2);
     const int fileType = h[4];
@@ -296,11 +303,14 @@ bool ParadoxTable::Validate(QString* why) {
     if (fileType != pxfFileTypIndexDB && fileType != pxfFileTypNonIndexDB)
         return *why = QStringLiteral("not a Paradox data table (file type %1)").arg(fileType),
                false;
+    // 3 and 4: level 3; 5 to 9: level 4; 10, 11: level 5; 12: level 7.
+    if (version < 3 || version > 12)
+        return damaged(QStringLiteral("unknown version %1 in the header").arg(version));
     if (blockKb != 1 && blockKb != 2 && blockKb != 3 && blockKb != 4 && blockKb != 8 &&
         blockKb != 16 && blockKb != 32)
-        return *why = QStringLiteral("damaged header (block size %1 KB)").arg(blockKb), false;
+        return damaged(QStringLiteral("block size %1 KB").arg(blockKb));
     if (numFields < 1 || numFields > 255)
-        return *why = QStringLiteral("damaged header (%1 fields)").arg(numFields), false;
+        return damaged(QStringLiteral("%1 fields").arg(numFields));
     // Password-protected tables are not supported (and a damaged byte here
     // would make pxlib "decrypt" every block).
     const qint64 enc1 = U32(h + 0x25);
@@ -308,47 +318,65 @@ bool ParadoxTable::Validate(QString* why) {
     if ((enc1 != 0 && enc1 != 0xFF00FF00) || enc2 != 0)
         return *why = QStringLiteral("encrypted table"), false;
     const int infoAt = version >= 5 ? 0x78 : 0x58;
-    if (infoAt + 2 * numFields > headSize || headSize > size ||
-        infoAt + 2 * numFields > int(sizeof h))
-        return *why = QStringLiteral("damaged header (header size %1)").arg(headSize), false;
+    if (infoAt + 2 * numFields > headSize || headSize > size)
+        return damaged(QStringLiteral("header size %1").arg(headSize));
     int sum = 0;
     for (int i = 0; i < numFields; ++i) {
         const int type = h[infoAt + 2 * i];
         const int len = h[infoAt + 2 * i + 1];
         if (!KnownPxType(type) || len == 0)
-            return *why = QStringLiteral("damaged header (field %1)").arg(i + 1), false;
+            return damaged(
+                QStringLiteral("field %1 has type %2, length %3").arg(i + 1).arg(type).arg(len));
         sum += len;
     }
     const int blockSize = blockKb * 1024;
     if (sum != recSize || recSize <= 0 || recSize > blockSize - 6)
-        return *why = QStringLiteral("damaged header (record size %1)").arg(recSize), false;
+        return damaged(QStringLiteral("record size %1 disagrees with the fields (%2 bytes)")
+                           .arg(recSize)
+                           .arg(sum));
+    // The field names follow the type list, the table name pointer, a
+    // pointer per field and the table name (79 bytes, 261 from level 7 on):
+    // where the version byte puts them, each must be there.
+    int at = infoAt + 2 * numFields + 4 + 4 * numFields + (version >= 12 ? 261 : 79);
+    const int namesEnd = std::min(headSize, headRead);
+    for (int i = 0; i < numFields; ++i) {
+        const int start = at;
+        while (at < namesEnd && h[at] != 0)
+            ++at;
+        if (at >= namesEnd || at == start)
+            return damaged(QStringLiteral("no name of field %1 where version %2 puts it")
+                               .arg(i + 1)
+                               .arg(version));
+        ++at;
+    }
     if (qint64(headSize) + qint64(fileBlocks) * blockSize > size)
-        return *why = QStringLiteral("file shorter than its %1 blocks").arg(fileBlocks), false;
-    if (fileBlocks > 0 && firstBlock == 0)
-        return *why = QStringLiteral("damaged block chain"), false;
+        return damaged(QStringLiteral("file shorter than its %1 blocks").arg(fileBlocks));
+    const qint64 perBlock = (blockSize - 6) / recSize;
+    if (numRecords > qint64(fileBlocks) * perBlock)
+        return damaged(
+            QStringLiteral("%1 rows cannot fit in %2 blocks").arg(numRecords).arg(fileBlocks));
+    if (fileBlocks > 0 && firstBlock == 0) return damaged(QStringLiteral("block chain"));
     std::vector<bool> seen(size_t(fileBlocks) + 1, false);
     m_emptyBlocks = false;
     qint64 total = 0;
     int block = firstBlock;
     for (int steps = 0; steps < fileBlocks && block > 0; ++steps) {
         if (block > fileBlocks || seen[size_t(block)])
-            return *why = QStringLiteral("damaged block chain"), false;
+            return damaged(QStringLiteral("block chain"));
         seen[size_t(block)] = true;
         unsigned char b[6];
         if (m_file.Read(headSize + qint64(block - 1) * blockSize, b, 6) != 6)
             return *why = QStringLiteral("read error"), false;
         const int add = S16(b + 4);
         if (add < -recSize || add > blockSize - 6 - recSize || (add + recSize) % recSize != 0)
-            return *why = QStringLiteral("damaged block %1").arg(block), false;
+            return damaged(QStringLiteral("block %1").arg(block));
         total += (add + recSize) / recSize;
         if (add == -recSize) m_emptyBlocks = true;
         block = U16(b);
     }
     if (total != numRecords)
-        return *why = QStringLiteral("damaged table (header counts %1 rows, blocks hold %2)")
-                          .arg(numRecords)
-                          .arg(total),
-               false;
+        return damaged(
+            QStringLiteral("header counts %1 rows, blocks hold %2").arg(numRecords).arg(total));
     return true;
 }
 
@@ -391,6 +419,13 @@ bool ParadoxTable::OpenHandle() {
     }
     m_recSize = head->px_recordsize;
     m_keyFields = head->px_primarykeyfields;
+    // What pxlib made of the header must be what was checked: every field
+    // inside the record.
+    if (off != m_recSize || m_recSize <= 0)
+        return LoadFailed(
+            QStringLiteral("damaged table: the fields take %1 bytes of a %2-byte record")
+                .arg(off)
+                .arg(m_recSize));
     m_rowsLoaded = false;
     m_rows.clear();
     return true;
@@ -444,9 +479,12 @@ bool ParadoxTable::LoadRows() {
     return true;
 }
 
-QVariant ParadoxTable::Decode(int field, const char* raw) const {
-    const char* p = raw + m_offsets[size_t(field)];
+QVariant ParadoxTable::Decode(int field, const QByteArray& row) const {
     const int len = m_lens[size_t(field)];
+    if (field < 0 || size_t(field) >= m_offsets.size() ||
+        m_offsets[size_t(field)] + len > row.size())
+        return {};
+    const char* p = row.constData() + m_offsets[size_t(field)];
     // pxlib misreads blanks on 64-bit systems: a blank is all zero bytes.
     bool blank = true;
     for (int i = 0; i < len && blank; ++i)
@@ -503,7 +541,7 @@ bool ParadoxTable::DoRead(int recno, QVariantList& row) {
     if (!RawRow(recno, raw)) return false;
     row.clear();
     for (int i = 0; i < m_fields.size(); ++i)
-        row.append(Decode(i, raw.constData()));
+        row.append(Decode(i, raw));
     return true;
 }
 

@@ -56,12 +56,23 @@ QString ValueText(const QVariant& v, FieldType type) {
 }
 
 bool ReplaceFile(const QString& from, const QString& to, QString* error) {
+    // Journal records of the old file must not be replayed onto the new one:
+    // the journals that may hold them are checkpointed first.
+    FlushJournals(nullptr);
+    CheckpointJournal(QFileInfo(to).absolutePath(), nullptr);
+    CheckpointOpenJournals();
+    {
+        // The new content is on disk before its name is.
+        QFile f(from);
+        if (f.open(QIODevice::ReadOnly)) SyncFileHandle(f.handle());
+    }
     std::error_code ec;
     std::filesystem::rename(std::filesystem::path(from.toStdU16String()),
                             std::filesystem::path(to.toStdU16String()), ec);
     if (ec && error)
         *error = QStringLiteral("cannot replace %1: %2")
                      .arg(to, QString::fromLocal8Bit(ec.message().c_str()));
+    if (!ec) SyncFolder(QFileInfo(to).absolutePath());
     return !ec;
 }
 

@@ -1,5 +1,6 @@
 #include "tables/TableCsv.h"
 
+#include "platform/Codec.h"
 #include "tables/TableImpl.h"
 #include "tables/TxFile.h"
 
@@ -77,7 +78,10 @@ bool ParseCsv(const QString& text, QList<QStringList>& rows, QString* error) {
                     quoted = false;
                 }
             } else {
-                if (c == QLatin1Char('\n')) ++line;
+                if (c == QLatin1Char('\n') ||
+                    (c == QLatin1Char('\r') &&
+                     (i + 1 >= text.size() || text[i + 1] != QLatin1Char('\n'))))
+                    ++line;
                 field += c;
             }
             continue;
@@ -88,7 +92,10 @@ bool ParseCsv(const QString& text, QList<QStringList>& rows, QString* error) {
         } else if (c == QLatin1Char(',')) {
             endField();
         } else if (c == QLatin1Char('\r')) {
-            // CRLF ends a line like LF.
+            // CR LF ends a line like LF; so does a CR alone.
+            if (i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) continue;
+            endRow();
+            ++line;
         } else if (c == QLatin1Char('\n')) {
             endRow();
             ++line;
@@ -101,6 +108,103 @@ bool ParseCsv(const QString& text, QList<QStringList>& rows, QString* error) {
         return false;
     }
     if (!field.isEmpty() || !row.isEmpty() || wasQuoted) endRow();
+    return true;
+}
+
+QString FieldSpecText(const FieldDef& f) {
+    QString t;
+    switch (f.type) {
+    case FieldType::Integer:
+        t = QStringLiteral("I");
+        break;
+    case FieldType::Smallint:
+        t = QStringLiteral("S");
+        break;
+    case FieldType::Float:
+        t = QStringLiteral("F");
+        break;
+    case FieldType::Date:
+        t = QStringLiteral("D");
+        break;
+    case FieldType::Time:
+        t = QStringLiteral("T");
+        break;
+    case FieldType::DateTime:
+        t = QStringLiteral("DT");
+        break;
+    case FieldType::String:
+        t = QStringLiteral("A%1").arg(f.size);
+        break;
+    case FieldType::Other:
+        t = QStringLiteral("?");
+        break;
+    }
+    return f.name + QLatin1Char(':') + t;
+}
+
+namespace {
+
+// Length of the valid UTF-8 sequence at p (at most n bytes), 0 when invalid.
+int Utf8Sequence(const unsigned char* p, qsizetype n) {
+    const unsigned c = p[0];
+    int len = 0;
+    unsigned min = 0;
+    if (c < 0x80) return 1;
+    if (c >= 0xC2 && c <= 0xDF)
+        len = 2, min = 0x80;
+    else if (c >= 0xE0 && c <= 0xEF)
+        len = 3, min = 0x800;
+    else if (c >= 0xF0 && c <= 0xF4)
+        len = 4, min = 0x10000;
+    else
+        return 0;
+    if (n < len) return 0;
+    unsigned v = c & (0x7F >> len);
+    for (int i = 1; i < len; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 0;
+        v = v << 6 | (p[i] & 0x3F);
+    }
+    if (v < min || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return 0;
+    return len;
+}
+
+} // namespace
+
+bool CsvText(const QByteArray& bytesIn, QString& text, QString* error) {
+    QByteArray bytes = bytesIn;
+    if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
+    QStringList bad;
+    int line = 1;
+    int column = 1;
+    bool lineBad = false;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    for (qsizetype i = 0; i < bytes.size();) {
+        if (p[i] == '\n' || (p[i] == '\r' && (i + 1 >= bytes.size() || p[i + 1] != '\n'))) {
+            ++line;
+            column = 1;
+            lineBad = false;
+            ++i;
+            continue;
+        }
+        const int k = Utf8Sequence(p + i, bytes.size() - i);
+        if (k == 0) {
+            if (!lineBad)
+                bad << QStringLiteral("line %1, column %2: invalid UTF-8 (byte 0x%3)")
+                           .arg(line)
+                           .arg(column)
+                           .arg(p[i], 2, 16, QLatin1Char('0'));
+            lineBad = true;
+            ++i;
+        } else {
+            i += k;
+        }
+        ++column;
+    }
+    if (!bad.isEmpty()) {
+        if (error) *error = bad.join(QLatin1Char('\n'));
+        return false;
+    }
+    text = QString::fromUtf8(bytes);
     return true;
 }
 
@@ -140,7 +244,8 @@ bool ParseFieldSpec(const QString& column, FieldDef& out, QString* error) {
     return true;
 }
 
-bool LoadCsv(const QString& path, const QString& csv, int* appended, QString* error) {
+bool LoadCsv(const QString& path, const QString& csv, int* appended, QString* error,
+             QStringList* notes) {
     if (appended) *appended = 0;
     QList<QStringList> rows;
     if (!ParseCsv(csv, rows, error)) return false;
@@ -186,8 +291,9 @@ bool LoadCsv(const QString& path, const QString& csv, int* appended, QString* er
             QString e;
             if (ParseFieldSpec(h, column, &e) &&
                 (column.type != table->Fields()[f].type || column.size != table->Fields()[f].size))
-                return fail(QStringLiteral("%1: column %2 is %3 in the table")
-                                .arg(table->FileName(), h, FieldTypeName(table->Fields()[f].type)));
+                return fail(
+                    QStringLiteral("%1: column %2: the table has %3")
+                        .arg(table->FileName(), h.trimmed(), FieldSpecText(table->Fields()[f])));
         }
         if (columns.contains(f)) return fail(QStringLiteral("column %1 named twice").arg(name));
         columns << f;
@@ -231,8 +337,26 @@ bool LoadCsv(const QString& path, const QString& csv, int* appended, QString* er
         QVariantList values;
         for (int i = 0; i < table->Fields().size(); ++i)
             values << QVariant();
-        for (int c = 0; c < columns.size(); ++c)
-            if (!r[c].isEmpty()) values[columns[c]] = r[c];
+        for (int c = 0; c < columns.size(); ++c) {
+            if (r[c].isEmpty()) continue;
+            values[columns[c]] = r[c];
+            const FieldDef& fd = table->Fields()[columns[c]];
+            if (fd.type != FieldType::String || !notes) continue;
+            const QString where =
+                QStringLiteral("line %1, column %2 (%3): ").arg(line).arg(c + 1).arg(fd.name);
+            QString missing;
+            for (const QChar ch : r[c])
+                if (ch != QLatin1Char('?') &&
+                    Codec::FromCp1251(Codec::ToCp1251(QString(ch))) != ch && !missing.contains(ch))
+                    missing += ch;
+            if (!missing.isEmpty())
+                *notes << where + QStringLiteral("\"%1\" not in Windows-1251, stored as \"?\"")
+                                      .arg(missing);
+            if (r[c].size() > fd.size)
+                *notes << where + QStringLiteral("%1 characters cut to the field's %2")
+                                      .arg(r[c].size())
+                                      .arg(fd.size);
+        }
         if (!table->Append(values)) {
             const QString why = QStringLiteral("line %1: %2").arg(line).arg(table->LastError());
             restore();

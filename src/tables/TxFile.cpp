@@ -1,89 +1,116 @@
 #include "tables/TxFile.h"
 
+#include "platform/ProgramLog.h"
+#include "tables/Aliases.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
+#include <bitset>
 #include <cstring>
-#include <map>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
 #endif
 
 namespace tables {
 
 namespace {
 
-constexpr char kMagic[4] = {'V', 'J', 'N', '1'};
-constexpr int kMaxPages = 4096; // clean pages kept per file (16 MB)
+// Journal layout: a header (magic, generation salt, checksum), then records
+// (magic, salt, payload length, payload, checksum of salt, length and
+// payload). A record belongs to the log while its salt is the header's and
+// its checksum holds; a new salt (a checkpoint) ends every record at once.
+// The payload lists files: name, size after the commit, changed extents.
+constexpr char kHeadMagic[4] = {'V', 'J', 'N', '2'};
+constexpr char kRecMagic[4] = {'V', 'R', 'E', 'C'};
+constexpr char kOldMagic[4] = {'V', 'J', 'N', '1'};
+constexpr qint64 kHeadSize = 16;
+constexpr qint64 kRecHead = 16;                // magic, salt, length
+constexpr qint64 kJournalLimit = 1 << 20;      // a checkpoint before the log passes this
+constexpr qint64 kJournalGrow = 64 << 10;      // the file grows in steps of zeros
+constexpr qint64 kMaxRecord = qint64(1) << 30; // a length beyond is damage
+constexpr int kMaxPages = 4096;                // clean pages kept per file (16 MB)
 
 Transaction* g_current = nullptr;
+quint64 g_syncs = 0;
 
 QString CanonicalDir(const QString& dir) {
-    return QDir::cleanPath(QFileInfo(dir).absoluteFilePath());
+    // Resolving links costs a system call per path part; commits ask often.
+    static QHash<QString, QString> known;
+    if (const auto it = known.constFind(dir); it != known.constEnd()) return it.value();
+    const QFileInfo fi(dir);
+    const QString c = fi.canonicalFilePath();
+    if (c.isEmpty()) return QDir::cleanPath(fi.absoluteFilePath());
+    if (known.size() > 256) known.clear();
+    known.insert(dir, c);
+    return c;
 }
 
-// Directories whose journal this process has recovered (and keeps clean).
+QString CanonicalFile(const QString& path) {
+    const QFileInfo fi(path);
+    return CanonicalDir(fi.absolutePath()) + QLatin1Char('/') + fi.fileName();
+}
+
+// Directories whose journal this process has recovered.
 QSet<QString>& RecoveredDirs() {
     static QSet<QString> s;
     return s;
 }
 
-// One open journal file per directory.
-QFile* JournalFile(const QString& dir, QString* error) {
-    static std::map<QString, std::unique_ptr<QFile>> files;
-    auto& f = files[dir];
-    if (!f) f = std::make_unique<QFile>(JournalPath(dir));
-    if (!f->isOpen() && !f->open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        if (error) *error = f->fileName() + QStringLiteral(": ") + f->errorString();
-        return nullptr;
-    }
-    return f.get();
+QHash<QString, QString>& AliasDirs() {
+    static QHash<QString, QString> s;
+    return s;
 }
 
 void PutU32(QByteArray& b, uint32_t v) {
     char c[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
     b.append(c, 4);
 }
-void PutI64(QByteArray& b, qint64 v) {
-    PutU32(b, uint32_t(quint64(v)));
-    PutU32(b, uint32_t(quint64(v) >> 32));
+void PutU64(QByteArray& b, quint64 v) {
+    PutU32(b, uint32_t(v));
+    PutU32(b, uint32_t(v >> 32));
+}
+uint32_t GetU32(const char* p) {
+    const auto* c = reinterpret_cast<const unsigned char*>(p);
+    return uint32_t(c[0]) | uint32_t(c[1]) << 8 | uint32_t(c[2]) << 16 | uint32_t(c[3]) << 24;
+}
+quint64 GetU64(const char* p) {
+    return quint64(GetU32(p)) | quint64(GetU32(p + 4)) << 32;
 }
 
-// Bounds-checked reader over a journal payload.
+// Bounds-checked reader over a record's payload.
 struct Reader {
     const char* p;
     qint64 n;
     qint64 pos = 0;
     bool ok = true;
-    bool Take(void* out, qint64 k) {
-        if (!ok || k < 0 || pos + k > n) return ok = false;
-        std::memcpy(out, p + pos, size_t(k));
-        pos += k;
-        return true;
-    }
     uint32_t U32() {
-        unsigned char c[4] = {};
-        Take(c, 4);
-        return uint32_t(c[0]) | uint32_t(c[1]) << 8 | uint32_t(c[2]) << 16 | uint32_t(c[3]) << 24;
+        if (!ok || pos + 4 > n) return ok = false, 0;
+        pos += 4;
+        return GetU32(p + pos - 4);
     }
     qint64 I64() {
-        const quint64 lo = U32();
-        const quint64 hi = U32();
-        return qint64(lo | hi << 32);
+        if (!ok || pos + 8 > n) return ok = false, 0;
+        pos += 8;
+        return qint64(GetU64(p + pos - 8));
     }
     QByteArray Bytes(qint64 k) {
-        if (!ok || k < 0 || pos + k > n) {
-            ok = false;
-            return {};
-        }
-        QByteArray b(p + pos, k);
+        if (!ok || k < 0 || pos + k > n) return ok = false, QByteArray();
         pos += k;
-        return b;
+        return QByteArray(p + pos - k, k);
     }
 };
 
@@ -91,9 +118,428 @@ bool WriteAt(QFile& f, qint64 pos, const char* data, qint64 n) {
     return f.seek(pos) && f.write(data, n) == n;
 }
 
-bool ClearJournal(QFile& f) {
-    static const char zero[4] = {0, 0, 0, 0};
-    return WriteAt(f, 0, zero, 4);
+bool SyncHandle(int fd) {
+#if defined(Q_OS_WIN)
+    return FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) != 0;
+#elif defined(Q_OS_MACOS)
+    return ::fcntl(fd, F_FULLFSYNC) == 0 || ::fsync(fd) == 0;
+#else
+    return ::fdatasync(fd) == 0;
+#endif
+}
+
+// Syncs a file by path (a file of a commit that this process no longer has
+// open, or another process's).
+bool SyncPath(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::ExistingOnly)) return !f.exists();
+    return SyncHandle(f.handle());
+}
+
+// A file name of the journal's folder: no folder part, not "." or "..".
+bool PlainName(const QString& n) {
+    return !n.isEmpty() && n != QLatin1String(".") && n != QLatin1String("..") &&
+           !n.contains(QLatin1Char('/')) && !n.contains(QLatin1Char('\\')) &&
+           !n.contains(QLatin1Char(':')) && !n.contains(QChar(0));
+}
+
+QString NewlineFree(const QString& s) {
+    QString t = s.left(200);
+    for (QChar& c : t)
+        if (c.unicode() < 32) c = QLatin1Char('?');
+    return t;
+}
+
+// The folder of a table alias: as registered by this process, else as the
+// settings give it (not made). Only the two table aliases are known.
+QString AliasFolder(const QString& alias) {
+    for (auto it = AliasDirs().cbegin(); it != AliasDirs().cend(); ++it)
+        if (it.key().compare(alias, Qt::CaseInsensitive) == 0) return it.value();
+    const QString dir = AliasDirectory(alias, QDir::currentPath(), nullptr, false);
+    return dir.isEmpty() ? QString() : CanonicalDir(dir);
+}
+
+bool KnownAlias(const QString& alias) {
+    return alias.compare(kAliasStandard, Qt::CaseInsensitive) == 0 ||
+           alias.compare(kAliasEveryday, Qt::CaseInsensitive) == 0;
+}
+
+// One file of a record.
+struct FileEntry {
+    QString name;
+    qint64 newSize = 0;
+    std::vector<std::pair<qint64, QByteArray>> extents;
+};
+
+bool ParsePayload(const QByteArray& payload, std::vector<FileEntry>& out) {
+    Reader r{payload.constData(), payload.size()};
+    const uint32_t files = r.U32();
+    for (uint32_t i = 0; r.ok && i < files; ++i) {
+        FileEntry e;
+        e.name = QString::fromUtf8(r.Bytes(r.U32()));
+        e.newSize = r.I64();
+        const uint32_t extents = r.U32();
+        for (uint32_t k = 0; r.ok && k < extents; ++k) {
+            const qint64 off = r.I64();
+            QByteArray data = r.Bytes(r.U32());
+            if (off < 0) r.ok = false;
+            e.extents.emplace_back(off, std::move(data));
+        }
+        if (e.newSize < 0) r.ok = false;
+        out.push_back(std::move(e));
+    }
+    return r.ok && r.pos == r.n;
+}
+
+// The bytes a run of records leaves in one file: later records win.
+struct Overlay {
+    struct Chunk {
+        std::array<char, 4096> data{};
+        std::bitset<4096> set;
+    };
+    std::map<qint64, Chunk> chunks;
+    qint64 size = 0;
+
+    void Apply(const FileEntry& e) {
+        if (e.newSize < size) {
+            for (auto it = chunks.lower_bound(e.newSize / 4096); it != chunks.end();) {
+                const qint64 start = it->first * 4096;
+                if (start >= e.newSize) {
+                    it = chunks.erase(it);
+                    continue;
+                }
+                for (qint64 k = e.newSize - start; k < 4096; ++k)
+                    it->second.set.reset(size_t(k));
+                ++it;
+            }
+        }
+        size = e.newSize;
+        for (const auto& [off, data] : e.extents) {
+            const qint64 end = std::min<qint64>(off + data.size(), size);
+            for (qint64 at = off; at < end;) {
+                const qint64 in = at % 4096;
+                const qint64 k = std::min<qint64>(4096 - in, end - at);
+                Chunk& c = chunks[at / 4096];
+                std::memcpy(c.data.data() + in, data.constData() + (at - off), size_t(k));
+                for (qint64 b = in; b < in + k; ++b)
+                    c.set.set(size_t(b));
+                at += k;
+            }
+        }
+    }
+
+    // Writes the bytes that differ from the file, then sets its size.
+    bool WriteTo(QFile& f, QString* error) const {
+        for (const auto& [index, c] : chunks) {
+            size_t i = 0;
+            while (i < 4096) {
+                if (!c.set.test(i)) {
+                    ++i;
+                    continue;
+                }
+                size_t j = i;
+                while (j < 4096 && c.set.test(j))
+                    ++j;
+                const qint64 at = index * 4096 + qint64(i);
+                const qint64 n = qint64(j - i);
+                QByteArray now(n, 0);
+                const bool same = f.seek(at) && f.read(now.data(), n) == n &&
+                                  std::memcmp(now.constData(), c.data.data() + i, size_t(n)) == 0;
+                if (!same && !WriteAt(f, at, c.data.data() + i, n)) {
+                    if (error) *error = f.fileName() + QStringLiteral(": ") + f.errorString();
+                    return false;
+                }
+                i = j;
+            }
+        }
+        if (f.size() != size && !f.resize(size)) {
+            if (error) *error = f.fileName() + QStringLiteral(": ") + f.errorString();
+            return false;
+        }
+        return true;
+    }
+};
+
+// The journal of one folder, as this process uses it.
+struct Journal {
+    QString dir;
+    QFile file;
+    int locks = 0;
+    bool deferHeld = false; // a lock level kept for deferred commits
+    quint64 salt = 0;       // generation of the header (0: none)
+    qint64 end = kHeadSize; // where the next record goes
+    qint64 fileSize = 0;
+    std::vector<TxFile*> pending; // files with deferred commits
+    QSet<QString> written;        // files changed since the last checkpoint
+    // Every record of the log is this process's own and written to its
+    // files: a checkpoint need not read them again.
+    bool ownLog = false;
+};
+
+std::map<QString, std::unique_ptr<Journal>>& Journals() {
+    static std::map<QString, std::unique_ptr<Journal>> s;
+    return s;
+}
+
+Journal* GetJournal(const QString& dir, QString* error) {
+    auto& j = Journals()[dir];
+    if (!j) {
+        j = std::make_unique<Journal>();
+        j->dir = dir;
+        j->file.setFileName(JournalPath(dir));
+    }
+    if (!j->file.isOpen() && !j->file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+        if (error) *error = j->file.fileName() + QStringLiteral(": ") + j->file.errorString();
+        Journals().erase(dir);
+        return nullptr;
+    }
+    return j.get();
+}
+
+bool ReadHeader(QFile& f, quint64* salt) {
+    char h[kHeadSize];
+    if (!f.seek(0) || f.read(h, kHeadSize) != kHeadSize) return false;
+    if (std::memcmp(h, kHeadMagic, 4) != 0) return false;
+    if (GetU32(h + 12) != Crc32(h, 12)) return false;
+    *salt = GetU64(h + 4);
+    return *salt != 0;
+}
+
+// The record at pos, if it is whole and of this generation.
+bool ReadRecord(QFile& f, qint64 pos, quint64 salt, QByteArray* payload, qint64* next) {
+    char h[kRecHead];
+    if (!f.seek(pos) || f.read(h, kRecHead) != kRecHead) return false;
+    if (std::memcmp(h, kRecMagic, 4) != 0 || GetU64(h + 4) != salt) return false;
+    const qint64 len = GetU32(h + 12);
+    if (len > kMaxRecord || pos + kRecHead + len + 4 > f.size()) return false;
+    QByteArray body(len + 4, 0);
+    if (f.read(body.data(), body.size()) != body.size()) return false;
+    uint32_t crc = Crc32(h + 4, 12);
+    crc = Crc32(body.constData(), len, crc);
+    if (GetU32(body.constData() + len) != crc) return false;
+    if (payload) *payload = body.left(len);
+    *next = pos + kRecHead + len + 4;
+    return true;
+}
+
+// All whole records of the current generation, in order.
+std::vector<QByteArray> ReadLog(QFile& f, qint64* end = nullptr) {
+    std::vector<QByteArray> out;
+    quint64 salt = 0;
+    qint64 pos = kHeadSize;
+    if (ReadHeader(f, &salt)) {
+        QByteArray p;
+        qint64 next = 0;
+        while (ReadRecord(f, pos, salt, &p, &next)) {
+            out.push_back(p);
+            pos = next;
+        }
+    }
+    if (end) *end = pos;
+    return out;
+}
+
+bool Sync(Journal& j, QString* error) {
+    ++g_syncs;
+    if (SyncHandle(j.file.handle())) return true;
+    if (error) *error = j.file.fileName() + QStringLiteral(": sync failed");
+    return false;
+}
+
+// Takes the folder's journal for this process (other processes wait) and
+// finds where the log ends: another process may have added to it or
+// started it afresh.
+bool Lock(Journal& j) {
+    if (j.locks++ > 0) return true;
+#ifdef Q_OS_UNIX
+    while (::flock(j.file.handle(), LOCK_EX) != 0)
+        if (errno != EINTR) break;
+#endif
+    j.fileSize = j.file.size();
+    quint64 salt = 0;
+    if (!ReadHeader(j.file, &salt)) {
+        j.salt = 0;
+        j.end = kHeadSize;
+        j.ownLog = false;
+        return true;
+    }
+    qint64 next = 0;
+    if (salt != j.salt || ReadRecord(j.file, j.end, salt, nullptr, &next)) {
+        j.salt = salt;
+        ReadLog(j.file, &j.end);
+        j.ownLog = false;
+    }
+    return true;
+}
+
+void Unlock(Journal& j) {
+    if (j.locks <= 0 || --j.locks > 0) return;
+#ifdef Q_OS_UNIX
+    ::flock(j.file.handle(), LOCK_UN);
+#endif
+}
+
+// A new generation: every record in the file stops counting.
+bool StartAfresh(Journal& j, QString* error) {
+    quint64 salt = 0;
+    while (salt == 0 || salt == j.salt)
+        salt = QRandomGenerator::global()->generate64();
+    QByteArray h(kHeadMagic, 4);
+    PutU64(h, salt);
+    PutU32(h, Crc32(h.constData(), 12));
+    if (!WriteAt(j.file, 0, h.constData(), h.size())) {
+        if (error) *error = j.file.fileName() + QStringLiteral(": ") + j.file.errorString();
+        return false;
+    }
+    j.salt = salt;
+    j.end = kHeadSize;
+    j.fileSize = std::max(j.fileSize, kHeadSize);
+    j.ownLog = true;
+    return true;
+}
+
+// Where a journal's file name points; empty (why set) when it is refused.
+QString Resolve(const Journal& j, const QString& name, QString* why) {
+    if (PlainName(name)) return j.dir + QLatin1Char('/') + name;
+    static const QRegularExpression aliased(QStringLiteral("^:([A-Za-z0-9_]{1,64}):(.+)$"));
+    const auto m = aliased.match(name);
+    if (!m.hasMatch() || !KnownAlias(m.captured(1)) || !PlainName(m.captured(2))) {
+        *why = QStringLiteral("refused");
+        return {};
+    }
+    const QString dir = AliasFolder(m.captured(1));
+    if (dir.isEmpty()) {
+        *why = QStringLiteral("alias %1 has no folder here").arg(m.captured(1));
+        return {};
+    }
+    return dir + QLatin1Char('/') + m.captured(2);
+}
+
+// How the journal names a file of a commit.
+QString NameIn(const Journal& j, const QString& path, QString* error) {
+    const QString dir = CanonicalDir(QFileInfo(path).absolutePath());
+    const QString name = QFileInfo(path).fileName();
+    if (dir == j.dir) return name;
+    for (auto it = AliasDirs().cbegin(); it != AliasDirs().cend(); ++it)
+        if (it.value() == dir && KnownAlias(it.key()))
+            return QLatin1Char(':') + it.key() + QLatin1Char(':') + name;
+    if (error)
+        *error = QStringLiteral("%1 is outside the journal's folder %2")
+                     .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(j.dir));
+    return {};
+}
+
+// Deferred commits: sync the journal once, write them to their files.
+bool FlushLocked(Journal& j, QString* error) {
+    if (!j.deferHeld) return true;
+    // A failed sync is reported; the changes still go to the files (their
+    // record is in the journal for the next sync or start).
+    bool ok = Sync(j, error);
+    for (TxFile* f : j.pending) {
+        if (!f->WritePending(ok ? error : nullptr)) ok = false;
+        j.written.insert(CanonicalFile(f->Path()));
+    }
+    j.pending.clear();
+    j.deferHeld = false;
+    Unlock(j);
+    return ok;
+}
+
+// Writes what the log's records leave in their files (only bytes that
+// differ, so a live writer's files see no change), syncs every file changed
+// since the last checkpoint and starts the log afresh. A record naming a
+// file outside the folder and the table aliases is refused with a log line.
+// When a name cannot be resolved here (an alias of another working folder),
+// the log is left for a process that can.
+bool CheckpointLocked(Journal& j, QString* error) {
+    if (!FlushLocked(j, error)) return false;
+    const bool hasRecords = j.end > kHeadSize;
+    std::map<QString, Overlay> files;
+    bool complete = true;
+    if (hasRecords && !j.ownLog) {
+        for (const QByteArray& payload : ReadLog(j.file)) {
+            std::vector<FileEntry> entries;
+            if (!ParsePayload(payload, entries)) {
+                WriteLog(JournalPath(j.dir) + QStringLiteral(": malformed record skipped"));
+                continue;
+            }
+            for (const FileEntry& e : entries) {
+                QString why;
+                const QString path = Resolve(j, e.name, &why);
+                if (path.isEmpty()) {
+                    if (why == QLatin1String("refused"))
+                        WriteLog(JournalPath(j.dir) +
+                                 QStringLiteral(": refused to replay a file outside its folder: ") +
+                                 NewlineFree(e.name));
+                    else
+                        complete = false;
+                    continue;
+                }
+                files[CanonicalFile(path)].Apply(e);
+            }
+        }
+    }
+    if (!complete) {
+        WriteLog(JournalPath(j.dir) +
+                 QStringLiteral(": kept for the terminal (a table alias of another folder)"));
+        for (const QString& p : std::as_const(j.written))
+            SyncPath(p);
+        j.written.clear();
+        return true;
+    }
+    for (auto& [path, overlay] : files) {
+        QFile f(path);
+        if (!QFileInfo(path).isFile() ||
+            !f.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered))
+            continue; // the table is gone
+        if (!overlay.WriteTo(f, error)) return false;
+        j.written.insert(path);
+    }
+    for (const QString& p : std::as_const(j.written)) {
+        if (!SyncPath(p)) {
+            if (error) *error = p + QStringLiteral(": sync failed");
+            return false;
+        }
+    }
+    j.written.clear();
+    if (!hasRecords && j.salt != 0) return true;
+    if (!StartAfresh(j, error) || !Sync(j, error)) return false;
+    // A journal once grown far beyond its size (a large load) is cut back.
+    if (j.fileSize > 4 * kJournalLimit && j.file.resize(kJournalLimit)) j.fileSize = kJournalLimit;
+    return true;
+}
+
+// Whether the folder's journal holds a commit of this file (read only).
+bool JournalNames(const QString& dir, const QString& canonicalPath) {
+    QFile f(JournalPath(dir));
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    Journal probe;
+    probe.dir = dir;
+    for (const QByteArray& payload : ReadLog(f)) {
+        std::vector<FileEntry> entries;
+        ParsePayload(payload, entries);
+        for (const FileEntry& e : entries) {
+            QString why;
+            const QString path = Resolve(probe, e.name, &why);
+            if (!path.isEmpty() && CanonicalFile(path) == canonicalPath) return true;
+        }
+    }
+    return false;
+}
+
+void DropPending(TxFile* f) {
+    for (auto& [dir, j] : Journals())
+        j->pending.erase(std::remove(j->pending.begin(), j->pending.end(), f), j->pending.end());
+}
+
+void ForgetJournal(const QString& dir) {
+    auto it = Journals().find(dir);
+    if (it == Journals().end()) return;
+    for (TxFile* f : it->second->pending)
+        f->ForgetAll();
+    it->second->file.close(); // releases the lock
+    Journals().erase(it);
+    RecoveredDirs().remove(dir);
 }
 
 } // namespace
@@ -119,50 +565,75 @@ QString JournalPath(const QString& dir) {
     return CanonicalDir(dir) + QStringLiteral("/Varnel.jnl");
 }
 
+void RegisterAliasDir(const QString& alias, const QString& dir) {
+    AliasDirs().insert(alias, CanonicalDir(dir));
+}
+
+quint64 JournalSyncCount() {
+    return g_syncs;
+}
+
 bool RecoverJournal(const QString& dirIn, QString* error) {
     const QString dir = CanonicalDir(dirIn);
     RecoveredDirs().insert(dir);
     if (!QFileInfo::exists(JournalPath(dir))) return true;
-    QFile* jf = JournalFile(dir, error);
-    if (!jf) return false;
-    if (!jf->seek(0)) return false;
-    const QByteArray all = jf->readAll();
-    if (all.size() < 12 || std::memcmp(all.constData(), kMagic, 4) != 0) return true; // empty
-    Reader head{all.constData(), all.size()};
-    head.pos = 4;
-    const qint64 len = head.U32();
-    if (8 + len + 4 > all.size()) return ClearJournal(*jf); // torn: nothing was applied
-    const char* payload = all.constData() + 8;
-    Reader tail{all.constData(), all.size()};
-    tail.pos = 8 + len;
-    if (tail.U32() != Crc32(payload, len)) return ClearJournal(*jf);
+    {
+        QFile f(JournalPath(dir));
+        char magic[4] = {};
+        if (f.open(QIODevice::ReadOnly) && f.read(magic, 4) == 4 &&
+            std::memcmp(magic, kOldMagic, 4) == 0)
+            WriteLog(JournalPath(dir) +
+                     QStringLiteral(": journal of an older format not replayed"));
+    }
+    Journal* j = GetJournal(dir, error);
+    if (!j) return false;
+    Lock(*j);
+    const bool ok = CheckpointLocked(*j, error);
+    Unlock(*j);
+    return ok;
+}
 
-    Reader r{payload, len};
-    const uint32_t files = r.U32();
-    for (uint32_t i = 0; r.ok && i < files; ++i) {
-        const QString path = QString::fromUtf8(r.Bytes(r.U32()));
-        const qint64 newSize = r.I64();
-        const uint32_t extents = r.U32();
-        QFile f(path);
-        const bool open = f.open(QIODevice::ReadWrite | QIODevice::Unbuffered);
-        for (uint32_t k = 0; r.ok && k < extents; ++k) {
-            const qint64 off = r.I64();
-            const QByteArray data = r.Bytes(r.U32());
-            if (open && !WriteAt(f, off, data.constData(), data.size())) {
-                if (error) *error = path + QStringLiteral(": ") + f.errorString();
-                return false;
-            }
-        }
-        if (open && f.size() != newSize && !f.resize(newSize)) {
-            if (error) *error = path + QStringLiteral(": ") + f.errorString();
-            return false;
-        }
+bool CheckpointJournal(const QString& dirIn, QString* error) {
+    const QString dir = CanonicalDir(dirIn);
+    if (!Journals().count(dir) && !QFileInfo::exists(JournalPath(dir))) return true;
+    Journal* j = GetJournal(dir, error);
+    if (!j) return false;
+    Lock(*j);
+    const bool ok = CheckpointLocked(*j, error);
+    Unlock(*j);
+    return ok;
+}
+
+bool CheckpointOpenJournals() {
+    bool ok = true;
+    for (auto& [dir, j] : Journals()) {
+        Lock(*j);
+        if (!CheckpointLocked(*j, nullptr)) ok = false;
+        Unlock(*j);
     }
-    if (!r.ok) {
-        if (error) *error = JournalPath(dir) + QStringLiteral(": malformed journal");
-        return false;
-    }
-    return ClearJournal(*jf);
+    return ok;
+}
+
+bool SyncFileHandle(int fd) {
+    return SyncHandle(fd);
+}
+
+void SyncFolder(const QString& dir) {
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+#else
+    (void)dir;
+#endif
+}
+
+bool FlushJournals(QString* error) {
+    bool ok = true;
+    for (auto& [dir, j] : Journals())
+        if (j->deferHeld && !FlushLocked(*j, error)) ok = false;
+    return ok;
 }
 
 // ---------------------------------------------------------------- TxFile
@@ -176,7 +647,7 @@ TxFile::~TxFile() {
 bool TxFile::Open(bool writable, QString* error) {
     Close();
     const QString dir = CanonicalDir(QFileInfo(m_path).absolutePath());
-    if (!RecoveredDirs().contains(dir)) {
+    if (!RecoveredDirs().contains(dir) && (writable || JournalNames(dir, CanonicalFile(m_path)))) {
         QString e;
         if (!RecoverJournal(dir, &e)) {
             if (error) *error = e;
@@ -186,7 +657,9 @@ bool TxFile::Open(bool writable, QString* error) {
     const auto mode = writable ? QIODevice::ReadWrite : QIODevice::ReadOnly;
     if (!QFileInfo(m_path).isFile() || !m_file.open(mode | QIODevice::Unbuffered)) {
         if (error)
-            *error = m_file.exists() ? m_file.errorString() : QStringLiteral("file not found");
+            *error = QFileInfo(m_path).isDir() ? QStringLiteral("is a folder, not a table")
+                     : m_file.exists()         ? m_file.errorString()
+                                               : QStringLiteral("file not found");
         return false;
     }
 #ifdef Q_OS_UNIX
@@ -205,9 +678,23 @@ bool TxFile::Open(bool writable, QString* error) {
 
 void TxFile::Close() {
     if (m_tx) m_tx->Release(this);
+    if (HasPending()) FlushJournals(nullptr);
+    DropPending(this);
     m_pages.clear();
+    m_pending.clear();
+    m_pendingSize = -1;
     m_staged = false;
-    if (m_file.isOpen()) m_file.close();
+    if (m_file.isOpen()) {
+        m_file.close();
+        // A table this process changed is synced when it is closed.
+        const QString me = CanonicalFile(m_path);
+        for (auto& [dir, j] : Journals()) {
+            if (!j->written.contains(me)) continue;
+            Lock(*j);
+            CheckpointLocked(*j, nullptr);
+            Unlock(*j);
+        }
+    }
     m_diskSize = m_size = 0;
 }
 
@@ -220,7 +707,9 @@ TxFile::Page* TxFile::GetPage(qint64 index, bool* ok) {
     }
     auto page = std::make_unique<Page>();
     const qint64 off = index * kPage;
-    if (off < m_diskSize) {
+    if (auto p = m_pending.find(index); p != m_pending.end()) {
+        page->data = p->second->data;
+    } else if (off < m_diskSize) {
         const qint64 want = std::min<qint64>(kPage, m_diskSize - off);
         if (!m_file.seek(off) || m_file.read(page->data.data(), want) != want) {
             *ok = false;
@@ -315,43 +804,101 @@ void TxFile::CollectExtents(std::vector<Extent>& out) const {
     }
 }
 
-bool TxFile::ApplyStaged(QString* error) {
-    std::vector<Extent> ex;
-    CollectExtents(ex);
-    for (const auto& e : ex) {
-        if (!WriteAt(m_file, e.offset, e.data.constData(), e.data.size())) {
+void TxFile::MarkCommitted() {
+    const bool shrunk = m_size < CommittedSize();
+    if (shrunk) {
+        // A committed shrink drops the committed pages after the new end and
+        // cuts the one it ends in (its cached copy was cut already).
+        for (auto i = m_pending.lower_bound((m_size + kPage - 1) / kPage); i != m_pending.end();)
+            i = m_pending.erase(i);
+        if (auto last = m_pending.find(m_size / kPage); last != m_pending.end())
+            if (auto page = m_pages.find(last->first); page != m_pages.end())
+                last->second->data = page->second->data;
+    }
+    for (auto& [index, page] : m_pages) {
+        if (page->lo >= page->hi) continue;
+        auto& pend = m_pending[index];
+        if (!pend) pend = std::make_unique<Page>();
+        pend->data = page->data;
+        pend->lo = std::min(pend->lo, page->lo);
+        pend->hi = std::max(pend->hi, page->hi);
+        page->lo = kPage;
+        page->hi = 0;
+    }
+    m_pendingSize = m_size;
+    m_staged = false;
+    m_tx = nullptr;
+}
+
+bool TxFile::WritePending(QString* error) {
+    if (!HasPending()) return true;
+    const qint64 size = CommittedSize();
+    for (const auto& [index, page] : m_pending) {
+        const qint64 start = index * kPage + page->lo;
+        const qint64 end = std::min<qint64>(index * kPage + page->hi, size);
+        if (end > start && !WriteAt(m_file, start, page->data.data() + page->lo, end - start)) {
             if (error) *error = m_path + QStringLiteral(": ") + m_file.errorString();
             return false;
         }
     }
-    if (m_file.size() != m_size && !m_file.resize(m_size)) {
+    if (m_file.size() != size && !m_file.resize(size)) {
         if (error) *error = m_path + QStringLiteral(": ") + m_file.errorString();
         return false;
     }
-    for (auto& [index, page] : m_pages) {
-        page->lo = kPage;
-        page->hi = 0;
-    }
-    m_diskSize = m_size;
-    m_staged = false;
-    m_tx = nullptr;
+    m_pending.clear();
+    m_pendingSize = -1;
+    m_diskSize = size;
     NoteDiskState();
     return true;
 }
 
+bool TxFile::SyncToDisk(QString* error) {
+    if (!m_file.isOpen() || SyncHandle(m_file.handle())) return true;
+    if (error) *error = m_path + QStringLiteral(": sync failed");
+    return false;
+}
+
 void TxFile::DiscardStaged() {
-    for (auto i = m_pages.begin(); i != m_pages.end();)
-        i = (i->second->lo < i->second->hi) ? m_pages.erase(i) : std::next(i);
-    // A staged shrink zeroed the tails of clean pages too.
-    if (m_size < m_diskSize) m_pages.clear();
+    const qint64 committed = CommittedSize();
+    if (m_size < committed) {
+        // A staged shrink zeroed the tails of clean pages too.
+        m_pages.clear();
+    } else {
+        for (auto i = m_pages.begin(); i != m_pages.end();) {
+            Page& p = *i->second;
+            if (p.lo >= p.hi) {
+                ++i;
+                continue;
+            }
+            if (auto c = m_pending.find(i->first); c != m_pending.end()) {
+                p.data = c->second->data;
+                p.lo = kPage;
+                p.hi = 0;
+                ++i;
+            } else {
+                i = m_pages.erase(i);
+            }
+        }
+    }
     const bool had = m_staged;
-    m_size = m_diskSize;
+    m_size = committed;
     m_staged = false;
     m_tx = nullptr;
     if (had && OnDiscard) OnDiscard();
 }
 
+void TxFile::ForgetAll() {
+    m_pages.clear();
+    m_pending.clear();
+    m_pendingSize = -1;
+    m_staged = false;
+    m_tx = nullptr;
+    DropCache();
+    if (OnDiscard) OnDiscard();
+}
+
 void TxFile::DropCache() {
+    if (HasPending()) return;
     m_pages.clear();
     if (m_file.isOpen()) m_diskSize = m_size = m_file.size();
     NoteDiskState();
@@ -378,7 +925,7 @@ void TxFile::NoteDiskState() {
 }
 
 bool TxFile::ChangedOnDisk() {
-    if (!IsOpen() || m_staged) return false;
+    if (!IsOpen() || m_staged || HasPending()) return false;
     const qint64 size = m_statSize;
     const qint64 time = m_statTime;
     NoteDiskState();
@@ -479,69 +1026,113 @@ bool Transaction::Commit(QString* error, Stop stop) {
         Rollback();
         return true;
     }
+    QString e;
+    Journal* j = GetJournal(m_dir, &e);
+    auto fail = [&](const QString& why) {
+        if (error) *error = why;
+        Rollback();
+        return false;
+    };
+    if (!j) return fail(e);
 
     QByteArray payload;
     PutU32(payload, uint32_t(files.size()));
     for (TxFile* f : files) {
-        const QByteArray path = QFileInfo(f->Path()).absoluteFilePath().toUtf8();
+        const QByteArray name = NameIn(*j, f->Path(), &e).toUtf8();
+        if (name.isEmpty()) return fail(e);
         std::vector<TxFile::Extent> ex;
         f->CollectExtents(ex);
-        PutU32(payload, uint32_t(path.size()));
-        payload.append(path);
-        PutI64(payload, f->Size());
+        PutU32(payload, uint32_t(name.size()));
+        payload.append(name);
+        PutU64(payload, quint64(f->Size()));
         PutU32(payload, uint32_t(ex.size()));
-        for (const auto& e : ex) {
-            PutI64(payload, e.offset);
-            PutU32(payload, uint32_t(e.data.size()));
-            payload.append(e.data);
+        for (const auto& x : ex) {
+            PutU64(payload, quint64(x.offset));
+            PutU32(payload, uint32_t(x.data.size()));
+            payload.append(x.data);
         }
     }
-    QByteArray journal(kMagic, 4);
-    PutU32(journal, uint32_t(payload.size()));
-    journal.append(payload);
-    PutU32(journal, Crc32(payload.constData(), payload.size()));
 
-    QString e;
-    QFile* jf = JournalFile(m_dir, &e);
-    if (!jf || !WriteAt(*jf, 0, journal.constData(), journal.size())) {
-        if (error) *error = jf ? JournalPath(m_dir) + QStringLiteral(": ") + jf->errorString() : e;
-        Rollback();
-        return false;
-    }
-    auto simulateCrash = [&] {
-        // What survives is on disk; this process forgets what it staged.
-        for (TxFile* f : m_files) {
-            f->DiscardStaged();
-            f->DropCache();
+    Lock(*j);
+    struct Unlocker {
+        Journal* j;
+        ~Unlocker() {
+            if (j) Unlock(*j);
         }
+    } unlocker{j};
+    const qint64 need = kRecHead + payload.size() + 4;
+    if (j->salt == 0) {
+        if (!StartAfresh(*j, &e)) return fail(e);
+    } else if (j->end > kHeadSize && j->end + need > kJournalLimit) {
+        // Full: the files of its commits are synced and it starts afresh
+        // (it grows instead while it holds commits this process cannot
+        // replay).
+        if (!CheckpointLocked(*j, &e)) return fail(e);
+    }
+    QByteArray rec(kRecMagic, 4);
+    PutU64(rec, j->salt);
+    PutU32(rec, uint32_t(payload.size()));
+    rec.append(payload);
+    PutU32(rec, Crc32(payload.constData(), payload.size(), Crc32(rec.constData() + 4, 12)));
+    // The file grows in steps of zeros, so that the syncs of later commits
+    // write data blocks only.
+    if (j->end + rec.size() > j->fileSize) {
+        const qint64 grow =
+            (j->end + rec.size() - j->fileSize + kJournalGrow - 1) / kJournalGrow * kJournalGrow;
+        const QByteArray zeros(grow, 0);
+        if (!WriteAt(j->file, j->fileSize, zeros.constData(), zeros.size()))
+            return fail(JournalPath(m_dir) + QStringLiteral(": ") + j->file.errorString());
+        j->fileSize += grow;
+    }
+    const qint64 recLen = stop == Stop::TornJournal ? rec.size() / 2 : rec.size();
+    if (!WriteAt(j->file, j->end, rec.constData(), recLen))
+        return fail(JournalPath(m_dir) + QStringLiteral(": ") + j->file.errorString());
+    j->end += rec.size();
+
+    auto simulateCrash = [&] {
+        // What survives is on disk; this process forgets what it staged and
+        // its journal state.
+        for (TxFile* f : m_files)
+            f->ForgetAll();
         m_files.clear();
         m_done = true;
-        RecoveredDirs().remove(m_dir);
+        unlocker.j = nullptr;
+        ForgetJournal(m_dir);
         return true;
     };
-    if (stop == Stop::AfterJournal) return simulateCrash();
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (!files[i]->ApplyStaged(&e)) {
-            // The journal stays complete: the next transaction or start
-            // writes it again.
-            if (error) *error = e;
-            RecoveredDirs().remove(m_dir);
-            for (TxFile* f : m_files) {
-                f->DiscardStaged();
-                f->DropCache();
-            }
-            m_files.clear();
-            m_done = true;
-            return false;
-        }
-        if (stop == Stop::AfterFirstFile && i == 0) return simulateCrash();
-    }
-    if (!ClearJournal(*jf)) RecoveredDirs().remove(m_dir);
+    if (stop == Stop::TornJournal) return simulateCrash();
+
+    for (TxFile* f : files)
+        f->MarkCommitted();
     for (TxFile* f : m_files)
         f->Detach();
     m_files.clear();
     m_done = true;
-    return true;
+    for (TxFile* f : files)
+        if (std::find(j->pending.begin(), j->pending.end(), f) == j->pending.end())
+            j->pending.push_back(f);
+    if (m_deferSync && stop == Stop::None) {
+        // Held until the flush; other processes wait for it.
+        if (!j->deferHeld) {
+            j->deferHeld = true;
+            unlocker.j = nullptr;
+        }
+        return true;
+    }
+    if (!j->deferHeld) {
+        j->deferHeld = true;
+        unlocker.j = nullptr;
+    }
+    if (stop == Stop::None) return FlushLocked(*j, error);
+
+    // Crash simulations after the record is on disk.
+    if (!Sync(*j, error)) return false;
+    if (stop == Stop::AfterFirstFile) files.front()->WritePending(nullptr);
+    if (stop == Stop::AfterAllFiles)
+        for (TxFile* f : j->pending)
+            f->WritePending(nullptr);
+    m_files = files;
+    return simulateCrash();
 }
 
 } // namespace tables

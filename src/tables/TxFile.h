@@ -1,30 +1,40 @@
 #pragma once
-// Crash-safe file access for the table libraries.
+// Crash-safe and power-cut-safe file access for the table libraries.
 //
 // pxlib and shapelib write a record, a block header and a file header with
 // separate writes; a process killed between them leaves a table whose counts
 // disagree with its rows (a deleted Paradox record can even leave its
 // neighbour twice). Both libraries therefore do their I/O through a TxFile:
 // a page cache whose writes are only staged. A Transaction commits the staged
-// writes of every file it touched at once:
-//   1. the after-images of all changed byte ranges, with a checksum, go to the
-//      journal file of the transaction's directory in one write;
-//   2. they are written to the files;
-//   3. the journal is marked empty.
-// A process killed during 1 leaves a journal whose checksum fails: nothing had
-// reached the files. Killed during 2 or 3: the next start finds a complete
-// journal and writes it again (RecoverJournal). So a commit is all or nothing
-// across files, e.g. a tariff record, a day-file row and the deletion of the
-// call start they bill.
+// writes of every file it touched at once, through the journal of its folder
+// ("Varnel.jnl", a redo log):
+//   1. the after-images of all changed byte ranges go into one record of the
+//      journal, with a checksum;
+//   2. the journal is synced to stable storage (fdatasync, FlushFileBuffers):
+//      from here on the commit survives a power cut;
+//   3. the ranges are written to the files (not synced).
+// Records pile up in the journal until a checkpoint syncs the files they
+// changed and starts the journal afresh (when it is full, when a table is
+// closed or replaced). The journal's space is reused, so a sync writes data
+// blocks only. A commit cut short anywhere is completed (its record is whole)
+// or dropped (it is torn: its checksum fails, and nothing of it reached the
+// files) by the next RecoverJournal. So a commit is all or nothing across
+// files, e.g. a tariff record, a day-file row and the deletion of the call
+// start they bill.
 //
-// Flushing to the physical disk (fsync) is not done: the guarantee covers the
-// death of the process, not a power cut.
+// A commit may defer step 2 and 3 (DeferSync): commits that arrive together
+// then share one sync (FlushJournals), and their changes wait in the cache.
+//
+// A journal names the files of its own folder by name only, and files of
+// another table folder by alias (":PelmarkEveryday:1205.dbf"); replay refuses
+// anything else (a path, ".."), so a journal can change no file elsewhere.
 #include <QFile>
 #include <QString>
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -40,9 +50,12 @@ public:
     TxFile(const TxFile&) = delete;
     TxFile& operator=(const TxFile&) = delete;
 
-    // Opens the file (it must exist); recovers the directory's journal first.
+    // Opens the file (it must exist). A writable open recovers the folder's
+    // journal first; a read-only open only when the journal holds a commit
+    // of this very file.
     bool Open(bool writable, QString* error);
-    // Drops staged changes and the cache.
+    // Drops staged changes and the cache; committed changes are written and
+    // the journal checkpointed.
     void Close();
     bool IsOpen() const { return m_file.isOpen(); }
     bool Writable() const { return m_writable; }
@@ -58,6 +71,8 @@ public:
     // Stages a new size (a shrink drops the bytes after it).
     bool Resize(qint64 size);
     bool HasStaged() const { return m_staged; }
+    // Committed changes not yet written to the file (a deferred sync).
+    bool HasPending() const { return !m_pending.empty() || m_pendingSize >= 0; }
     Transaction* Owner() const { return m_tx; }
 
     // Whether the file on disk differs from what this object last read or
@@ -75,9 +90,14 @@ public:
         QByteArray data;
     };
     void CollectExtents(std::vector<Extent>& out) const;
-    bool ApplyStaged(QString* error);
+    // Staged changes become committed ones, kept until WritePending.
+    void MarkCommitted();
+    bool WritePending(QString* error);
     void DiscardStaged();
+    // Forgets staged and committed changes and the cache (a simulated crash).
+    void ForgetAll();
     void Detach() { m_tx = nullptr; }
+    bool SyncToDisk(QString* error);
 
 private:
     friend class Transaction;
@@ -89,11 +109,15 @@ private:
     };
     Page* GetPage(qint64 index, bool* ok);
     void NoteDiskState();
+    qint64 CommittedSize() const { return m_pendingSize >= 0 ? m_pendingSize : m_diskSize; }
 
     QString m_path;
     QFile m_file;
     bool m_writable = false;
     std::unordered_map<qint64, std::unique_ptr<Page>> m_pages;
+    // Committed images of pages not yet written, with their changed range.
+    std::map<qint64, std::unique_ptr<Page>> m_pending;
+    qint64 m_pendingSize = -1; // committed size while not yet written
     qint64 m_diskSize = 0;
     qint64 m_size = 0;
     bool m_staged = false;
@@ -116,12 +140,18 @@ public:
     static Transaction* Current();
     bool Joined() const { return m_outer != nullptr; }
 
-    // Crash simulation for tests: stop after writing the journal, or after
-    // writing the first file, as if the process had been killed there (the
-    // staged changes stay out of this process's caches).
-    enum class Stop { None, AfterJournal, AfterFirstFile };
+    // Crash simulation for tests: stop as if the process had died there (the
+    // changes stay out of this process's caches, its journal state is
+    // forgotten): half way through the journal record, after the synced
+    // record, after writing the first file, after writing all files.
+    enum class Stop { None, TornJournal, AfterJournal, AfterFirstFile, AfterAllFiles };
     bool Commit(QString* error, Stop stop = Stop::None);
     void Rollback();
+
+    // The commit is journalled, but synced and written to the files only by
+    // the next FlushJournals (or the next commit that is not deferred).
+    // Readers in this process see it at once.
+    void DeferSync() { m_deferSync = true; }
 
     void Enlist(TxFile* f);
     // Drops one file's staged changes and takes it out of the transaction
@@ -137,6 +167,7 @@ private:
     std::vector<TxFile*> m_files;
     bool m_done = false;
     bool m_doomed = false;
+    bool m_deferSync = false;
 };
 
 // A table file held for exclusive use (a rebuild). Every TxFile holds a
@@ -157,10 +188,24 @@ private:
 
 // Journal file of a directory.
 QString JournalPath(const QString& dir);
-// Writes a complete journal left by a cut-short commit into its files and
-// marks it empty; a torn journal is discarded. True when the directory's
-// files are consistent afterwards.
+// Completes the commits a cut-short process left in the directory's journal
+// (a torn last record is dropped), syncs the files and empties the journal.
+// True when the directory's files are consistent afterwards.
 bool RecoverJournal(const QString& dir, QString* error);
+// Syncs the deferred commits of every journal and writes them to their files.
+bool FlushJournals(QString* error = nullptr);
+// Syncs the files the journal's commits changed and empties it.
+bool CheckpointJournal(const QString& dir, QString* error = nullptr);
+// Checkpoints every journal this process uses.
+bool CheckpointOpenJournals();
+// Syncs an open file's data, and a folder's entries (a rename in it).
+bool SyncFileHandle(int fd);
+void SyncFolder(const QString& dir);
+// Journal syncs this process has made (tests, benchmarks).
+quint64 JournalSyncCount();
+// The folder of a table alias, so that a journal elsewhere can name its files
+// (":ALIAS:FILE"). Set by AliasDirectory.
+void RegisterAliasDir(const QString& alias, const QString& dir);
 
 uint32_t Crc32(const char* data, qint64 n, uint32_t crc = 0);
 

@@ -8,6 +8,7 @@
 #include "tariff/TariffTables.h"
 
 #include <QLocale>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -30,12 +31,49 @@ QString FieldsText(qint64 number, qint64 b, int kit, const CallBill& bill, int c
 TCallRecords::TCallRecords(const AppState& app, TTariffTables& tables)
     : m_app(app), m_tables(tables) {}
 
+TCallRecords::~TCallRecords() {
+    Sync();
+}
+
+bool TCallRecords::Commit(tables::Transaction& tx) {
+    const bool defer = m_input > 0;
+    if (defer) tx.DeferSync();
+    QString e;
+    if (!tx.Commit(&e)) {
+        if (!e.isEmpty()) WriteLog(e);
+        return false;
+    }
+    if (defer && !m_unsynced) {
+        m_unsynced = true;
+        // Should a handler of the same read run the event loop, the sync
+        // does not wait for it.
+        QTimer::singleShot(0, &m_timers, [this] { Sync(); });
+    }
+    return true;
+}
+
+void TCallRecords::Sync() {
+    if (!m_unsynced) return;
+    m_unsynced = false;
+    QString e;
+    if (!tables::FlushJournals(&e))
+        WriteLog(QStringLiteral("Ошибка записи в таблицу DestTar ") + e);
+}
+
+void TCallRecords::InputDone() {
+    if (m_input > 0) --m_input;
+    Sync();
+}
+
 void TCallRecords::OnCallStart(const AtsSettings& ats, const CallStartNibbles& n) {
     const CallStart c = DecodeCallStart(n);
     if (c.a <= 0 || c.kit < 0) return;
     Table* ta = m_tables.TableTA();
-    if (!ta || !ta->Append(
-                   {c.a, c.kit, Clock::Now(), c.category, c.b, c.aDigits, c.bDigits, ats.Number})) {
+    tables::Transaction tx(m_tables.StandardDir());
+    if (!ta ||
+        !ta->Append(
+            {c.a, c.kit, Clock::Now(), c.category, c.b, c.aDigits, c.bDigits, ats.Number}) ||
+        !Commit(tx)) {
         if (ta) ta->Cancel();
         WriteLog(QStringLiteral("Ошибка записи в таблицу TarifTA NumberStation %1 NumberOutCall %2 "
                                 "AK %3 N NumberStation %4 N NumberOutCall %5 KNS %6")
@@ -94,12 +132,13 @@ void TCallRecords::OnCallEnd(const AtsSettings& ats, const CallEndNibbles& n) {
             if (!ta->LastError().isEmpty()) EndFailed();
             return;
         }
+        tables::Transaction tx(m_tables.StandardDir());
         const int k =
             std::clamp<int>(int(ta->AsInteger(QStringLiteral("DigTo"))), 0, frames::kMaxDigits);
         const qint64 b = end.B(k);
         if (ta->AsInteger(QStringLiteral("Number_of_call")) != b) {
             // A start whose end never came.
-            if (!ta->Delete()) return EndFailed();
+            if (!ta->Delete() || !Commit(tx)) return EndFailed();
             continue;
         }
         const qint64 a = ta->AsInteger(QStringLiteral("AbNumber"));
@@ -108,14 +147,13 @@ void TCallRecords::OnCallEnd(const AtsSettings& ats, const CallEndNibbles& n) {
         const CallBill bill = BillCall(rules, start.isValid() ? start.msecsTo(now) : 0, cat, b,
                                        Lookup(false), Lookup(true));
         if (bill.outcome == CallBill::Free) {
-            if (!ta->Delete()) return EndFailed();
+            if (!ta->Delete() || !Commit(tx)) return EndFailed();
             continue;
         }
         // Nothing left after the extra digit(s): the row stays.
         if (bill.outcome == CallBill::NoDigitsLeft) return EndFailed();
 
         const qint64 a4 = a >= 10000 ? a % 10000 : a;
-        tables::Transaction tx(m_tables.StandardDir());
         if (!tarif || !tarif->Append({a, start.date(), start.time(), bill.duration, cat, bill.b,
                                       bill.code, bill.codeForeign, bill.tariff})) {
             if (tarif) tarif->Cancel();
@@ -143,7 +181,6 @@ void TCallRecords::OnCallEnd(const AtsSettings& ats, const CallEndNibbles& n) {
             tx.Rollback();
             return EndFailed();
         }
-        QString e;
-        if (!tx.Commit(&e)) return EndFailed();
+        if (!Commit(tx)) return EndFailed();
     }
 }

@@ -5,23 +5,35 @@
 //
 // Each billed call is one transaction over DestTar, the day file and the
 // deletion of its start row, committed before OnCallEnd goes on: a process
-// killed at any moment leaves the call either wholly billed (and its start
-// row gone) or not billed at all (its start row still there).
+// killed or a power cut at any moment leaves the call either wholly billed
+// (and its start row gone) or not billed at all (its start row still there).
+//
+// A call is on stable storage when OnCallStart or OnCallEnd returns; between
+// InputBegins and InputDone (the frames of one read from a line) the calls
+// share one journal sync, made by InputDone (or, should a handler run the
+// event loop first, as soon as the loop turns).
 #include "link/Ats.h"
 #include "tariff/Billing.h"
 
+#include <QObject>
 #include <QString>
 
 struct AppState;
 class TTariffTables;
+namespace tables {
+class Transaction;
+}
 
 class TCallRecords : public ICallSink {
 public:
     // The duration mode and the free-call limit are read from app at each call.
     TCallRecords(const AppState& app, TTariffTables& tables);
+    ~TCallRecords() override;
 
     void OnCallStart(const AtsSettings& ats, const CallStartNibbles& n) override;
     void OnCallEnd(const AtsSettings& ats, const CallEndNibbles& n) override;
+    void InputBegins() override { ++m_input; }
+    void InputDone() override;
 
     // The largest duration the day file's DLIT (Smallint) holds; a longer one
     // is stored as this value and the true one logged (DestTar keeps it).
@@ -29,8 +41,14 @@ public:
 
 private:
     void EndFailed();
+    // Commits a transaction: deferred inside a read, else synced at once.
+    bool Commit(tables::Transaction& tx);
+    void Sync();
     DestinationLookup Lookup(bool foreign);
 
     const AppState& m_app;
     TTariffTables& m_tables;
+    int m_input = 0;         // depth of InputBegins
+    bool m_unsynced = false; // deferred commits wait for Sync
+    QObject m_timers;        // context of the fallback sync
 };

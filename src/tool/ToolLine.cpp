@@ -155,6 +155,11 @@ int ToolRegistry(const QStringList& argsIn) {
     if (!TakeType(args, type) || args.isEmpty()) return RegistryUsage();
     const QString sub = args.takeFirst();
     Registry reg;
+    if (!reg.IsAccessible()) {
+        ToolErr() << "cannot read the settings store " << reg.FilePath() << ": access denied\n";
+        ToolErr().flush();
+        return 1;
+    }
     int rc = 2;
     if (sub == QLatin1String("list") && args.size() == 1 && type == Type::Any)
         rc = List(reg, args[0]);

@@ -13,8 +13,19 @@
 namespace {
 
 QString TablePath(const QString& name, bool mustExist, QString* error) {
-    QString path = tables::ResolveTablePath(name, QDir::currentPath(), error);
+    if (name.trimmed().isEmpty()) {
+        if (error) *error = QStringLiteral("no table named (an empty name)");
+        return {};
+    }
+    // Reading a table makes no folder.
+    QString path = tables::ResolveTablePath(name, QDir::currentPath(), error, !mustExist);
     if (path.isEmpty()) return {};
+    if (QFileInfo(path).isDir()) {
+        if (error)
+            *error =
+                QStringLiteral("%1: is a folder, not a table").arg(QDir::toNativeSeparators(path));
+        return {};
+    }
     if (QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path)) {
         for (const char* ext : {".db", ".DB", ".dbf", ".DBF"})
             if (QFileInfo::exists(path + QLatin1String(ext))) return path + QLatin1String(ext);
@@ -74,13 +85,19 @@ int ToolLoad(const QStringList& args) {
         ToolErr() << args[1] << ": " << in.errorString() << '\n';
         return 1;
     }
-    QString text = QString::fromUtf8(in.readAll());
-    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+    QString text;
+    if (!tables::CsvText(in.readAll(), text, &e)) {
+        ToolErr() << e << "\nnothing stored: the file must be UTF-8\n";
+        return 1;
+    }
     int rows = 0;
-    if (!tables::LoadCsv(path, text, &rows, &e)) {
+    QStringList notes;
+    if (!tables::LoadCsv(path, text, &rows, &e, &notes)) {
         ToolErr() << e << '\n';
         return 1;
     }
+    for (const QString& n : notes)
+        ToolErr() << n << '\n';
     ToolErr() << rows << " rows appended to " << QDir::toNativeSeparators(path) << '\n';
     return 0;
 }

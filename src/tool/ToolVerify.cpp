@@ -10,7 +10,7 @@
 namespace {
 
 QString TableFile(const QString& name, QString* error) {
-    QString path = tables::ResolveTablePath(name, QDir::currentPath(), error);
+    QString path = tables::ResolveTablePath(name, QDir::currentPath(), error, false);
     if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path))
         path += QStringLiteral(".db");
     return path;

@@ -484,3 +484,29 @@ TEST(Form2, RollFontKeepsItsStylesAndQtDialogsSpeakRussian) {
     auto form = Start(env);
     EXPECT_TRUE(form->View()->font().italic()) << "kept over a restart";
 }
+
+// A second terminal on the same settings (another working folder and
+// instance) finds exchange 1's line busy: it keeps trying, and "In" stays
+// true, so the first terminal still has its line at its next start.
+TEST(Form2, SecondTerminalCannotTakeTheLineOffTheFirst) {
+    TestEnv env;
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    pty.MapToPort(1);
+    Store(env, AtsKey(1), QStringLiteral("In"), QStringLiteral("true"));
+    QDir().mkpath(env.Path(QStringLiteral("second")));
+    auto first = Start(env);
+    ASSERT_TRUE(first->Ats(1)->Link().IsOpen());
+    PasswordOff();
+    auto second = std::make_unique<TForm2>(env.Path(QStringLiteral("second")));
+    bool shown = false;
+    QObject::connect(second.get(), &TForm2::shown, [&shown] { shown = true; });
+    second->show();
+    WaitWhile([&] { return !shown; }, false);
+    EXPECT_FALSE(second->Ats(1)->Link().IsOpen());
+    EXPECT_TRUE(Find<QCheckBox>(second.get(), "CheckBoxPort1")->isChecked());
+    EXPECT_EQ(Stored(env, AtsKey(1), QStringLiteral("In")), QStringLiteral("true"));
+    second.reset();
+    EXPECT_EQ(Stored(env, AtsKey(1), QStringLiteral("In")), QStringLiteral("true"));
+    EXPECT_TRUE(first->Ats(1)->Link().IsOpen());
+}

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include "platform/Registry.h"
+#include "platform/SingleInstance.h"
 #include "platform/Wait.h"
 
 #include <QCoreApplication>
@@ -171,4 +172,26 @@ TEST(Process, SecondDemoStartLeavesTheRunningDemoAlone) {
     ::kill(-pid_t(first.processId()), SIGTERM);
     ASSERT_TRUE(first.waitForFinished(15000));
     EXPECT_TRUE(WaitUntil([&] { return !QFile::exists(line); }, 10000));
+}
+
+// The start-up error box of a settings store that cannot be read closes on
+// SIGTERM, the program ends and gives up the single-instance lock.
+TEST(Process, TermClosesTheStartUpErrorBox) {
+    TestEnv env;
+    const QString name = InstanceName("box");
+    Terminal term(env, name);
+    const QString unreadable = env.Path(QStringLiteral("store-is-a-folder"));
+    ASSERT_TRUE(QDir().mkpath(unreadable));
+    QProcessEnvironment pe = term.proc.processEnvironment();
+    pe.insert(QStringLiteral("VARNEL_REGISTRY"), unreadable);
+    term.proc.setProcessEnvironment(pe);
+    term.proc.start();
+    ASSERT_TRUE(term.proc.waitForStarted(10000));
+    // The box is up once the window's start-up has run; give it time.
+    EXPECT_FALSE(term.proc.waitForFinished(2000));
+    ::kill(pid_t(term.proc.processId()), SIGTERM);
+    ASSERT_TRUE(term.proc.waitForFinished(15000));
+    EXPECT_EQ(term.proc.exitStatus(), QProcess::NormalExit);
+    SingleInstance after(name);
+    EXPECT_TRUE(after.TryBecomePrimary());
 }

@@ -4,6 +4,7 @@
 #include "link/AtsSettings.h"
 #include "platform/Registry.h"
 
+#include <QDir>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -67,4 +68,12 @@ TEST(ToolLine, RegistryIsTheTerminalsStore) {
         EXPECT_TRUE(reg.WriteString(QStringLiteral("MG"), QStringLiteral("0")));
     }
     EXPECT_EQ(Tool({"registry", "get", kAts2, "MG"}).out, QStringLiteral("0\n"));
+
+    // A store that cannot be read is an access error, not a missing key.
+    QDir().mkpath(env.Path(QStringLiteral("folder.ini")));
+    qputenv("VARNEL_REGISTRY", env.Path(QStringLiteral("folder.ini")).toUtf8());
+    r = Tool({"registry", "get", kAts2, "Port"});
+    qputenv("VARNEL_REGISTRY", env.RegistryPath().toUtf8());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("access denied"))) << r.err.toStdString();
 }

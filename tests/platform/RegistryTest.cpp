@@ -3,6 +3,7 @@
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -114,4 +115,42 @@ TEST(Registry, UnwritableStoreIsLoggedNotFatal) {
     EXPECT_TRUE(log.contains(
         "\xce\xf8\xe8\xe1\xea\xe0 \xe7\xe0\xef\xe8\xf1\xe8 \xe2 \xf0\xe5\xe5\xf1\xf2\xf0"))
         << log.constData(); // "Ошибка записи в реестр" in Windows-1251
+}
+
+// Settings files that held a malformed line or binary garbage (tests/corpus):
+// the value is stored at the first try, the readable values stay, the
+// skipped lines are logged once.
+TEST(Registry, MalformedFileIsWrittenCleanAndTheWriteSucceeds) {
+    for (const char* name : {"registry-junk.ini", "registry-binary.ini"}) {
+        SCOPED_TRACE(name);
+        TestEnv env;
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(VARNEL_SOURCE_DIR "/tests/corpus/") + QLatin1String(name),
+                        env.RegistryPath()));
+        QFile::setPermissions(env.RegistryPath(), QFile::ReadOwner | QFile::WriteOwner);
+        for (int run = 0; run < 2; ++run) {
+            Registry reg;
+            EXPECT_TRUE(reg.IsAccessible());
+            ASSERT_TRUE(reg.OpenKey(kAts1, true));
+            EXPECT_TRUE(reg.WriteString(QStringLiteral("Name"), QStringLiteral("Юг")));
+        }
+        Registry check;
+        ASSERT_TRUE(check.OpenKey(kAts1, false));
+        EXPECT_EQ(check.ReadString(QStringLiteral("Name")), QStringLiteral("Юг"));
+        if (QLatin1String(name) == QLatin1String("registry-junk.ini")) {
+            EXPECT_EQ(check.ReadInteger(QStringLiteral("Port")), 3);
+        }
+        const QByteArray log = ReadAll(LogFilePath());
+        // "Ошибка формата" once, no write failure.
+        EXPECT_EQ(log.count("\xce\xf8\xe8\xe1\xea\xe0 \xf4\xee\xf0\xec\xe0\xf2\xe0"), 1);
+        EXPECT_FALSE(log.contains("\xe7\xe0\xef\xe8\xf1\xe8")) << log.constData();
+    }
+}
+
+// A folder where the settings file should be reads as an access error.
+TEST(Registry, UnreadableStoreIsAnAccessError) {
+    TestEnv env;
+    ASSERT_TRUE(QDir().mkpath(env.RegistryPath()));
+    Registry reg;
+    EXPECT_FALSE(reg.IsAccessible());
 }

@@ -1,4 +1,4 @@
-// dBASE tables, transactions across files and journal recovery, aliases.
+// dBASE tables, a failed change inside a transaction, aliases.
 #include "TestSupport.h"
 #include "platform/Registry.h"
 #include "tables/Aliases.h"
@@ -60,93 +60,6 @@ TEST(DbfTable, DayFileFieldsCodePageAndRows) {
     EXPECT_EQ(r->RecordCount(), 0); // the other handle reads the change
     ASSERT_TRUE(t->Append({QStringLiteral("1"), QStringLiteral("2")}));
     EXPECT_EQ(r->RecordCount(), 1);
-}
-
-TEST(Journal, CommitIsAllOrNothingAcrossFiles) {
-    TestEnv env;
-    const QString db = env.Path(QStringLiteral("DestTar.db"));
-    const QString day = env.Path(QStringLiteral("0601.dbf"));
-    auto a = Table::ForFile(db);
-    auto d = Table::ForFile(day);
-    ASSERT_TRUE(a->Create({{QStringLiteral("N"), FieldType::Integer}}));
-    ASSERT_TRUE(d->Create(kDay));
-    ASSERT_TRUE(a->Open());
-    ASSERT_TRUE(d->Open());
-    const QByteArray a0 = FileBytes(db);
-    const QByteArray d0 = FileBytes(day);
-    {
-        // Rolled back: nothing reaches the files, the tables stay usable.
-        Transaction tx(env.Dir());
-        ASSERT_TRUE(a->Append({1}));
-        ASSERT_TRUE(d->Append({QStringLiteral("0001")}));
-        EXPECT_EQ(FileBytes(db), a0);
-        tx.Rollback();
-    }
-    EXPECT_EQ(a->RecordCount(), 0);
-    EXPECT_EQ(d->RecordCount(), 0);
-    {
-        // Killed after writing the journal: the files are untouched until the
-        // journal is recovered, then both changes are there.
-        Transaction tx(env.Dir());
-        ASSERT_TRUE(a->Append({2}));
-        ASSERT_TRUE(d->Append({QStringLiteral("0002")}));
-        ASSERT_TRUE(tx.Commit(nullptr, Transaction::Stop::AfterJournal));
-    }
-    EXPECT_EQ(FileBytes(db), a0);
-    EXPECT_EQ(FileBytes(day), d0);
-    QString e;
-    ASSERT_TRUE(RecoverJournal(env.Dir(), &e)) << e.toStdString();
-    EXPECT_EQ(a->RecordCount(), 1);
-    EXPECT_EQ(d->RecordCount(), 1);
-    {
-        // Killed half way through writing the files.
-        Transaction tx(env.Dir());
-        ASSERT_TRUE(a->Append({3}));
-        ASSERT_TRUE(d->Append({QStringLiteral("0003")}));
-        ASSERT_TRUE(tx.Commit(nullptr, Transaction::Stop::AfterFirstFile));
-    }
-    ASSERT_TRUE(RecoverJournal(env.Dir(), &e));
-    EXPECT_EQ(a->RecordCount(), 2);
-    EXPECT_EQ(d->RecordCount(), 2);
-    // Recovering twice changes nothing.
-    const QByteArray a2 = FileBytes(db);
-    ASSERT_TRUE(RecoverJournal(env.Dir(), &e));
-    EXPECT_EQ(FileBytes(db), a2);
-}
-
-TEST(Journal, TornJournalIsDiscarded) {
-    TestEnv env;
-    const QString db = env.Path(QStringLiteral("DestTar.db"));
-    auto a = Table::ForFile(db);
-    ASSERT_TRUE(a->Create({{QStringLiteral("N"), FieldType::Integer}}));
-    ASSERT_TRUE(a->Open());
-    {
-        Transaction tx(env.Dir());
-        ASSERT_TRUE(a->Append({7}));
-        ASSERT_TRUE(tx.Commit(nullptr, Transaction::Stop::AfterJournal));
-    }
-    const QByteArray before = FileBytes(db);
-    // The process died while the journal was being written: its end is missing.
-    QFile j(JournalPath(env.Dir()));
-    ASSERT_TRUE(j.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(j.resize(j.size() - 3));
-    j.close();
-    QString e;
-    ASSERT_TRUE(RecoverJournal(env.Dir(), &e));
-    EXPECT_EQ(FileBytes(db), before);
-    EXPECT_EQ(a->RecordCount(), 0);
-    // One damaged byte inside: the checksum rejects it.
-    {
-        Transaction tx(env.Dir());
-        ASSERT_TRUE(a->Append({8}));
-        ASSERT_TRUE(tx.Commit(nullptr, Transaction::Stop::AfterJournal));
-    }
-    ASSERT_TRUE(j.open(QIODevice::ReadWrite));
-    j.seek(20);
-    j.write("\x55", 1);
-    j.close();
-    ASSERT_TRUE(RecoverJournal(env.Dir(), &e));
-    EXPECT_EQ(a->RecordCount(), 0);
 }
 
 TEST(Journal, FailedChangeInsideATransactionCancelsOnlyThatTable) {

@@ -4,6 +4,7 @@
 #include "tables/Table.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -88,4 +89,58 @@ TEST(TableCsv, ToolLoadsAndDumpsParadoxAndDbase) {
     EXPECT_TRUE(out.contains("no such table"));
     std::tie(rc, out) = run({QStringLiteral("dump")});
     EXPECT_EQ(rc, 2);
+}
+
+// What the tool says: a folder, an empty name, an alias whose folder is not
+// there (not made by a dump), a column of another width, text that is cut or
+// has characters Windows-1251 lacks.
+TEST(TableCsv, ToolNamesWhatWentWrongAndWhatItChanged) {
+    TestEnv env;
+    auto run = [&](const QStringList& args) {
+        QProcess p;
+        p.setWorkingDirectory(env.Dir());
+        p.start(QStringLiteral(VARNEL_BIN_DIR "/varnel-tool"), args);
+        p.waitForFinished(20000);
+        return std::make_pair(
+            p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()));
+    };
+    QDir().mkpath(env.Path(QStringLiteral("X.db")));
+    auto [rc, out] = run({QStringLiteral("dump"), QStringLiteral("X.db")});
+    EXPECT_EQ(rc, 1);
+    EXPECT_TRUE(out.contains(QStringLiteral("is a folder, not a table"))) << out.toStdString();
+    std::tie(rc, out) = run({QStringLiteral("dump"), QString()});
+    EXPECT_EQ(rc, 1);
+    EXPECT_FALSE(out.trimmed().isEmpty());
+    std::tie(rc, out) = run({QStringLiteral("dump"), QStringLiteral(":PelmarkStandard:Nope")});
+    EXPECT_EQ(rc, 1);
+    EXPECT_FALSE(QFileInfo::exists(env.Path(QStringLiteral("Tables"))));
+
+    QFile csv(env.Path(QStringLiteral("a.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("KOD:A3,NAME:A5\n1234,\xc3\x9c\xc3\xa9"
+              "berl\xc3\xa4"
+              "nge\n");
+    csv.close();
+    std::tie(rc, out) =
+        run({QStringLiteral("load"), QStringLiteral("A.db"), QStringLiteral("a.csv")});
+    EXPECT_EQ(rc, 0);
+    EXPECT_TRUE(
+        out.contains(QStringLiteral("line 2, column 1 (KOD): 4 characters cut to the field's 3")))
+        << out.toStdString();
+    EXPECT_TRUE(
+        out.contains(QStringLiteral("line 2, column 2 (NAME): \"Üéä\" not in Windows-1251")))
+        << out.toStdString();
+    EXPECT_TRUE(
+        out.contains(QStringLiteral("column 2 (NAME): 10 characters cut to the field's 5")));
+    std::tie(rc, out) = run({QStringLiteral("dump"), QStringLiteral("A.db")});
+    EXPECT_EQ(out, QStringLiteral("KOD,NAME\n123,??ber\n"));
+
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("KOD:A10\n5\n");
+    csv.close();
+    std::tie(rc, out) =
+        run({QStringLiteral("load"), QStringLiteral("A.db"), QStringLiteral("a.csv")});
+    EXPECT_EQ(rc, 1);
+    EXPECT_TRUE(out.contains(QStringLiteral("column KOD:A10: the table has KOD:A3")))
+        << out.toStdString();
 }

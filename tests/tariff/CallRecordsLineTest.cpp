@@ -2,6 +2,7 @@
 // from every exchange.
 #include "CallRecordsTestSupport.h"
 #include "link/Ats.h"
+#include "tables/TxFile.h"
 
 #include <gtest/gtest.h>
 
@@ -51,4 +52,46 @@ TEST(CallRecordsLine, FramesFromEachExchangeAreBilledWithItsNumber) {
         EXPECT_EQ(dest[i][3].toInt(), 7);
     }
     EXPECT_TRUE(r.TarifTA().isEmpty());
+}
+
+namespace {
+// Notes the journal syncs made so far at each read of the line.
+class SyncWatchPort : public FakePort {
+public:
+    qint64 Read(uint8_t* data, qint64 max) override {
+        SyncsAtRead.push_back(tables::JournalSyncCount());
+        return FakePort::Read(data, max);
+    }
+    std::vector<quint64> SyncsAtRead;
+};
+} // namespace
+
+// A call billed on its own is synced before the next read from the line;
+// the calls of one read share one sync.
+TEST(CallRecordsLine, EachReadWithCallsIsSyncedBeforeTheNextRead) {
+    TariffRig r;
+    ASSERT_TRUE(r.Start());
+    r.app.RollDir = r.env.Dir() + QLatin1Char('/');
+    auto* port = new SyncWatchPort;
+    TAts ats(r.app, 1, std::unique_ptr<SerialPort>(port));
+    ats.SwitchPort(true);
+    ats.SetCallSink(r.calls.get());
+    for (int kit = 1; kit <= 4; ++kit)
+        Feed(*port, StartFrame(kit, QStringLiteral("1234"), QStringLiteral("5678"), 1));
+    Clock::Advance(9000);
+    Feed(*port, EndFrame(1, QStringLiteral("5678")));
+    // Three ends in one read.
+    std::vector<uint8_t> codes;
+    for (int kit = 2; kit <= 4; ++kit)
+        for (uint8_t n : EndFrame(kit, QStringLiteral("5678")))
+            codes.push_back(CodeOf(n));
+    port->Arrive(codes);
+    Feed(*port, StartFrame(9, QStringLiteral("1234"), QStringLiteral("5678"), 1));
+    const auto& s = port->SyncsAtRead;
+    ASSERT_EQ(s.size(), 7u);
+    for (size_t i = 1; i < s.size(); ++i)
+        EXPECT_EQ(s[i], s[i - 1] + 1) << "read " << i; // one sync per read, bursts included
+    EXPECT_EQ(r.DestTar().size(), 4);
+    // On disk already, as another program reads it.
+    EXPECT_EQ(ReadRows(r.tables->TableTarif()->Path()).size(), 4);
 }
