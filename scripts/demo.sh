@@ -101,9 +101,14 @@ sim_out="$profile/varnel-sim.out"
 sim_log="$profile/varnel-sim.log"
 rm -f "$sim_out"
 if [ -f "$sim_log" ]; then mv -f "$sim_log" "$sim_log.1"; fi
-# VARNEL_DEMO_FAULTS=1: the exchange reports faulty control units and machines.
 sim_script="$profile/varnel-sim.script"
-if [ -n "${VARNEL_DEMO_FAULTS:-}" ]; then echo "faults on"; fi >"$sim_script"
+: >"$sim_script"
+# The simulated exchange's own console: a line written to this pipe is a
+# command of the simulator (sim/README.md), e.g. "unloader" starts the version
+# unloader that an engineer would start at the exchange.
+control="$profile/varnel-sim.control"
+[ -p "$control" ] || { rm -f "$control" && mkfifo "$control"; }
+exec 8<>"$control"
 
 # ---- Demo profile: sample destination tables, an automatic script, the
 # exchange's name and a fault or two. Each is made only when missing, so a
@@ -124,13 +129,11 @@ fi
 tool_get "$profile/registry.ini" "$key_root\\ATS 1" Name >/dev/null ||
     ini_set "$profile/registry.ini" "ATS 1" Name "Центральная" string
 # State words with a fault or two; VARNEL_DEMO_FAULTS=0 makes the exchange sound.
-case "${VARNEL_DEMO_FAULTS-unset}" in
-0) echo "faults off" >>"$sim_script" ;;
-unset) echo "faults on" >>"$sim_script" ;;
-esac
+if [ "${VARNEL_DEMO_FAULTS:-1}" = 0 ]; then echo "faults off"; else echo "faults on"; fi \
+    >>"$sim_script"
 # ---- end of the demo profile block
 "$bin/varnel-sim" --calls "${VARNEL_DEMO_CALLS:-6}" --hold "${VARNEL_DEMO_HOLD:-30}" --verbose \
-    --script "$sim_script" </dev/null >"$sim_out" 2>>"$sim_log" 9>&- &
+    --script "$sim_script" <&8 >"$sim_out" 2>>"$sim_log" 8>&- 9>&- &
 sim_pid=$!
 stop_sim() {
     if kill -0 "$sim_pid" 2>/dev/null; then
@@ -164,5 +167,5 @@ tool_get "$registry" "$key_root\\Current ATS" PasswEn >/dev/null ||
 
 cd "$profile/work"
 status=0
-VARNEL_REGISTRY=$registry "$bin/varnel" "$@" || status=$?
+VARNEL_REGISTRY=$registry "$bin/varnel" "$@" 8>&- || status=$?
 exit "$status"

@@ -1,12 +1,13 @@
 #include "versions/ui/VersionsPage.h"
 
+#include "platform/ui/TabPages.h"
 #include "versions/ui/UnitGetVers.h"
 #include "versions/ui/UnitKontrolSumm.h"
 #include "versions/ui/UnitSendVers.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace {
 struct WindowButton {
@@ -35,10 +36,13 @@ VersionsPage::VersionsPage(QWidget* page, VersionLineProvider lines, const QStri
       m_sums(std::make_unique<TFormKontrolSumm>(curDir)) {
     page->setToolTip(QStringLiteral("Работа с версиями"));
     // The tab's plain directive buttons may be there already (the directive
-    // catalogue): the window buttons go below them.
-    auto* lay = qobject_cast<QBoxLayout*>(page->layout());
-    if (!lay) lay = new QVBoxLayout(page);
+    // catalogue): the window buttons go below them, as wide as they need.
+    auto* panel = new QWidget;
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(0, 0, 0, 0);
     auto* grid = new QGridLayout;
+    row->addLayout(grid);
+    row->addStretch(1);
     auto showWindow = [](QWidget* w) {
         return [w] {
             w->show();
@@ -48,14 +52,15 @@ VersionsPage::VersionsPage(QWidget* page, VersionLineProvider lines, const QStri
     };
     const std::function<void()> open[] = {showWindow(m_send.get()), showWindow(m_get.get()),
                                           [s = m_sums.get()] { s->exec(); }};
-    int row = 0;
+    int i = 0;
     for (const WindowButton& wb : kWindowButtons) {
         QPushButton* b = Button(wb.name, wb.caption, wb.hint);
-        connect(b, &QPushButton::clicked, this, open[row]);
-        grid->addWidget(b, row++, 0);
+        connect(b, &QPushButton::clicked, this, open[i]);
+        grid->addWidget(b, i++, 0);
     }
-    lay->addLayout(grid);
-    lay->addStretch(1);
+    AddToPage(page, panel);
+    if (QBoxLayout* lay = PageLayout(page); lay && !lay->itemAt(lay->count() - 1)->spacerItem())
+        lay->addStretch(1);
 }
 
 VersionsPage::~VersionsPage() = default;
