@@ -1,34 +1,11 @@
-// The subscriber, cord and battery-receiver statistics without a line: the
-// requests of blocks, racks and receiver counts, and the colour rules.
-#include "stats/StatAK.h"
+// The cord and battery-receiver statistics without a line: the requests of
+// racks and receiver counts, and the colour rules.
 #include "stats/StatCord.h"
 #include "stats/StatPB.h"
 
 #include <gtest/gtest.h>
 
 using namespace stats;
-
-TEST(KitStats, SubscriberBlockRequestsAndColours) {
-    EXPECT_EQ(StepDirective(TStatAKAts::BlockedStep(0x1F), {}),
-              QStringLiteral("ТО_8,DFC,F,10,,1-"));
-    EXPECT_EQ(StepDirective(TStatAKAts::FreeStep(0x1F), {}), QStringLiteral("ТО_8,E7C,F,10,,1-"));
-    EXPECT_EQ(TStatAKAts::FreeStep(0).FrameLen(), 19);
-    EXPECT_EQ(TStatAKAts::BlockRange(1), QStringLiteral("40-7F"));
-
-    TStatAKAts ak;
-    StatFields fields;
-    uint8_t bits[64] = {};
-    bits[63 - 5] = 1; // position 5 blocked
-    ak.Decode(*ak.Step(TStatAKAts::kBlockedStep), bits, fields);
-    EXPECT_EQ(ak.BlockedColour(5), colour::kPurple);
-    EXPECT_EQ(ak.BlockedColour(6), colour::kGreen);
-    for (uint8_t free : {0, 1}) {
-        std::fill(std::begin(bits), std::end(bits), free);
-        ak.Decode(*ak.Step(TStatAKAts::kFreeStep), bits, fields);
-        EXPECT_FALSE(ak.LiveColour(5).has_value()); // stays purple
-        EXPECT_EQ(ak.LiveColour(6), free ? colour::kGreen : colour::kYellow);
-    }
-}
 
 TEST(KitStats, CordRacksStatesAndKinds) {
     TStatVskAts vsk;
@@ -37,7 +14,6 @@ TEST(KitStats, CordRacksStatesAndKinds) {
     EXPECT_EQ(StepDirective(vsk.StatesStep(0x0F, fields), fields),
               QStringLiteral("ТО_8,61E0,7F,10,,1-"));
     EXPECT_EQ(vsk.StatesStep(0, fields).FrameLen(), 131);
-    EXPECT_EQ(StepDirective(vsk.OverviewSteps()[0], fields), QStringLiteral("ТО_8,4086,3,10,,1-"));
     EXPECT_EQ(vsk.OverviewSteps()[0].storeSlot, 13);
     EXPECT_EQ(TStatIskAts().OverviewSteps()[0].storeSlot, 12);
 
@@ -48,12 +24,6 @@ TEST(KitStats, CordRacksStatesAndKinds) {
     vsk.Decode(vsk.OverviewSteps()[1], kind, fields);
     EXPECT_EQ(vsk.ExchangeKindText(),
               QStringLiteral("Не спаренный( Городская, учрежденческая АТС)"));
-
-    uint8_t racks[64] = {};
-    racks[63 - 4 * 3 - 2] = 1; // one bit of rack 3
-    vsk.Decode(vsk.OverviewSteps()[2], racks, fields);
-    EXPECT_EQ(vsk.RackLook(3), (PanelLook{colour::kGreen, true}));
-    EXPECT_EQ(vsk.RackLook(4), (PanelLook{colour::kButtonFace, false}));
 
     // State of word i (nibble 4i, bits 3-1) is position 31 - i.
     uint8_t states[128] = {};

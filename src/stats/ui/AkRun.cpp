@@ -27,14 +27,14 @@ public:
     }
     ~BlockDetail() {
         m_detail.Hidden = nullptr;
-        m_timer->stop();
+        if (m_timer) m_timer->stop();
     }
 
     // A block panel's click: the detail shown until it is closed, the
     // overview hidden meanwhile; then the line is given back to printouts
     // until the next block.
     void Open(int block) {
-        if (m_open || m_run.Ended()) return;
+        if (m_open || m_run.Ended() || !m_timer) return;
         m_open = true;
         m_closing = false;
         {
@@ -74,7 +74,7 @@ private:
     StatRun& m_run;
     TFormStatAK& m_overview;
     TFormAKNapr& m_detail;
-    QTimer* m_timer = nullptr;
+    QPointer<QTimer> m_timer;
     bool m_open = false;
     bool m_closing = false;
     bool m_refreshing = false;
