@@ -1,19 +1,24 @@
-// The main window's responsiveness during a live statistics display: the
-// incoming trunk overview on exchange 1 (a live frame every 150 ms from the
-// simulator) while exchanges 2..4 print continuously. A 1 ms timer measures
-// the longest gap of the main window's event loop; the figures are printed.
-// With --screenshots DIR it also saves pictures of the overview and detail
-// windows of both trunk kinds (run it under Xvfb for real window frames).
+// The main window's responsiveness during the live statistics displays: each
+// kind in turn on exchange 1 (a live frame every 150 ms from the simulator;
+// the subscriber block also refreshed every 2 s) while exchanges 2..4 print
+// continuously. A 1 ms timer measures the longest gap of the main window's
+// event loop; the figures are printed. With --screenshots DIR it also saves
+// pictures of every kind's windows (run it under Xvfb for real window
+// frames).
 //
 //   bench_stats [SECONDS] [--screenshots DIR]   (live period, default 10)
 #include "TestSupport.h"
-#include "platform/ui/EscKey.h"
 #include "console/Form2.h"
 #include "link/Ats.h"
 #include "link/RequestTracker.h"
 #include "platform/Registry.h"
 #include "platform/Wait.h"
+#include "platform/ui/EscKey.h"
+#include "stats/ui/CordWindows.h"
 #include "stats/ui/KitPanel.h"
+#include "stats/ui/UnitAKBal.h"
+#include "stats/ui/UnitNaprAK.h"
+#include "stats/ui/UnitPB.h"
 #include "stats/ui/UnitStatIK.h"
 #include "stats/ui/UnitVK.h"
 
@@ -27,7 +32,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -76,6 +83,46 @@ void Save(QWidget* w, const QString& dir, const char* name) {
     w->grab().save(path);
     std::printf("  picture %s\n", qPrintable(path));
 }
+
+// The operator's steps of the runs, driven by a 20 ms timer: each action runs
+// once its condition holds; Button ends a kind's steps with the button that
+// starts its run.
+class Steps {
+public:
+    using Cond = std::function<bool()>;
+    void Then(Cond cond, std::function<void()> action) {
+        m_kinds.back().second.push_back({std::move(cond), std::move(action)});
+    }
+    void Button(const char* name) {
+        m_kinds.back().first = name;
+        m_kinds.emplace_back();
+    }
+    void Run(QWidget& form) {
+        for (auto& [button, steps] : m_kinds) {
+            if (!button) continue;
+            size_t next = 0;
+            QTimer driver;
+            QObject::connect(&driver, &QTimer::timeout, [&] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                    box->button(QMessageBox::Yes)->click();
+                if (next < steps.size() && steps[next].first())
+                    QTimer::singleShot(0, &driver, steps[next++].second);
+            });
+            driver.start(20);
+            QElapsedTimer total;
+            total.start();
+            std::printf("%s:\n", button);
+            form.findChild<QPushButton*>(QLatin1String(button))->click();
+            std::printf("  run: %.1f s from the button to the end%s\n",
+                        double(total.elapsed()) / 1000,
+                        next == steps.size() ? "" : " (stopped early)");
+        }
+    }
+
+private:
+    std::vector<std::pair<const char*, std::vector<std::pair<Cond, std::function<void()>>>>>
+        m_kinds{1};
+};
 } // namespace
 
 int main(int argc, char** argv) {
@@ -134,64 +181,124 @@ int main(int argc, char** argv) {
 
     StallMeter meter;
     QElapsedTimer phase;
-    int stage = 0, framesAtStart = 0, writesAtStart = 0;
+    int framesAtStart = 0, writesAtStart = 0;
     auto directionWrites = [](TrunkOverview* o) {
         int n = 0;
         for (KitPanel* p : o->Panels())
             n += p->ColourWrites();
         return n;
     };
-    const char* kinds[2] = {"ButtonStatVK", "ButtonStatIK"};
-    for (int kind = 0; kind < (shots.isEmpty() ? 1 : 2); ++kind) {
-        stage = 0;
-        QTimer driver;
-        QObject::connect(&driver, &QTimer::timeout, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-                box->button(QMessageBox::Yes)->click();
+    auto frames = [](KitPanel* get) { return get ? get->ColourWrites() / 2 : 0; };
+    auto later = [](QWidget* w, std::function<void()> f) { QTimer::singleShot(0, w, f); };
+    auto live = [&](const char* what, KitPanel* get) {
+        meter.Stop();
+        std::printf("  %s, %d s: live frames %d, longest event-loop stall %lld ms (%lld ticks of "
+                    "a 1 ms timer, %d printouts on the other lines so far)\n",
+                    what, seconds, frames(get) - framesAtStart, meter.worst, meter.ticks,
+                    printouts);
+    };
+    auto begin = [&](KitPanel* get) {
+        phase.start();
+        meter.Start();
+        framesAtStart = frames(get);
+    };
+    auto done = [&] { return phase.elapsed() > seconds * 1000; };
+
+    // Each kind: the operator's steps, each once its condition holds.
+    Steps steps;
+    for (const char* kind : {"ButtonStatVK", "ButtonStatIK"}) {
+        const bool vk = kind == std::string("ButtonStatVK");
+        steps.Then([] { return Top<TrunkOverview>() != nullptr; },
+                   [&] {
+                       begin(Top<TrunkOverview>()->PanelGet);
+                       writesAtStart = directionWrites(Top<TrunkOverview>());
+                   });
+        steps.Then(done, [&, vk] {
             TrunkOverview* o = Top<TrunkOverview>();
-            TrunkDetail* d = Top<TrunkDetail>();
-            if (stage == 0 && o) {
-                stage = 1;
-                phase.start();
-                meter.Start();
-                framesAtStart = o->PanelGet->ColourWrites();
-                writesAtStart = directionWrites(o);
-            } else if (stage == 1 && o && phase.elapsed() > seconds * 1000) {
-                meter.Stop();
-                const int frames = (o->PanelGet->ColourWrites() - framesAtStart) / 2;
-                const int writes = directionWrites(o) - writesAtStart;
-                std::printf("%s live overview, %d s, %d printouts on the other lines:\n",
-                            kind == 0 ? "VK" : "IK", seconds, printouts);
-                std::printf("  live frames %d, direction colour writes %d (%.2f a frame of %zu "
-                            "panels)\n",
-                            frames, writes, frames ? double(writes) / frames : 0.0,
-                            o->Panels().size());
-                std::printf("  longest event-loop stall %lld ms (%lld ticks of a 1 ms timer)\n",
-                            meter.worst, meter.ticks);
-                Save(o, shots, kind == 0 ? "stats-vk.png" : "stats-ik.png");
-                stage = 2;
-                meter.Start();
-                phase.start();
-                const int direction = kind == 0 ? 3 : 5;
-                QTimer::singleShot(0, o, [o, direction] { o->DirectionClick(direction); });
-            } else if (stage == 2 && d && phase.elapsed() > 3000) {
-                meter.Stop();
-                std::printf("  detail window: longest stall %lld ms\n", meter.worst);
-                Save(d, shots, kind == 0 ? "stats-vk-napr.png" : "stats-ik-napr.png");
-                stage = 3;
-                d->close();
-            } else if (stage == 3 && o) {
-                stage = 4;
-                o->close();
-            }
+            live(vk ? "VK live overview" : "IK live overview", o->PanelGet);
+            const int n = frames(o->PanelGet) - framesAtStart;
+            std::printf("  direction colour writes %d (%.2f a frame of %zu panels)\n",
+                        directionWrites(o) - writesAtStart,
+                        n ? double(directionWrites(o) - writesAtStart) / n : 0.0,
+                        o->Panels().size());
+            Save(o, shots, vk ? "stats-vk.png" : "stats-ik.png");
+            begin(nullptr);
+            later(o, [o, vk] { o->DirectionClick(vk ? 3 : 5); });
         });
-        driver.start(20);
-        QElapsedTimer total;
-        total.start();
-        form.findChild<QPushButton*>(QLatin1String(kinds[kind]))->click();
-        std::printf("  run of %s: %.1f s from the button to the end\n", kinds[kind],
-                    double(total.elapsed()) / 1000);
+        steps.Then([&] { return Top<TrunkDetail>() && phase.elapsed() > 3000; },
+                   [&, vk] {
+                       meter.Stop();
+                       std::printf("  detail window: longest stall %lld ms\n", meter.worst);
+                       Save(Top<TrunkDetail>(), shots,
+                            vk ? "stats-vk-napr.png" : "stats-ik-napr.png");
+                       Top<TrunkDetail>()->close();
+                   });
+        steps.Then([] { return Top<TrunkOverview>() != nullptr; },
+                   [] { Top<TrunkOverview>()->close(); });
+        steps.Button(kind);
     }
+
+    // Battery receivers.
+    steps.Then([] { return Top<TFormStatPB>() != nullptr; },
+               [&] { begin(Top<TFormStatPB>()->PanelGet); });
+    steps.Then(done, [&] {
+        TFormStatPB* w = Top<TFormStatPB>();
+        live("PB live receivers", w->PanelGet);
+        Save(w, shots, "stats-pb.png");
+        w->close();
+    });
+    steps.Button("ButtonStatPB");
+
+    // Subscriber kits: block 0 with its refresh every 2 s instead of 30.
+    QTimer* refresh = form.findChild<QTimer*>(QStringLiteral("TimerStatAK"));
+    int refreshes = 0;
+    QObject::connect(refresh, &QTimer::timeout, [&] { ++refreshes; });
+    steps.Then([] { return Top<TFormStatAK>() != nullptr; },
+               [&] {
+                   TFormStatAK* o = Top<TFormStatAK>();
+                   Save(o, shots, "stats-ak.png");
+                   later(o, [o] { emit o->panelClicked(0); });
+               });
+    steps.Then([] { return Top<TFormAKNapr>() != nullptr; },
+               [&] {
+                   refresh->setInterval(2000);
+                   refreshes = 0;
+                   begin(Top<TFormAKNapr>()->PanelGet);
+               });
+    steps.Then(done, [&] {
+        TFormAKNapr* d = Top<TFormAKNapr>();
+        live("AK block detail", d->PanelGet);
+        std::printf("  refreshes of the blocked bits (TimerStatAK at 2 s): %d\n", refreshes);
+        refresh->setInterval(30000);
+        Save(d, shots, "stats-ak-napr.png");
+        d->close();
+    });
+    steps.Then([] { return Top<TFormStatAK>() != nullptr; }, [] { Top<TFormStatAK>()->close(); });
+    steps.Button("ButtonStatAK");
+
+    // Cord kits: rack 0 of each kind.
+    for (const char* kind : {"ButtonStatISK", "ButtonStatVSK"}) {
+        const bool isk = kind == std::string("ButtonStatISK");
+        steps.Then([] { return Top<CordOverview>() != nullptr; },
+                   [&, isk] {
+                       CordOverview* o = Top<CordOverview>();
+                       Save(o, shots, isk ? "stats-isk.png" : "stats-vsk.png");
+                       later(o, [o] { emit o->panelClicked(0); });
+                   });
+        steps.Then([] { return Top<CordDetail>() != nullptr; },
+                   [&] { begin(Top<CordDetail>()->PanelGet); });
+        steps.Then(done, [&, isk] {
+            CordDetail* d = Top<CordDetail>();
+            live(isk ? "ISK rack detail" : "VSK rack detail", d->PanelGet);
+            Save(d, shots, isk ? "stats-isk-napr.png" : "stats-vsk-napr.png");
+            d->close();
+        });
+        steps.Then([] { return Top<CordOverview>() != nullptr; },
+                   [] { Top<CordOverview>()->close(); });
+        steps.Button(kind);
+    }
+
+    steps.Run(form);
     printer.stop();
     for (auto& s : sims) {
         s->write("quit\n");

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# stats-screenshots.sh [BUILD_DIR] [OUT_DIR]: pictures of the trunk statistics
-# windows (overview and detail, incoming and outgoing) under Xvfb, taken by
-# bench_stats against the simulator, into docs/ (stats-vk.png,
-# stats-vk-napr.png, stats-ik.png, stats-ik-napr.png). The run has a registry
-# and working folder of its own.
+# stats-screenshots.sh [BUILD_DIR] [OUT_DIR]: pictures of the statistics
+# windows of every kind (overview and detail) under Xvfb, taken by bench_stats
+# against the simulator, into docs/ (stats-vk.png, stats-vk-napr.png,
+# stats-ik.png, stats-ik-napr.png, stats-pb.png, stats-ak.png,
+# stats-ak-napr.png, stats-isk.png, stats-isk-napr.png, stats-vsk.png,
+# stats-vsk-napr.png). The run has a registry and working folder of its own.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)

@@ -124,8 +124,8 @@ void BuildDefaultImage(SimMemory& m) {
 
     // Cord kits: the first racks are equipped.
     m.SetWord(kExchangeKind, 1);
-    for (int r = 0; r < 16; ++r)
-        m.SetBit(kRackBits, 63 - 4 * r, r < kRacksEquipped);
+    for (int j = 0; j < 64; ++j) // one bit of each equipped rack, the others clear
+        m.SetBit(kRackBits, 63 - j, j % 4 == 0 && j / 4 < kRacksEquipped);
     for (uint16_t table : {kIsk, kVsk})
         for (int r = 0; r < 16; ++r)
             for (int i = 0; i < kRackKits; ++i) {

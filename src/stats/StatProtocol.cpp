@@ -9,6 +9,8 @@ void StatProtocol::Decode(const StatStep& step, const uint8_t* data, StatFields&
         fields.StatBase[size_t(step.storeSlot)] = stats::Word(data);
 }
 
+void StatProtocol::Frame(const StatStep&, const uint8_t*, StatFields&) {}
+
 QString StepDirective(const StatStep& step, const StatFields& fields) {
     int address = step.address;
     if (address < 0 && step.baseSlot >= 0 && step.baseSlot < int(fields.StatBase.size()))

@@ -45,6 +45,10 @@ public:
     // of a live step). data holds the frame's payload: N nibbles, or 4N bits.
     // The default stores an address step's word into its StatBase slot.
     virtual void Decode(const StatStep& step, const uint8_t* data, StatFields& fields);
+    // Sees every frame of a known step that reaches the protocol, before the
+    // frame rules (the ones a one-shot step does not use too). Does nothing
+    // unless a kind paints from every frame.
+    virtual void Frame(const StatStep& step, const uint8_t* data, StatFields& fields);
 
     // Called for every frame that reaches the protocol (the window's receive
     // indicator).

@@ -76,18 +76,25 @@ bool StatRun::Begin(bool report, bool showProgress) {
     return true;
 }
 
+void StatRun::Send(const StatStep& step) {
+    RequestSession& s = *m_session;
+    s.NoContinue = step.live;
+    s.BitMode = step.bitMode;
+    s.ExpectFrames(step.FrameLen());
+    s.DataCount = step.code;
+    s.FrameDone = false;
+    s.FrameCounter = 0;
+    m_decoded = false;
+    s.Send(StepDirective(step, Fields()));
+}
+
 bool StatRun::RunStep(const StatStep& step) {
     if (!Alive()) {
         End();
         return false;
     }
     RequestSession& s = *m_session;
-    s.BitMode = step.bitMode;
-    s.ExpectFrames(step.FrameLen());
-    s.DataCount = step.code;
-    s.FrameDone = false;
-    s.FrameCounter = 0;
-    s.Send(StepDirective(step, Fields()));
+    Send(step);
     RequestTracker& t = m_ctx.Tracker;
     WaitWhile([&] { return Alive() && !s.FrameDone && !t.AbortRequest; }, true);
     if (!Alive() || !s.FrameDone) {
@@ -114,14 +121,32 @@ void StatRun::WaitQuiet() {
 
 void StatRun::StartLive(const StatStep& step) {
     if (!Alive()) return;
+    StatStep live = step;
+    live.live = true;
+    m_ctx.Tracker.RequestPending = true;
+    Send(live);
+    EndProgress();
+}
+
+bool StatRun::Request(const StatStep& step, bool escEnds) {
+    if (!Alive()) return false;
+    RequestTracker& t = m_ctx.Tracker;
+    t.AbortRequest = false; // an earlier abort must not end this request unasked
+    t.RequestPending = true;
     RequestSession& s = *m_session;
-    s.NoContinue = true;
-    s.BitMode = step.bitMode;
-    s.ExpectFrames(step.FrameLen());
-    s.DataCount = step.code;
-    s.FrameDone = false;
-    s.FrameCounter = 0;
-    s.Send(StepDirective(step, Fields()));
+    Send(step);
+    WaitWhile([&] { return Alive() && !s.FrameDone && !t.AbortRequest; }, escEnds);
+    return Alive() && m_decoded;
+}
+
+void StatRun::StopDecoding() {
+    if (m_session) m_session->FrameDone = true;
+}
+
+void StatRun::Pause() {
+    if (!Alive()) return;
+    Quiet();
+    m_session->StopFrames();
     EndProgress();
 }
 
@@ -137,6 +162,7 @@ void StatRun::Parse(const uint8_t* data, int code) {
     const StatStep* step = m_protocol.Step(code);
     if (!step || !m_session) return;
     RequestSession& s = *m_session;
+    m_protocol.Frame(*step, data, Fields());
     if (step->live) {
         m_protocol.Decode(*step, data, Fields());
         return;
@@ -146,7 +172,24 @@ void StatRun::Parse(const uint8_t* data, int code) {
         return;
     }
     if (!step->writesTables || s.FrameCounter == 2) m_protocol.Decode(*step, data, Fields());
+    m_decoded = true;
     s.FrameDone = true;
+}
+
+// The end of the requests: nothing more is decoded, the exchange stops
+// repeating (the continuation spaces once the line is quiet).
+void StatRun::Quiet() {
+    RequestTracker& t = m_ctx.Tracker;
+    t.RequestPending = false;
+    t.TimerWeStillDontGet->stop();
+    RequestSession& s = *m_session;
+    s.FrameDone = true; // nothing more reaches the protocol
+    s.NoContinue = false;
+    s.FrameCounter = 2; // every frame still coming sends the continuation
+    // A request still leaving the queue would be cut by the spaces.
+    WaitWhile([&] { return s.Exchange() && s.Exchange()->IsSending(); }, true);
+    WaitWhile([&] { return s.Exchange() && t.FramesArriving(); }, true);
+    s.SendContinue();
 }
 
 void StatRun::End() {
@@ -156,15 +199,8 @@ void StatRun::End() {
     t.RequestPending = false;
     t.TimerWeStillDontGet->stop();
     if (m_session && m_session->Exchange()) {
-        RequestSession& s = *m_session;
-        s.FrameDone = true; // nothing more reaches the protocol
-        s.NoContinue = false;
-        s.FrameCounter = 2; // every frame still coming sends the continuation
-        // A request still leaving the queue would be cut by the spaces.
-        WaitWhile([&] { return s.Exchange() && s.Exchange()->IsSending(); }, true);
-        WaitWhile([&] { return s.Exchange() && t.FramesArriving(); }, true);
-        s.SendContinue();
-        s.StopFrames();
+        Quiet();
+        m_session->StopFrames();
     }
     m_session.reset();
     EndProgress();

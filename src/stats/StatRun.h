@@ -91,6 +91,20 @@ public:
     // The live request: sent without waiting and without continuation, its
     // frames decoded as they come; then EndProgress.
     void StartLive(const StatStep& step);
+
+    // ---- a detail view opened from the shown result (a block or a rack)
+    // A one-shot request of the detail: the frames are taken again, the
+    // request sent with RequestPending and a clear AbortRequest; waits until
+    // its frame is decoded or the operator aborts (Esc too with escEnds). A
+    // failure leaves the run going. True when the frame was decoded.
+    bool Request(const StatStep& step, bool escEnds);
+    // The detail is closed: no more requests for now, nothing decoded, the
+    // wait for a quiet line (Esc ends it), the continuation spaces, and the
+    // line's text shown again (no frames expected) until the next request.
+    void Pause();
+    // Nothing more reaches the protocol until the next request (a window
+    // that shows the frames has been hidden).
+    void StopDecoding();
     // The requests are done and the result is about to be shown: the
     // hourglass and the progress window go (kinds without a live step call
     // it after their last RunStep).
@@ -101,6 +115,8 @@ public:
     void End();
 
 private:
+    void Send(const StatStep& step);
+    void Quiet();
     void Parse(const uint8_t* data, int code);
     bool Alive() const;
     void Cursor(bool busy);
@@ -114,4 +130,5 @@ private:
     bool m_ended = false;
     bool m_busyCursor = false;
     bool m_progressShown = false;
+    bool m_decoded = false; // the one-shot frame of the last request was decoded
 };

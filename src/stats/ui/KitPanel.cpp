@@ -2,6 +2,8 @@
 
 #include <QGridLayout>
 #include <QMouseEvent>
+#include <QStatusBar>
+#include <QTimer>
 
 QColor WindowsColour(uint32_t value, const QPalette& palette) {
     if (value == stats::colour::kButtonFace) return palette.color(QPalette::Button);
@@ -65,6 +67,10 @@ void KitPanel::enterEvent(QEnterEvent* e) {
     QLabel::enterEvent(e);
 }
 
+QString TwoDigitCaption(int n) {
+    return QStringLiteral("%1").arg(n, 2, 16, QLatin1Char('0')).toUpper();
+}
+
 std::vector<KitPanel*> BuildPanels(QWidget* parent, QGridLayout* grid, int count, int columns,
                                    const QString& prefix, QString (*caption)(int tag),
                                    const QSize& size) {
@@ -79,4 +85,28 @@ std::vector<KitPanel*> BuildPanels(QWidget* parent, QGridLayout* grid, int count
         panels.push_back(p);
     }
     return panels;
+}
+
+void StatusStrip::Flash() const {
+    PanelGet->SetColour(stats::colour::kLime);
+    Timer1->start();
+}
+
+StatusStrip BuildStatusStrip(QWidget* window) {
+    StatusStrip s;
+    s.StatusBar1 = new QStatusBar(window);
+    s.StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    s.StatusBar1->setSizeGripEnabled(false);
+    s.PanelGet = new KitPanel(0, QString(), window);
+    s.PanelGet->setObjectName(QStringLiteral("PanelGet"));
+    s.PanelGet->setFixedSize(18, 14);
+    s.StatusBar1->addPermanentWidget(s.PanelGet);
+    s.Timer1 = new QTimer(window);
+    s.Timer1->setObjectName(QStringLiteral("Timer1"));
+    s.Timer1->setInterval(40);
+    s.Timer1->setSingleShot(true);
+    KitPanel* get = s.PanelGet;
+    QObject::connect(s.Timer1, &QTimer::timeout, get,
+                     [get] { get->SetColour(stats::colour::kButtonFace); });
+    return s;
 }

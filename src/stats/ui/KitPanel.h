@@ -11,6 +11,8 @@
 #include <vector>
 
 class QGridLayout;
+class QStatusBar;
+class QTimer;
 
 // A Windows colour value as a colour of this palette (0x8000000F is the
 // palette's button colour).
@@ -24,6 +26,7 @@ public:
     KitPanel(int tag, const QString& caption, QWidget* parent = nullptr);
 
     int Tag() const { return m_tag; }
+    void SetTag(int tag) { m_tag = tag; }
     uint32_t Colour() const { return m_colour; }
     bool Raised() const { return m_raised; }
     // Writes the colour when it differs; true when written.
@@ -52,8 +55,24 @@ private:
     int m_writes = 0;
 };
 
+// A panel caption of two hexadecimal digits: "00".."3F".
+QString TwoDigitCaption(int n);
+
 // count panels named prefix + 1.. in a grid of `columns` columns on parent's
 // layout; captions from caption(tag).
 std::vector<KitPanel*> BuildPanels(QWidget* parent, QGridLayout* grid, int count, int columns,
                                    const QString& prefix, QString (*caption)(int tag),
                                    const QSize& size);
+
+// The status bar of a statistics window with the receive indicator at its
+// right end: PanelGet turns lime for each frame and back to the button face
+// after 40 ms (Timer1).
+struct StatusStrip {
+    QStatusBar* StatusBar1 = nullptr;
+    KitPanel* PanelGet = nullptr;
+    QTimer* Timer1 = nullptr;
+    // PanelGet lime for 40 ms.
+    void Flash() const;
+};
+// The strip's widgets, children of window (the caller places StatusBar1).
+StatusStrip BuildStatusStrip(QWidget* window);

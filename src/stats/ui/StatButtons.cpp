@@ -1,5 +1,8 @@
 #include "stats/ui/StatButtons.h"
 
+#include "stats/ui/AkRun.h"
+#include "stats/ui/CordRun.h"
+#include "stats/ui/PbRun.h"
 #include "stats/ui/StatDesk.h"
 #include "stats/ui/TrunkRun.h"
 #include "stats/ui/UnitStatPr.h"
@@ -50,6 +53,10 @@ StatButtons::StatButtons(QWidget* page, AppState& app, RequestTracker& tracker, 
     }
     SetRun(QStringLiteral("ButtonStatVK"), ButtonStatVKClick);
     SetRun(QStringLiteral("ButtonStatIK"), ButtonStatIKClick);
+    SetRun(QStringLiteral("ButtonStatPB"), ButtonStatPBClick);
+    SetRun(QStringLiteral("ButtonStatAK"), ButtonStatAKClick);
+    SetRun(QStringLiteral("ButtonStatISK"), ButtonStatISKClick);
+    SetRun(QStringLiteral("ButtonStatVSK"), ButtonStatVSKClick);
 }
 
 StatButtons::~StatButtons() = default;

@@ -3,9 +3,8 @@
 // the runs the buttons start. One object per main window (its child).
 //
 // A kind of statistics is a protocol class (src/stats) with its windows and
-// a run function; SetRun binds the run to its button. The trunk kinds
-// ("Статистика ВК", "Статистика ИК") are bound here; a button whose kind has
-// no run yet stays disabled.
+// a run function; SetRun binds the run to its button. All six kinds are
+// bound here; a button without a run stays disabled.
 #include "stats/StatRun.h"
 
 #include <QObject>

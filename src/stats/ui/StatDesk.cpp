@@ -5,6 +5,21 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
+
+BusyCursor::BusyCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+BusyCursor::~BusyCursor() {
+    Release();
+}
+
+void BusyCursor::Release() {
+    if (!m_on) return;
+    m_on = false;
+    QApplication::restoreOverrideCursor();
+}
 
 StatDesk::StatDesk(StatContext& ctx, QWidget* mainWindow, TFormStatPr& progress,
                    std::function<void(const QString&)> status)
@@ -51,4 +66,8 @@ void StatDesk::RestoreMain() {
     if (!m_remembered) return;
     m_remembered = false;
     if (m_main) m_main->setWindowState(m_mainState);
+}
+
+QTimer* StatDesk::MainTimer(const QString& name) const {
+    return m_main ? m_main->findChild<QTimer*>(name, Qt::FindDirectChildrenOnly) : nullptr;
 }

@@ -11,7 +11,21 @@
 
 #include <functional>
 
+class QTimer;
 class TFormStatPr;
+
+// The hourglass cursor from construction to Release or destruction.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+    void Release();
+
+private:
+    bool m_on = true;
+};
 
 class StatDesk {
 public:
@@ -33,6 +47,9 @@ public:
     void ShowLive(QWidget* window);
     // Puts the main window's remembered state back (once per ShowLive).
     void RestoreMain();
+    // A timer of the main window by name ("TimerStatAK"); null when it has
+    // none.
+    QTimer* MainTimer(const QString& name) const;
 
 private:
     StatContext& m_ctx;

@@ -14,9 +14,6 @@
 #include <QVBoxLayout>
 
 namespace {
-QString TwoDigits(int n) {
-    return QStringLiteral("%1").arg(n, 2, 16, QLatin1Char('0')).toUpper();
-}
 QString KitCaption(int k) {
     return stats::ShortHex(k);
 }
@@ -35,7 +32,7 @@ TrunkOverview::TrunkOverview(std::unique_ptr<TrunkStats> stats, int columns, con
     lay->setContentsMargins(6, 6, 6, 0);
     auto* grid = new QGridLayout;
     const int n = m_stats->Kind().Directions;
-    m_panels = BuildPanels(this, grid, n, columns, QStringLiteral("Panel"), TwoDigits,
+    m_panels = BuildPanels(this, grid, n, columns, QStringLiteral("Panel"), TwoDigitCaption,
                            n > 64 ? QSize(34, 24) : QSize(56, 40));
     for (KitPanel* p : m_panels) {
         p->Apply({stats::colour::kButtonFace, false});
@@ -44,21 +41,11 @@ TrunkOverview::TrunkOverview(std::unique_ptr<TrunkStats> stats, int columns, con
     }
     lay->addLayout(grid);
 
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false);
-    PanelGet = new KitPanel(0, QString(), this);
-    PanelGet->setObjectName(QStringLiteral("PanelGet"));
-    PanelGet->setFixedSize(18, 14);
-    StatusBar1->addPermanentWidget(PanelGet);
+    const StatusStrip strip = BuildStatusStrip(this);
+    StatusBar1 = strip.StatusBar1;
+    PanelGet = strip.PanelGet;
+    Timer1 = strip.Timer1;
     lay->addWidget(StatusBar1);
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(40);
-    Timer1->setSingleShot(true);
-    connect(Timer1, &QTimer::timeout, this,
-            [this] { PanelGet->SetColour(stats::colour::kButtonFace); });
 
     m_stats->FrameArrived = [this] { FlashReceive(); };
     m_stats->LiveFrame = [this] { LiveFrame(); };
@@ -87,8 +74,7 @@ void TrunkOverview::LiveFrame() {
 }
 
 void TrunkOverview::FlashReceive() {
-    PanelGet->SetColour(stats::colour::kLime);
-    Timer1->start();
+    StatusStrip{StatusBar1, PanelGet, Timer1}.Flash();
 }
 
 void TrunkOverview::DirectionHover(int d) {
