@@ -755,11 +755,11 @@ bool ParadoxTable::DropLastBlock() {
 
 bool ParadoxTable::BuildFile(const QString& file, const FieldList& fields, int keyFields,
                              const std::vector<QByteArray>& rows, const QString& indexFile) {
-    std::vector<PxFieldSpec> specs;
+    std::vector<PxFieldSpec> pxFields;
     for (const FieldDef& f : fields)
-        specs.push_back({Codec::ToCp1251(f.name), ToPx(f.type), PxLen(f)});
+        pxFields.push_back({Codec::ToCp1251(f.name), ToPx(f.type), PxLen(f)});
     QString e;
-    if (!BuildParadoxFile(file, Codec::ToCp1251(QFileInfo(m_path).fileName()), specs, keyFields,
+    if (!BuildParadoxFile(file, Codec::ToCp1251(QFileInfo(m_path).fileName()), pxFields, keyFields,
                           rows, indexFile, &e))
         return Fail(e);
     return true;

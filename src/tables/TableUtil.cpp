@@ -507,7 +507,7 @@ struct Examination {
     int result = TTableUtil::NoErrors;
 };
 
-std::vector<PxFieldSpec> Specs(const TableDesc& d) {
+std::vector<PxFieldSpec> PxFields(const TableDesc& d) {
     std::vector<PxFieldSpec> out;
     for (const auto& f : d.fields)
         out.push_back({Codec::ToCp1251(f.name), f.type, f.length});
@@ -522,7 +522,7 @@ bool TemplateGeometry(const TableDesc& d, int& headSize, int& blockKb, QString* 
         return false;
     }
     const QString file = tmp.filePath(QStringLiteral("t.db"));
-    if (!BuildParadoxFile(file, "t.db", Specs(d), d.keyFields, {},
+    if (!BuildParadoxFile(file, "t.db", PxFields(d), d.keyFields, {},
                           tmp.filePath(QStringLiteral("t.px")), error))
         return false;
     QFile f(file);
@@ -671,7 +671,7 @@ bool BuildSideTable(const QString& dir, const QString& name, const TableDesc& de
     temp = dir + QLatin1Char('/') + name + QStringLiteral(".rebuild~");
     TableDesc plain = desc;
     plain.keyFields = 0; // rejected rows may repeat keys
-    return BuildParadoxFile(temp, Codec::ToCp1251(name), Specs(plain), 0, rows, QString(), error);
+    return BuildParadoxFile(temp, Codec::ToCp1251(name), PxFields(plain), 0, rows, QString(), error);
 }
 
 } // namespace
@@ -883,7 +883,7 @@ bool TTableUtil::RebuildTable(const QString& path, const TableDesc& desc) {
             QFile::remove(t);
     };
     const size_t total = std::max<size_t>(1, rows.size());
-    if (!BuildParadoxFile(temp, Codec::ToCp1251(fi.fileName()), Specs(desc), desc.keyFields, rows,
+    if (!BuildParadoxFile(temp, Codec::ToCp1251(fi.fileName()), PxFields(desc), desc.keyFields, rows,
                           tempIndex, &e,
                           [&](size_t n) { Report(UtilPhase::Rebuild, int(n * 90 / total)); })) {
         cleanUp();
