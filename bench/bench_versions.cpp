@@ -6,7 +6,6 @@
 // window go to DIR (run under a display, e.g. xvfb-run, with QT_QPA_PLATFORM=xcb).
 #include "TestSupport.h"
 #include "versions/TerminalExchange.h"
-#include "versions/SimProcess.h"
 
 #include "Memory.h"
 #include "platform/Wait.h"
@@ -74,10 +73,11 @@ int main(int argc, char** argv) {
     const QString shots =
         shotsArg > 0 && shotsArg + 1 < args.size() ? args[shotsArg + 1] : QString();
     TestEnv env;
-    const QString bin = QCoreApplication::applicationDirPath();
 
     SimProcess sim1;
-    if (!sim1.Start(bin, 1) || !sim1.Command(QStringLiteral("unloader")).startsWith("ok")) {
+    if (sim1.Start({QStringLiteral("--seed"), QStringLiteral("5"), QStringLiteral("--still")}, 1)
+            .isEmpty() ||
+        !sim1.Command(QStringLiteral("unloader")).startsWith("ok")) {
         std::fprintf(stderr, "varnel-sim did not start\n");
         return 1;
     }
@@ -115,7 +115,10 @@ int main(int argc, char** argv) {
     const QString zeros = env.Path(QStringLiteral("zeros.ver"));
     sim::SaveVersionFile(sim::SimMemory(), zeros, sim::VersionType::Planeta, nullptr);
     SimProcess sim2;
-    if (!sim2.Start(bin, 2, {QStringLiteral("--image"), zeros})) {
+    if (sim2.Start({QStringLiteral("--seed"), QStringLiteral("5"), QStringLiteral("--still"),
+                    QStringLiteral("--image"), zeros},
+                   2)
+            .isEmpty()) {
         std::fprintf(stderr, "second varnel-sim did not start\n");
         return 1;
     }

@@ -123,3 +123,49 @@ void PasswordOff() {
     if (reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Current ATS"), true))
         reg.WriteBool(QStringLiteral("PasswEn"), false);
 }
+
+SimProcess::~SimProcess() {
+    if (m_proc.state() == QProcess::NotRunning) return;
+    m_proc.write("quit\n");
+    if (!m_proc.waitForFinished(3000)) Kill();
+}
+
+QString SimProcess::Start(const QStringList& args, int port) {
+    m_proc.start(QStringLiteral(VARNEL_BIN_DIR "/varnel-sim"),
+                 QStringList{QStringLiteral("--calls"), QStringLiteral("0")} + args);
+    if (!m_proc.waitForStarted(5000)) return QString();
+    const QString line = ReadLine(5000);
+    if (!line.startsWith(QStringLiteral("/dev/"))) return QString();
+    Device = line;
+    if (port > 0) {
+        Registry reg;
+        if (reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), true))
+            reg.WriteString(QString::number(port), Device);
+    }
+    return Device;
+}
+
+QString SimProcess::Command(const QString& cmd, int ms) {
+    for (; m_posted > 0; --m_posted)
+        ReadLine(ms);
+    m_proc.write((cmd + QLatin1Char('\n')).toLocal8Bit());
+    return ReadLine(ms);
+}
+
+void SimProcess::Post(const QString& cmd) {
+    m_proc.write((cmd + QLatin1Char('\n')).toLocal8Bit());
+    ++m_posted;
+}
+
+void SimProcess::Kill() {
+    if (m_proc.state() == QProcess::NotRunning) return;
+    m_proc.kill();
+    m_proc.waitForFinished(3000);
+}
+
+QString SimProcess::ReadLine(int ms) {
+    QElapsedTimer t;
+    t.start();
+    WaitWhile([&] { return !m_proc.canReadLine() && t.elapsed() < ms; }, false);
+    return QString::fromLocal8Bit(m_proc.readLine()).trimmed();
+}

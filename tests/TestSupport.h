@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QList>
 #include <QPair>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -123,6 +124,27 @@ public:
 
 // Runs the event loop until cond() holds or ms have passed; whether it holds.
 bool WaitUntil(const std::function<bool()>& cond, int ms = 3000);
+
+// varnel-sim on a pseudo-terminal of its own (no calls of its own), driven
+// by its control commands, ended with the object.
+class SimProcess {
+public:
+    ~SimProcess();
+    // Starts it with args and returns the device it serves (empty on
+    // failure); a port above 0 is mapped to that device.
+    QString Start(const QStringList& args = {}, int port = 0);
+    // A control command and its reply line ("ok ...", "error: ...").
+    QString Command(const QString& cmd, int ms = 10000);
+    // A command whose reply is not waited for.
+    void Post(const QString& cmd);
+    void Kill();
+    QString Device;
+
+private:
+    QString ReadLine(int ms);
+    QProcess m_proc;
+    int m_posted = 0;
+};
 
 // CPU time (user + system) this process has used so far, in seconds.
 double CpuSeconds();

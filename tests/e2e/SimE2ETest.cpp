@@ -17,43 +17,18 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 #include <memory>
 
 namespace {
-// Starts a simulator and reads the device it serves.
-QString StartSim(QProcess& sim, const QStringList& extra = {}) {
-    sim.start(QStringLiteral(VARNEL_BIN_DIR "/varnel-sim"),
-              QStringList{QStringLiteral("--calls"), QStringLiteral("0"), QStringLiteral("--seed"),
-                          QStringLiteral("7"), QStringLiteral("--clock"),
-                          QStringLiteral("2026-12-05 14:05:00")} +
-                  extra);
-    if (!sim.waitForStarted(5000) || !WaitUntil([&] { return sim.canReadLine(); }, 5000))
-        return QString();
-    return QString::fromLocal8Bit(sim.readLine()).trimmed();
-}
-
-void StopSim(QProcess& sim) {
-    if (sim.state() == QProcess::NotRunning) return;
-    sim.write("quit\n");
-    if (!sim.waitForFinished(3000)) sim.kill();
-    sim.waitForFinished(3000);
-}
-
-void MapPort(int n, const QString& device) {
-    Registry reg;
-    reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), true);
-    reg.WriteString(QString::number(n), device);
-}
+const QStringList kSim = {QStringLiteral("--seed"), QStringLiteral("7"), QStringLiteral("--clock"),
+                          QStringLiteral("2026-12-05 14:05:00")};
 
 class SimE2E : public ::testing::Test {
 protected:
     void SetUp() override {
-        const QString device = StartSim(sim);
-        ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/")));
-        MapPort(1, device);
+        ASSERT_FALSE(sim.Start(kSim, 1).isEmpty());
         app.CurDir = env.Dir();
         app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
         ats = std::make_unique<TAts>(app, 1);
@@ -61,24 +36,13 @@ protected:
         ats->SwitchPort(true);
         ASSERT_TRUE(ats->PortIsOpen());
     }
-    void TearDown() override {
-        ats.reset();
-        StopSim(sim);
-    }
+    void TearDown() override { ats.reset(); }
     QString Roll() const {
         QFile f(app.RollDir + QStringLiteral("Varnel1.rul"));
         return f.open(QIODevice::ReadOnly) ? Codec::FromCp1251(f.readAll()) : QString();
     }
-    // The simulator's reply to a control command.
-    QString Ask(const QByteArray& command) {
-        sim.readAll();
-        sim.write(command + '\n');
-        WaitUntil([&] { return sim.canReadLine(); }, 3000);
-        return QString::fromLocal8Bit(sim.readLine()).trimmed();
-    }
-
     TestEnv env;
-    QProcess sim;
+    SimProcess sim;
     AppState app;
     RequestTracker tracker;
     std::unique_ptr<TAts> ats;
@@ -114,12 +78,13 @@ TEST_F(SimE2E, MemoryReadRepeatsUntilTheContinuation) {
     EXPECT_EQ(word & 0x3F, 47); // 48 battery receivers
     EXPECT_GE(frames, 3);
     // The continuation sent with the third frame has stopped the frames.
-    EXPECT_TRUE(
-        WaitUntil([&] { return Ask("status").endsWith(QStringLiteral("reading -")); }, 3000));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return sim.Command(QStringLiteral("status")).endsWith(QStringLiteral("reading -")); },
+        3000));
 }
 
 TEST_F(SimE2E, CellValueIsCapturedFromThePrintoutAndCutFromTheRoll) {
-    EXPECT_TRUE(Ask("poke 77 AB").startsWith(QStringLiteral("ok")));
+    EXPECT_TRUE(sim.Command(QStringLiteral("poke 77 AB")).startsWith(QStringLiteral("ok")));
     std::optional<QString> value;
     {
         RequestSession s(*ats, tracker);
@@ -150,9 +115,10 @@ TEST_F(SimE2E, CellValueIsCapturedFromThePrintoutAndCutFromTheRoll) {
 TEST(SimStartUp, LineMissingAtStartUpOpensWhenItAppearsAndBillsACall) {
     TestEnv env;
     const QString adapter = env.Path(QStringLiteral("ttyUSB0"));
-    MapPort(1, adapter);
     {
         Registry reg;
+        reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), true);
+        reg.WriteString(QStringLiteral("1"), adapter);
         reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS 1"), true);
         reg.WriteBool(QStringLiteral("In"), true);
     }
@@ -168,22 +134,21 @@ TEST(SimStartUp, LineMissingAtStartUpOpensWhenItAppearsAndBillsACall) {
         EXPECT_EQ(reg.ReadBool(QStringLiteral("In")), true);
     }
 
-    QProcess sim; // the adapter is plugged in
-    const QString device = StartSim(sim);
-    ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/")));
+    SimProcess sim; // the adapter is plugged in
+    const QString device = sim.Start(kSim);
+    ASSERT_FALSE(device.isEmpty());
     ASSERT_TRUE(QFile::link(device, adapter));
     QElapsedTimer t;
     t.start();
     ASSERT_TRUE(WaitUntil([&] { return form.Ats(1)->PortIsOpen(); }, 8000));
     EXPECT_LT(t.elapsed(), 6000);
 
-    sim.readAll();
-    sim.write("call 20005 123456 1 1\n");
+    EXPECT_TRUE(
+        sim.Command(QStringLiteral("call 20005 123456 1 1")).startsWith(QStringLiteral("ok")));
     const QString destTar = env.Path(QStringLiteral("Tables/DestTar.db"));
     auto rows = [&] {
         auto table = tables::Table::ForFile(destTar);
         return table->Open(true) ? table->RecordCount() : 0;
     };
     EXPECT_TRUE(WaitUntil([&] { return rows() > 0; }, 8000));
-    StopSim(sim);
 }

@@ -20,7 +20,6 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -31,15 +30,9 @@ namespace {
 class StatsE2E : public ::testing::Test {
 protected:
     void SetUp() override {
-        sim.start(QStringLiteral(VARNEL_BIN_DIR "/varnel-sim"),
-                  {QStringLiteral("--calls"), QStringLiteral("0"), QStringLiteral("--seed"),
-                   QStringLiteral("3")});
-        ASSERT_TRUE(sim.waitForStarted(5000) && WaitUntil([&] { return sim.canReadLine(); }, 5000));
-        const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+        ASSERT_FALSE(sim.Start({QStringLiteral("--seed"), QStringLiteral("3")}, 1).isEmpty());
         {
             Registry reg;
-            reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), true);
-            reg.WriteString(QStringLiteral("1"), device);
             reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS 1"), true);
             reg.WriteBool(QStringLiteral("In"), true);
             reg.WriteInteger(QStringLiteral("PortDelayMS"), 2);
@@ -54,8 +47,6 @@ protected:
     void TearDown() override {
         EscTracker::SetEscDown(false);
         form.reset();
-        sim.write("quit\n");
-        if (!sim.waitForFinished(3000)) sim.kill();
     }
     // Clicks a statistics button; a run that does not end within a minute is
     // cut short with Esc.
@@ -82,7 +73,7 @@ protected:
     }
 
     TestEnv env;
-    QProcess sim;
+    SimProcess sim;
     std::unique_ptr<TForm2> form;
 };
 
@@ -185,7 +176,7 @@ TEST_F(StatsE2E, ReceiversBlocksAndRacksLiveAndTheBlockRefreshedByTheMainWindows
     steps.push_back({[&] { return Shown<TFormAKNapr>(); },
                      [&] {
                          EXPECT_TRUE(timer->isActive());
-                         sim.write("poke D83 FFFF\n"); // positions 0..15 blocked
+                         sim.Post(QStringLiteral("poke D83 FFFF")); // positions 0..15 blocked
                          timer->setInterval(300);
                      }});
     steps.push_back({[&] {

@@ -175,7 +175,7 @@ TEST_F(StatePagesFixture, RepairStartSendsWhatTheHintShows) {
 TEST(StatePagesSim, StateSummaryFillsItsListFromTheSimulator) {
     TestEnv env;
     SimProcess sim;
-    const QString device = sim.Start();
+    const QString device = sim.Start({QStringLiteral("--seed"), QStringLiteral("7")});
     ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/")));
     MapPort(1, device);
     {
@@ -183,7 +183,7 @@ TEST(StatePagesSim, StateSummaryFillsItsListFromTheSimulator) {
         reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS 1"), true);
         reg.WriteBool(QStringLiteral("In"), true);
     }
-    EXPECT_TRUE(sim.Ask("faults on").startsWith(QStringLiteral("ok")));
+    EXPECT_TRUE(sim.Command("faults on").startsWith(QStringLiteral("ok")));
     PasswordOff();
     TForm2 form(env.Dir());
     form.show();

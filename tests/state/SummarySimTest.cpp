@@ -22,7 +22,7 @@ namespace {
 class Summary : public ::testing::Test {
 protected:
     void SetUp() override {
-        const QString device = sim.Start();
+        const QString device = sim.Start({QStringLiteral("--seed"), QStringLiteral("7")});
         ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/")));
         MapPort(1, device);
         app.CurDir = env.Dir();
@@ -90,8 +90,8 @@ TEST_F(Summary, LinesFromTheExchangeCells) {
     }
 
     // The exchange told to show faults, trunk 1 switched in.
-    EXPECT_TRUE(sim.Ask("faults on").startsWith(QStringLiteral("ok")));
-    EXPECT_TRUE(sim.Ask("poke 2479 F").startsWith(QStringLiteral("ok")));
+    EXPECT_TRUE(sim.Command("faults on").startsWith(QStringLiteral("ok")));
+    EXPECT_TRUE(sim.Command("poke 2479 F").startsWith(QStringLiteral("ok")));
     EXPECT_EQ(Run(), StateSummary::End::Done);
     EXPECT_EQ(lines, Utf8List({"Работает ведущая 1-я ЭУМ", "Режим обслуживания вызовов",
                                "В работе 1-й ствол БК", "Неисправна одна из ЭУМ"}));
@@ -115,7 +115,7 @@ TEST_F(Summary, EscShortensTheWaitsTheSequenceGoesOnAndGivesTheLineBack) {
 }
 
 TEST_F(Summary, SilentExchangeGivesNoLinesAndTheRunGoesOn) {
-    EXPECT_TRUE(sim.Ask("silent 4").startsWith(QStringLiteral("ok")));
+    EXPECT_TRUE(sim.Command("silent 4").startsWith(QStringLiteral("ok")));
     EXPECT_EQ(Run(300), StateSummary::End::Done);
     EXPECT_TRUE(lines.isEmpty()) << lines.join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(sent.size(), 5);
