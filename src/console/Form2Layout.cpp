@@ -5,6 +5,7 @@
 #include "console/Form2.h"
 #include "console/MaskEdit.h"
 #include "console/RollView.h"
+#include "tables/ui/TableUtilMain.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -281,8 +282,19 @@ QWidget* TForm2::BuildSettingsPage() {
         grid->addWidget(w.CheckBoxPort, n, 2);
         grid->addWidget(w.ComboBoxPort, n, 3);
     }
+    // The table utility: verify and rebuild a Paradox table by hand (locked
+    // with the page while the password is asked).
+    auto* tableUtil = Named(new QPushButton(QStringLiteral("Проверка таблиц")),
+                            QStringLiteral("ButtonTableUtil"),
+                            QStringLiteral("Проверка и восстановление таблиц"));
+    grid->addWidget(tableUtil, 5, 1, Qt::AlignLeft | Qt::AlignTop);
+    connect(tableUtil, &QPushButton::clicked, this, [this] {
+        auto* w = new TMainFormTableUtil(m_app.CurDir, this);
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        w->show();
+    });
     grid->setColumnStretch(1, 1);
-    grid->setRowStretch(5, 1);
+    grid->setRowStretch(6, 1);
     return page;
 }
 

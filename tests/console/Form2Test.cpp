@@ -510,3 +510,14 @@ TEST(Form2, SecondTerminalCannotTakeTheLineOffTheFirst) {
     EXPECT_EQ(Stored(env, AtsKey(1), QStringLiteral("In")), QStringLiteral("true"));
     EXPECT_TRUE(first->Ats(1)->Link().IsOpen());
 }
+
+TEST(Form2, TableUtilityOpensFromTheSettingsPage) {
+    TestEnv env;
+    auto form = Start(env);
+    Find<QPushButton>(form.get(), "ButtonTableUtil")->click();
+    auto* util = form->findChild<QWidget*>(QStringLiteral("MainFormTableUtil"));
+    ASSERT_NE(util, nullptr);
+    EXPECT_TRUE(util->isVisible());
+    EXPECT_EQ(util->windowTitle(), QStringLiteral("Table Utility ( As Is )"));
+    util->close();
+}
