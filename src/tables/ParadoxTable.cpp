@@ -42,7 +42,7 @@ FieldType FromPx(int t) {
 int ToPx(FieldType t) {
     for (const auto& m : kPxTypes)
         if (m.type == t) return m.px;
-    return 0;
+    return pxfAlpha;
 }
 
 int PxLen(const FieldDef& f) {
@@ -53,7 +53,8 @@ int PxLen(const FieldDef& f) {
     case FieldType::DateTime:
         return 8;
     case FieldType::String:
-        return f.size;
+    case FieldType::Other:
+        return std::max(1, f.size);
     default:
         return 4;
     }
@@ -757,7 +758,7 @@ bool ParadoxTable::BuildFile(const QString& file, const FieldList& fields, int k
                              const std::vector<QByteArray>& rows, const QString& indexFile) {
     std::vector<PxFieldSpec> pxFields;
     for (const FieldDef& f : fields)
-        pxFields.push_back({Codec::ToCp1251(f.name), ToPx(f.type), PxLen(f)});
+        pxFields.push_back(PxFieldOf(f));
     QString e;
     if (!BuildParadoxFile(file, Codec::ToCp1251(QFileInfo(m_path).fileName()), pxFields, keyFields,
                           rows, indexFile, &e))
@@ -847,6 +848,10 @@ bool ParadoxTable::RewriteKeyed(std::vector<QByteArray> rows, const QByteArray& 
 }
 
 } // namespace
+
+PxFieldSpec PxFieldOf(const FieldDef& f) {
+    return {Codec::ToCp1251(f.name), ToPx(f.type), PxLen(f)};
+}
 
 namespace {
 struct BuildErrors {

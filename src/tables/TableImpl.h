@@ -29,6 +29,10 @@ struct PxFieldSpec {
     int length = 0;
 };
 
+// The Paradox field of a field definition (a type this program does not write
+// is stored as text).
+PxFieldSpec PxFieldOf(const FieldDef& f);
+
 // Writes a complete Paradox table with these fields and raw rows (and for a
 // keyed one its primary index) into new files; nothing is left on failure.
 // onRow is told how many rows have been written.

@@ -671,7 +671,8 @@ bool BuildSideTable(const QString& dir, const QString& name, const TableDesc& de
     temp = dir + QLatin1Char('/') + name + QStringLiteral(".rebuild~");
     TableDesc plain = desc;
     plain.keyFields = 0; // rejected rows may repeat keys
-    return BuildParadoxFile(temp, Codec::ToCp1251(name), PxFields(plain), 0, rows, QString(), error);
+    return BuildParadoxFile(temp, Codec::ToCp1251(name), PxFields(plain), 0, rows, QString(),
+                            error);
 }
 
 } // namespace
@@ -680,32 +681,11 @@ TableDesc TableDesc::FromFields(const FieldList& fields, int keyFields) {
     TableDesc d;
     d.keyFields = keyFields;
     for (const FieldDef& f : fields) {
+        const PxFieldSpec px = PxFieldOf(f);
         Field x;
         x.name = f.name;
-        switch (f.type) {
-        case FieldType::Integer:
-            x.type = kLong, x.length = 4;
-            break;
-        case FieldType::Smallint:
-            x.type = kShort, x.length = 2;
-            break;
-        case FieldType::Float:
-            x.type = kNumber, x.length = 8;
-            break;
-        case FieldType::Date:
-            x.type = kDate, x.length = 4;
-            break;
-        case FieldType::Time:
-            x.type = kTime, x.length = 4;
-            break;
-        case FieldType::DateTime:
-            x.type = kTimestamp, x.length = 8;
-            break;
-        case FieldType::String:
-        case FieldType::Other:
-            x.type = kAlpha, x.length = std::max(1, f.size);
-            break;
-        }
+        x.type = px.type;
+        x.length = px.length;
         d.fields.append(x);
     }
     return d;
@@ -883,8 +863,8 @@ bool TTableUtil::RebuildTable(const QString& path, const TableDesc& desc) {
             QFile::remove(t);
     };
     const size_t total = std::max<size_t>(1, rows.size());
-    if (!BuildParadoxFile(temp, Codec::ToCp1251(fi.fileName()), PxFields(desc), desc.keyFields, rows,
-                          tempIndex, &e,
+    if (!BuildParadoxFile(temp, Codec::ToCp1251(fi.fileName()), PxFields(desc), desc.keyFields,
+                          rows, tempIndex, &e,
                           [&](size_t n) { Report(UtilPhase::Rebuild, int(n * 90 / total)); })) {
         cleanUp();
         return Fail(path, e);
