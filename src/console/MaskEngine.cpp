@@ -9,7 +9,6 @@ bool IsAsciiDigit(QChar c) {
 void MaskEngine::SetMask(const QString& mask) {
     m_mask = mask;
     m_slots.clear();
-    m_saveLiterals = true;
     m_blank = QLatin1Char('_');
 
     // The mask part ends at the first unescaped ';'.
@@ -27,8 +26,6 @@ void MaskEngine::SetMask(const QString& mask) {
     if (end < mask.size()) {
         const QString tail = mask.mid(end + 1);
         const int semi = int(tail.indexOf(QLatin1Char(';')));
-        const QString save = semi < 0 ? tail : tail.left(semi);
-        if (!save.isEmpty()) m_saveLiterals = save.at(0) != QLatin1Char('0');
         if (semi >= 0 && semi + 1 < tail.size()) m_blank = tail.at(semi + 1);
     }
 
@@ -40,14 +37,6 @@ void MaskEngine::SetMask(const QString& mask) {
         switch (c.unicode()) {
         case '>':
             mode = Case::Upper;
-            continue;
-        case '<':
-            if (i + 1 < end && mask[i + 1] == QLatin1Char('>')) {
-                mode = Case::Keep;
-                ++i;
-            } else {
-                mode = Case::Lower;
-            }
             continue;
         case '!':
             continue;
@@ -80,9 +69,6 @@ void MaskEngine::SetMask(const QString& mask) {
         case '9':
             s.kind = Kind::Digit;
             break;
-        case '#':
-            s.kind = Kind::DigitOrSign;
-            break;
         default:
             s.kind = Kind::Literal;
             s.literal = c;
@@ -101,7 +87,7 @@ QString MaskEngine::Text() const {
     out.reserve(Length());
     for (const Slot& s : m_slots) {
         if (s.kind == Kind::Literal) {
-            if (m_saveLiterals) out += s.literal;
+            out += s.literal;
         } else {
             out += s.value.isNull() ? QChar(QLatin1Char(' ')) : s.value;
         }
@@ -157,8 +143,6 @@ QChar MaskEngine::Convert(int pos, QChar ch) const {
     switch (m_slots[size_t(pos)].caseMode) {
     case Case::Upper:
         return ch.toUpper();
-    case Case::Lower:
-        return ch.toLower();
     case Case::Keep:
         break;
     }
@@ -179,8 +163,6 @@ bool MaskEngine::Accepts(int pos, QChar ch) const {
         return ch.isPrint() && ch != QLatin1Char(' ');
     case Kind::Digit:
         return IsAsciiDigit(ch);
-    case Kind::DigitOrSign:
-        return IsAsciiDigit(ch) || ch == QLatin1Char('+') || ch == QLatin1Char('-');
     }
     return false;
 }

@@ -2,16 +2,16 @@
 // The edit-mask language of the directive input line and the small input
 // fields: a mask such as ">ll_cccccccccccccccccccccc;1;_" or ">ТО_\F,\0,,,cc,cc-;1;_".
 //
-//   >  following positions in capitals      <  in small letters   <> no change
+//   >  following positions in capitals      !  accepted, no effect here
 //   L  letter (l optional)                  A  letter or digit (a optional)
-//   C  any character (c optional)           0  digit (9 optional) # digit or sign
-//   \  the next character is a literal      !  accepted, no effect here
+//   C  any character (c optional)           0  digit (9 optional)
+//   \  the next character is a literal
 //   any other character is a literal (":" and "/" included, "_" too)
 //
-// After the first unescaped ";" comes the literal-saving flag ("1": literals
-// are part of the text, "0": not), after the second the blank character that
-// shows unfilled positions. Each position holds one character; literals are
-// fixed and unfilled positions read back as spaces.
+// After the first unescaped ";" comes the literal-saving flag (every mask
+// here saves them), after the second the blank character that shows
+// unfilled positions. Each position holds one character; literals are fixed
+// and unfilled positions read back as spaces.
 #include <QChar>
 #include <QString>
 
@@ -20,8 +20,8 @@
 
 class MaskEngine {
 public:
-    enum class Kind { Literal, Letter, AlphaNum, Any, Digit, DigitOrSign };
-    enum class Case { Keep, Upper, Lower };
+    enum class Kind { Literal, Letter, AlphaNum, Any, Digit };
+    enum class Case { Keep, Upper };
     struct Slot {
         Kind kind = Kind::Literal;
         bool required = false;
@@ -37,13 +37,12 @@ public:
     void SetMask(const QString& mask);
     QString Mask() const { return m_mask; }
     int Length() const { return int(m_slots.size()); }
-    bool SaveLiterals() const { return m_saveLiterals; }
     QChar BlankChar() const { return m_blank; }
     bool IsLiteral(int pos) const;
     const Slot& At(int pos) const { return m_slots.at(size_t(pos)); }
 
-    // The text: literals (when saved) and filled positions, unfilled
-    // positions as spaces; always Length() characters with literals saved.
+    // The text: literals and filled positions, unfilled positions as
+    // spaces; always Length() characters.
     QString Text() const;
     // What the field shows: unfilled positions as the blank character.
     QString EditText() const;
@@ -82,6 +81,5 @@ private:
 
     QString m_mask;
     std::vector<Slot> m_slots;
-    bool m_saveLiterals = true;
     QChar m_blank = QLatin1Char('_');
 };

@@ -75,29 +75,42 @@ const QString kService = oper::TPasswordLogic::ServicePassword();
 
 } // namespace
 
-TEST(OperatorAccess, NoPasswEnAsksAndAnUntickedBoxKeepsPasswordUseOn) {
+// No "PasswEn" yet: the start asks, with the window locked while the dialog
+// is up; Cancel keeps it locked and stores nothing. The password button asks
+// again; the untouched box keeps password use on, a new password is taken,
+// and the ticked box switches password use off.
+TEST(OperatorAccess, NoPasswEnAsksCancelStaysLockedAndThePasswordButtonAsksAgain) {
     TestEnv env;
     Console c;
     TOperatorAccess access(&c.window, c.guarded);
     Answer a;
     a.password = kService;
+    a.cancel = true;
     a.Connect(access, c);
-    EXPECT_EQ(access.AskAtStartup(), TOperatorAccess::Outcome::Unlocked);
+    EXPECT_EQ(access.AskAtStartup(), TOperatorAccess::Outcome::Locked);
     EXPECT_EQ(a.shown, 1);
-    EXPECT_TRUE(a.lockedWhileShown);
-    EXPECT_TRUE(a.stars);
+    EXPECT_TRUE(a.lockedWhileShown && a.stars && c.Locked() && access.IsLocked());
     EXPECT_EQ(a.seenCaption, QStringLiteral("Не использовать пароль"));
+    EXPECT_FALSE(PasswEn().has_value());
+    a.cancel = false;
+    a.newPw = a.confirm = QStringLiteral("секрет");
+    EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Unlocked);
     EXPECT_TRUE(c.Open());
     EXPECT_EQ(PasswEn(), std::optional<bool>(true));
+    a.password = QStringLiteral("секрет");
+    a.newPw = a.confirm = QString();
+    a.tick = true; // "Не использовать пароль"
+    EXPECT_EQ(access.AskAtStartup(), TOperatorAccess::Outcome::Unlocked);
+    EXPECT_EQ(a.shown, 3);
+    EXPECT_EQ(PasswEn(), std::optional<bool>(false));
+    a.password = QStringLiteral("секре");
+    EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Locked);
+    EXPECT_TRUE(c.Locked());
 }
 
 TEST(OperatorAccess, PasswEnFalseStartsOpenAndTickingSwitchesItOn) {
     TestEnv env;
-    {
-        Registry reg;
-        ASSERT_TRUE(reg.OpenKey(oper::kCurrentAtsKey, true));
-        ASSERT_TRUE(reg.WriteBool(QStringLiteral("PasswEn"), false));
-    }
+    PasswordOff();
     Console c;
     TOperatorAccess access(&c.window, c.guarded);
     Answer a;
@@ -111,41 +124,6 @@ TEST(OperatorAccess, PasswEnFalseStartsOpenAndTickingSwitchesItOn) {
     EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Unlocked);
     EXPECT_EQ(a.seenCaption, QStringLiteral("Использовать пароль"));
     EXPECT_EQ(PasswEn(), std::optional<bool>(true));
-    // The next start asks.
-    Console c2;
-    TOperatorAccess again(&c2.window, c2.guarded);
-    Answer a2;
-    a2.password = QStringLiteral("wrong");
-    a2.Connect(again, c2);
-    EXPECT_EQ(again.AskAtStartup(), TOperatorAccess::Outcome::Locked);
-    EXPECT_EQ(a2.shown, 1);
-    EXPECT_TRUE(c2.Locked());
-}
-
-TEST(OperatorAccess, CancelAtStartUpStaysLockedAndThePasswordButtonAsksAgain) {
-    TestEnv env;
-    Console c;
-    TOperatorAccess access(&c.window, c.guarded);
-    Answer a;
-    a.password = kService;
-    a.cancel = true;
-    a.Connect(access, c);
-    EXPECT_EQ(access.AskAtStartup(), TOperatorAccess::Outcome::Locked);
-    EXPECT_TRUE(c.Locked());
-    EXPECT_TRUE(access.IsLocked());
-    EXPECT_FALSE(PasswEn().has_value()); // nothing stored without a correct password
-    a.cancel = false;
-    a.newPw = a.confirm = QStringLiteral("секрет");
-    EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Unlocked);
-    EXPECT_EQ(a.shown, 2);
-    EXPECT_TRUE(c.Open());
-    // The new password is now the operator's.
-    a.password = QStringLiteral("секрет");
-    a.newPw = a.confirm = QString();
-    EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Unlocked);
-    a.password = QStringLiteral("секре");
-    EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Locked);
-    EXPECT_TRUE(c.Locked());
 }
 
 TEST(OperatorAccess, RegistryFailureShowsTheMessageAndClosesTheWindow) {

@@ -1,20 +1,16 @@
 // The tab "Автоматические директивы ТО" bound to the selected exchange.
 #include "ConsoleTestSupport.h"
-#include "TestSupport.h"
 
-#include "console/Form2.h"
 #include "console/MaskEdit.h"
 #include "link/Ats.h"
 #include "platform/Codec.h"
 #include "platform/Registry.h"
-#include "platform/Wait.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -42,10 +38,7 @@ TEST(AutoDirectivesPage, EditorAndModesFollowTheSelectedExchange) {
         reg.WriteBool(QStringLiteral("AutoEvery"), true);
         reg.WriteInteger(QStringLiteral("AutoEveryTime"), 7200000);
     }
-    PasswordOff();
-    auto form = std::make_unique<TForm2>(env.Dir());
-    form->show();
-    ASSERT_TRUE(WaitUntil([&] { return form->App().CurrentAts != nullptr; }));
+    auto form = StartForm(env.Dir());
     auto* memo = Find<QPlainTextEdit>(form.get(), "MemoAuto");
     auto* save = Find<QPushButton>(form.get(), "ButtonSaveAuto");
     auto* runIn = Find<QCheckBox>(form.get(), "CheckBoxRunIn");

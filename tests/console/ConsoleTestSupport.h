@@ -1,6 +1,11 @@
 #pragma once
-// Helpers of the console tests: answering modal message boxes, finding
-// controls by name, typing Cyrillic.
+// Helpers of the console tests: starting the main window, answering modal
+// message boxes, finding controls by name, typing Cyrillic.
+#include "TestSupport.h"
+
+#include "console/Form2.h"
+#include "platform/Wait.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QObject>
@@ -8,7 +13,19 @@
 #include <QTest>
 #include <QTimer>
 
+#include <memory>
 #include <ostream>
+
+// Creates and shows the main window on folder dir; waits for its first show.
+inline std::unique_ptr<TForm2> StartForm(const QString& dir, bool passwordOff = true) {
+    if (passwordOff) PasswordOff();
+    auto form = std::make_unique<TForm2>(dir);
+    bool shown = false;
+    QObject::connect(form.get(), &TForm2::shown, [&shown] { shown = true; });
+    form->show();
+    WaitWhile([&] { return !shown; }, false);
+    return form;
+}
 
 // Answers every modal message box that opens while it lives and keeps their
 // texts.
@@ -38,6 +55,13 @@ template <class T> T* Find(QObject* root, const char* name) {
 inline void TypeText(QWidget* w, const QString& text) {
     for (const QChar ch : text)
         QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+}
+
+// The text without its trailing blanks.
+inline QString Trimmed(QString s) {
+    while (s.endsWith(QLatin1Char(' ')))
+        s.chop(1);
+    return s;
 }
 
 // Readable QString values in failure messages.

@@ -19,38 +19,24 @@ TEST(DirectiveText, BuildStripsBlanksAndEnsuresOneTerminator) {
     EXPECT_EQ(Build(QString()).directive, QStringLiteral("-"));
 }
 
-TEST(DirectiveText, LayoutTablesMapTheKeysOfTheRussianLetters) {
-    // A handful of each table; the correction's behaviour is tested below.
-    EXPECT_EQ(DirectiveText::FirstLetterFix(QLatin1Char('N')), QChar(0x0422));  // Т
-    EXPECT_EQ(DirectiveText::FirstLetterFix(QLatin1Char('j')), QChar(0x041E));  // О
-    EXPECT_EQ(DirectiveText::SecondLetterFix(QLatin1Char('J')), QChar(0x041E)); // О
-    EXPECT_EQ(DirectiveText::SecondLetterFix(QLatin1Char('Z')), QChar(0x042F)); // Я
-    EXPECT_TRUE(DirectiveText::FirstLetterFix(QLatin1Char('A')).isNull());
-    EXPECT_TRUE(DirectiveText::SecondLetterFix(QLatin1Char('N')).isNull());
-    EXPECT_TRUE(DirectiveText::SecondLetterFix(QChar(0x0422)).isNull());
-}
-
+// The first letter typed in the Latin layout becomes its Russian letter; the
+// second is looked up after it, in its own table.
 TEST(DirectiveText, CorrectLayoutRewritesTheFirstTwoLetters) {
-    auto fix = CorrectLayout(QStringLiteral("N _    "));
-    ASSERT_TRUE(fix);
-    EXPECT_EQ(fix->text, QString::fromUtf8("Т"));
-    EXPECT_EQ(fix->caret, 1);
-
-    fix = CorrectLayout(QString::fromUtf8("ТJ_    "));
-    ASSERT_TRUE(fix);
-    EXPECT_EQ(fix->text, QString::fromUtf8("ТО"));
-    EXPECT_EQ(fix->caret, 3);
-
+    const struct {
+        const char *text, *fixed;
+        int caret;
+    } cases[] = {{"N _    ", "Т", 1}, {"j _", "О", 1}, {"ТJ_    ", "ТО", 3}, {"ЗZ_", "ЗЯ", 3}};
+    for (const auto& c : cases) {
+        const auto fix = CorrectLayout(QString::fromUtf8(c.text));
+        ASSERT_TRUE(fix) << c.text;
+        EXPECT_EQ(fix->text, QString::fromUtf8(c.fixed));
+        EXPECT_EQ(fix->caret, c.caret);
+    }
     // Both in one text: the second rule works on the result of the first,
     // which is a single letter.
-    fix = CorrectLayout(QStringLiteral("NJ_5"));
-    ASSERT_TRUE(fix);
-    EXPECT_EQ(fix->text, QString::fromUtf8("Т"));
-
-    EXPECT_FALSE(CorrectLayout(QString::fromUtf8("ТО_5,")));
-    EXPECT_FALSE(CorrectLayout(QStringLiteral("AX_5")));
-    EXPECT_FALSE(CorrectLayout(QStringLiteral("  _")));
-    EXPECT_FALSE(CorrectLayout(QString()));
+    EXPECT_EQ(CorrectLayout(QStringLiteral("NJ_5"))->text, QString::fromUtf8("Т"));
+    for (const char* text : {"ТО_5,", "AX_5", "  _", "", "ТN_"})
+        EXPECT_FALSE(CorrectLayout(QString::fromUtf8(text))) << text;
 }
 
 TEST(CommandStack, PushKeepsOneCopyOnTopAppendMayDuplicate) {

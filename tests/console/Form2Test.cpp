@@ -2,10 +2,8 @@
 // out on a pseudo-terminal, the setting handlers, the status list, the hint
 // line, exchange selection and a clean shut-down.
 #include "ConsoleTestSupport.h"
-#include "TestSupport.h"
 
 #include "console/DirectiveEntry.h"
-#include "console/Form2.h"
 #include "console/MaskEdit.h"
 #include "console/RollView.h"
 #include "link/Ats.h"
@@ -13,7 +11,6 @@
 #include "platform/Codec.h"
 #include "platform/Registry.h"
 #include "platform/SingleInstance.h"
-#include "platform/Wait.h"
 #include "platform/ui/QtTranslations.h"
 
 #include <QCheckBox>
@@ -41,27 +38,21 @@ QString AtsKey(int n) {
 std::optional<QString> Stored(const TestEnv& env, const QString& key, const QString& name) {
     Registry reg(env.RegistryPath());
     if (!reg.OpenKey(key, false)) return std::nullopt;
-    auto v = reg.ReadString(name);
-    reg.CloseKey();
-    return v;
+    return reg.ReadString(name);
 }
 
 void Store(const TestEnv& env, const QString& key, const QString& name, const QString& value) {
     Registry reg(env.RegistryPath());
     ASSERT_TRUE(reg.OpenKey(key, true));
     reg.WriteString(name, value);
-    reg.CloseKey();
 }
 
-// Creates and shows the window; waits for its first show.
-std::unique_ptr<TForm2> Start(const TestEnv& env) {
-    PasswordOff();
-    auto form = std::make_unique<TForm2>(env.Dir());
-    bool shown = false;
-    QObject::connect(form.get(), &TForm2::shown, [&shown] { shown = true; });
-    form->show();
-    WaitWhile([&] { return !shown; }, false);
-    return form;
+// The codes of text on the line, from a fresh register state.
+std::vector<uint8_t> Codes(const QString& text) {
+    std::vector<uint8_t> codes(64);
+    LineCodeState st;
+    codes.resize(size_t(EncodeCodes(st, text, codes.data(), 64)));
+    return codes;
 }
 
 // A click where the operator clicks a check or radio button: on its box.
@@ -77,67 +68,30 @@ void HoverOver(QWidget* w) {
     WaitFor(20, false);
 }
 
-QString Trimmed(const QString& s) {
-    QString t = s;
-    while (t.endsWith(QLatin1Char(' ')))
-        t.chop(1);
-    return t;
-}
 } // namespace
 
 TEST(Form2, StartsOnAnEmptyRegistryAndEndsCleanly) {
     TestEnv env;
     {
-        auto form = Start(env);
-        EXPECT_EQ(form->windowTitle(), QStringLiteral("Varnel Terminal"));
+        auto form = StartForm(env.Dir());
         auto* ats = Find<QComboBox>(form.get(), "ComboBoxATS");
-        ASSERT_NE(ats, nullptr);
         ASSERT_EQ(ats->count(), 4);
-        for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(ats->itemText(i), QStringLiteral("ATS ") + QString::number(i + 1));
-        EXPECT_EQ(ats->currentIndex(), 0);
-        EXPECT_EQ(form->App().CurrentAtsNumber, 1);
         EXPECT_EQ(form->App().CurrentAts, form->Ats(1));
         EXPECT_EQ(form->View()->LastLine(), QString::fromUtf8("Новый запуск"));
-        EXPECT_EQ(Find<QComboBox>(form.get(), "ComboBoxPortMain")->currentText(),
-                  QStringLiteral("1"));
-        EXPECT_TRUE(QDir(env.Path(QStringLiteral("Rulon"))).exists());
         EXPECT_TRUE(QFile::exists(env.Path(QStringLiteral("Rulon/Varnel4.rul"))));
+        // Each exchange's controls show its own settings.
         for (int n = 1; n <= 4; ++n) {
             const QString s = QString::number(n);
-            EXPECT_FALSE(
-                form->findChild<QCheckBox*>(QStringLiteral("CheckBoxPort") + s)->isChecked());
             EXPECT_EQ(form->findChild<QLineEdit*>(QStringLiteral("EditAtsName") + s)->text(),
                       QStringLiteral("ATS ") + s);
             EXPECT_EQ(
                 form->findChild<QComboBox*>(QStringLiteral("ComboBoxPort") + s)->currentText(), s);
-            EXPECT_EQ(form->findChild<QLineEdit*>(QStringLiteral("EditMN") + s)->text(),
-                      QStringLiteral("810"));
         }
-        EXPECT_EQ(Find<QLineEdit>(form.get(), "EditMaxNoPaneTime")->text(), QStringLiteral("0"));
-        EXPECT_TRUE(Find<QRadioButton>(form.get(), "RadioGroupTarifTimeMode1")->isChecked());
-        EXPECT_TRUE(Find<QRadioButton>(form.get(), "RadioGroupDuplex0")->isChecked());
-        EXPECT_TRUE(Find<QRadioButton>(form.get(), "RadioGroupPlatform0")->isChecked());
+        for (const char* radio :
+             {"RadioGroupTarifTimeMode1", "RadioGroupDuplex0", "RadioGroupPlatform0"})
+            EXPECT_TRUE(Find<QRadioButton>(form.get(), radio)->isChecked()) << radio;
         EXPECT_TRUE(form->App().BlockSend);
         EXPECT_FALSE(form->App().DuplexMode);
-
-        // Tabs and sub-tabs in their order.
-        auto* pages = Find<QTabWidget>(form.get(), "PageControl");
-        QStringList captions;
-        for (int i = 0; i < pages->count(); ++i)
-            captions << pages->tabText(i);
-        EXPECT_EQ(
-            captions.join(QLatin1Char('|')),
-            QString::fromUtf8("Обслуживание АТС|ПРЦиЗУ|Статистика|Версии|Директивы ОО|Директивы "
-                              "ТО|Сегменты|Сбои|Настройки|Префиксы|Дополн."));
-        auto* service = Find<QTabWidget>(form.get(), "PageControlATS");
-        captions.clear();
-        for (int i = 0; i < service->count(); ++i)
-            captions << service->tabText(i);
-        EXPECT_EQ(captions.join(QLatin1Char('|')),
-                  QString::fromUtf8("Время|Режим|Ствол|Состояние ПУУ|Чистка|Заявка|Состояние "
-                                    "АТС|Автоматические директивы ТО"));
-        EXPECT_NE(form->Page(QString::fromUtf8("Сбои")), nullptr);
 
         // While running, the registry says the run has not ended cleanly.
         EXPECT_EQ(Stored(env, kMain, QStringLiteral("CorrectLogOff")), QStringLiteral("false"));
@@ -155,40 +109,27 @@ TEST(Form2, EnterSendsTheTypedDirectiveToTheSelectedExchange) {
     pty.MapToPort(1);
     Store(env, AtsKey(1), QStringLiteral("In"), QStringLiteral("true"));
     Store(env, AtsKey(1), QStringLiteral("PortDelayMS"), QStringLiteral("1"));
-    auto form = Start(env);
+    auto form = StartForm(env.Dir());
     auto* memo = Find<QPlainTextEdit>(form.get(), "MemoStatus");
     EXPECT_TRUE(memo->toPlainText().contains(QString::fromUtf8("ATS 1 Порт открыт Com 1")));
-    EXPECT_EQ(pty.ReadMaster(1, 2000), std::vector<uint8_t>{LineCode::kSpace})
-        << "the opening space";
+    EXPECT_EQ(pty.ReadMaster(1, 2000), std::vector<uint8_t>{LineCode::kSpace});
 
     auto* edit = Find<MaskEdit>(form.get(), "MaskEdit");
     QTest::keyClicks(edit, QStringLiteral("nj5,"));
-    EXPECT_EQ(Trimmed(edit->Text()), QString::fromUtf8("ТО_5,"));
     QTest::keyClick(edit, Qt::Key_Return);
 
-    std::vector<uint8_t> expected(64);
-    LineCodeState st;
-    expected.resize(size_t(EncodeCodes(st, QString::fromUtf8("ТО_5,-"), expected.data(), 64)));
+    const auto expected = Codes(QString::fromUtf8("ТО_5,-"));
     EXPECT_EQ(pty.ReadMaster(expected.size(), 3000), expected);
     EXPECT_EQ(form->PanelText(2), QString::fromUtf8("Передача"));
-    EXPECT_EQ(Find<QComboBox>(form.get(), "ComboBoxStek")->itemText(0),
-              QString::fromUtf8("ТО_5,-"));
     EXPECT_TRUE(form->View()->LastLine().endsWith(QString::fromUtf8("  ТО_5,-")));
-    QFile roll(env.Path(QStringLiteral("Rulon/Varnel1.rul")));
-    ASSERT_TRUE(roll.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(Codec::FromCp1251(roll.readAll()).endsWith(QString::fromUtf8("  ТО_5,-")));
 
     // Characters the line code lacks are left out by the encoder; the rest
     // goes out.
     form->Entry().SendFixed(QString::fromUtf8("ЁЪ_€§~1-"));
     EXPECT_FALSE(pty.ReadMaster(2, 2000).empty());
-    EXPECT_EQ(form->Entry().Stack().Items().first(), QString::fromUtf8("ЁЪ_€§~1-"));
 
     // A printout of the selected exchange shows in the view as it arrives.
-    std::vector<uint8_t> printout(64);
-    LineCodeState far;
-    printout.resize(
-        size_t(EncodeCodes(far, QString::fromUtf8("ВРЕМЯ 12,05"), printout.data(), 64)));
+    auto printout = Codes(QString::fromUtf8("ВРЕМЯ 12,05"));
     printout.insert(printout.begin(), {LineCode::kCarriageReturn, LineCode::kLineFeed});
     printout.push_back(LineCode::kLineFeed);
     ASSERT_TRUE(pty.WriteMaster(printout));
@@ -218,16 +159,18 @@ TEST(Form2, EnterSendsTheTypedDirectiveToTheSelectedExchange) {
     EXPECT_TRUE(pty.ReadMaster(1, 300).empty());
     // A printout of an exchange not selected goes to its roll only.
     ASSERT_TRUE(pty.WriteMaster({LineCode::kLatin, 3, 25, 9, LineCode::kLineFeed}));
-    auto rolled = [&] { return Codec::FromCp1251(FileBytes(roll.fileName())); };
+    const QString roll = env.Path(QStringLiteral("Rulon/Varnel1.rul"));
+    auto rolled = [&] { return Codec::FromCp1251(FileBytes(roll)); };
     EXPECT_TRUE(WaitUntil([&] { return rolled().contains(QStringLiteral("ABD")); }));
     EXPECT_FALSE(form->View()->Text().contains(QStringLiteral("ABD")));
 }
 
-TEST(Form2, LinkModeWaitsForRestartPlatformActsAtOnce) {
+// The link mode waits for a restart; the other settings act at once.
+TEST(Form2, SettingHandlersStoreAndApply) {
     TestEnv env;
     ModalAnswerer answers;
     {
-        auto form = Start(env);
+        auto form = StartForm(env.Dir());
         auto* pages = Find<QTabWidget>(form.get(), "PageControl");
         pages->setCurrentWidget(form->Page(QString::fromUtf8("Дополн.")));
         const QString restart =
@@ -262,32 +205,22 @@ TEST(Form2, LinkModeWaitsForRestartPlatformActsAtOnce) {
         pages->setCurrentIndex(0);
         ClickBox(Find<QCheckBox>(form.get(), "CheckBoxFourDigitYear"));
         EXPECT_EQ(Stored(env, kMain, QStringLiteral("FourDigitYear")), QStringLiteral("true"));
+
+        // The table utility opens from the settings page.
+        Find<QPushButton>(form.get(), "ButtonTableUtil")->click();
+        auto* util = form->findChild<QWidget*>(QStringLiteral("MainFormTableUtil"));
+        ASSERT_NE(util, nullptr);
+        EXPECT_TRUE(util->isVisible());
+        util->close();
     }
     // The next start takes the new link mode.
-    auto form = Start(env);
+    auto form = StartForm(env.Dir());
     EXPECT_TRUE(form->App().DuplexMode);
     EXPECT_FALSE(form->App().BlockSend);
     EXPECT_EQ(form->App().TarifTimeMode, 0);
     EXPECT_TRUE(Find<QRadioButton>(form.get(), "RadioGroupDuplex1")->isChecked());
     EXPECT_TRUE(Find<QCheckBox>(form.get(), "CheckBoxFourDigitYear")->isChecked());
     EXPECT_EQ(Find<QLineEdit>(form.get(), "EditMaxNoPaneTime")->text(), QStringLiteral("15"));
-}
-
-TEST(Form2, StatusListIsEmptiedPastItsLimit) {
-    TestEnv env;
-    auto form = Start(env);
-    auto* memo = Find<QPlainTextEdit>(form.get(), "MemoStatus");
-    const QString line(99, QLatin1Char('x'));
-    int emptied = 0;
-    qsizetype before = 0;
-    for (int i = 0; i < 1000; ++i) {
-        form->AddStatus(line);
-        const qsizetype now = memo->toPlainText().size();
-        EXPECT_LE(now, TForm2::kStatusLimit);
-        if (now < before) ++emptied;
-        before = now;
-    }
-    EXPECT_EQ(emptied, 3) << "100000 characters in lines of 100 empty the list three times";
 }
 
 TEST(Form2, SelectionRenameAndHintLine) {
@@ -299,7 +232,7 @@ TEST(Form2, SelectionRenameAndHintLine) {
     roll.write(Codec::ToCp1251(QString::fromUtf8("\r\n9,05|05,12,26|  МВ_-\r\nВРЕМЯ 09.05")));
     roll.close();
 
-    auto form = Start(env);
+    auto form = StartForm(env.Dir());
     auto* ats = Find<QComboBox>(form.get(), "ComboBoxATS");
     EXPECT_EQ(ats->itemText(2), QString::fromUtf8("Южная"));
     ats->setFocus();
@@ -335,7 +268,7 @@ TEST(Form2, ExchangeControlsAreBoundToTheirExchange) {
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
     pty.MapToPort(3);
-    auto form = Start(env);
+    auto form = StartForm(env.Dir());
     TAts& ats = *form->Ats(1);
     auto* mg = Find<QLineEdit>(form.get(), "EditMG1");
     mg->setText(QStringLiteral("0"));
@@ -367,7 +300,7 @@ TEST(Form2, WindowStateIsAppliedAndStored) {
     TestEnv env;
     Store(env, kMain, QStringLiteral("WindowState"), QStringLiteral("2"));
     {
-        auto form = Start(env);
+        auto form = StartForm(env.Dir());
         EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
     }
     EXPECT_EQ(Stored(env, kMain, QStringLiteral("WindowState")), QStringLiteral("2"));
@@ -379,7 +312,7 @@ TEST(Form2, WindowStateIsAppliedAndStored) {
     ASSERT_TRUE(first.TryBecomePrimary());
     SingleInstance second(name);
     EXPECT_FALSE(second.TryBecomePrimary());
-    auto form = Start(env);
+    auto form = StartForm(env.Dir());
     QObject::connect(&first, &SingleInstance::activateRequested, form.get(), &TForm2::BringToFront);
     form->setWindowState(Qt::WindowMinimized);
     EXPECT_TRUE(second.SendActivate(200));
@@ -414,11 +347,7 @@ TEST(Form2, PasswordLocksTheWorkingPagesAndOnlyAnUncleanEndRebuildsTheTables) {
     });
     cancel.start(20);
     {
-        auto form = std::make_unique<TForm2>(env.Dir());
-        bool shown = false;
-        QObject::connect(form.get(), &TForm2::shown, [&shown] { shown = true; });
-        form->show();
-        WaitWhile([&] { return !shown; }, false);
+        auto form = StartForm(env.Dir(), false);
         auto* pages = Find<QTabWidget>(form.get(), "PageControl");
         for (int i = 0; i < pages->count(); ++i)
             EXPECT_EQ(pages->widget(i)->isEnabled(), i >= 9) << pages->tabText(i).toStdString();
@@ -430,14 +359,16 @@ TEST(Form2, PasswordLocksTheWorkingPagesAndOnlyAnUncleanEndRebuildsTheTables) {
 
     // The last run did not end cleanly: the tariff tables are rebuilt first.
     Store(env, kMain, QStringLiteral("CorrectLogOff"), QStringLiteral("false"));
-    auto form = Start(env);
+    auto form = StartForm(env.Dir());
     EXPECT_TRUE(QFile::exists(backup));
     EXPECT_TRUE(Find<QWidget>(form.get(), "MaskEdit")->isEnabled());
 }
 
-TEST(Form2, SmallestWindowKeepsTheLineTheStatusListAndThePagesInView) {
+// The smallest window keeps the input line, the status list, the pages and a
+// few roll lines in view; the status list is emptied past its limit.
+TEST(Form2, SmallestWindowAndTheStatusListLimit) {
     TestEnv env;
-    auto form = Start(env);
+    auto form = StartForm(env.Dir());
     form->resize(400, 300);
     WaitFor(20, false);
     auto* edit = Find<MaskEdit>(form.get(), "MaskEdit");
@@ -451,6 +382,18 @@ TEST(Form2, SmallestWindowKeepsTheLineTheStatusListAndThePagesInView) {
         EXPECT_GE(pages->width(), pages->minimumSizeHint().width()) << name;
     }
     EXPECT_GE(form->View()->height(), 3 * form->View()->fontMetrics().lineSpacing());
+
+    const QString line(99, QLatin1Char('x'));
+    int emptied = 0;
+    qsizetype before = 0;
+    for (int i = 0; i < 1000; ++i) {
+        form->AddStatus(line);
+        const qsizetype now = memo->toPlainText().size();
+        EXPECT_LE(now, TForm2::kStatusLimit);
+        if (now < before) ++emptied;
+        before = now;
+    }
+    EXPECT_EQ(emptied, 3) << "100000 characters in lines of 100 empty the list three times";
 }
 
 TEST(Form2, RollFontKeepsItsStylesAndQtDialogsSpeakRussian) {
@@ -474,14 +417,14 @@ TEST(Form2, RollFontKeepsItsStylesAndQtDialogsSpeakRussian) {
     });
     answer.start(20);
     {
-        auto form = Start(env);
+        auto form = StartForm(env.Dir());
         form->MenuFontClick();
         EXPECT_TRUE(form->View()->font().italic());
     }
     EXPECT_TRUE(buttons.contains(QString::fromUtf8("Отмена"))) << buttons.join(' ').toStdString();
     EXPECT_EQ(Stored(env, kMain, QStringLiteral("fsItalic")), QStringLiteral("true"));
     EXPECT_EQ(Stored(env, kMain, QStringLiteral("fsBold")), QStringLiteral("false"));
-    auto form = Start(env);
+    auto form = StartForm(env.Dir());
     EXPECT_TRUE(form->View()->font().italic()) << "kept over a restart";
 }
 
@@ -495,29 +438,13 @@ TEST(Form2, SecondTerminalCannotTakeTheLineOffTheFirst) {
     pty.MapToPort(1);
     Store(env, AtsKey(1), QStringLiteral("In"), QStringLiteral("true"));
     QDir().mkpath(env.Path(QStringLiteral("second")));
-    auto first = Start(env);
+    auto first = StartForm(env.Dir());
     ASSERT_TRUE(first->Ats(1)->Link().IsOpen());
-    PasswordOff();
-    auto second = std::make_unique<TForm2>(env.Path(QStringLiteral("second")));
-    bool shown = false;
-    QObject::connect(second.get(), &TForm2::shown, [&shown] { shown = true; });
-    second->show();
-    WaitWhile([&] { return !shown; }, false);
+    auto second = StartForm(env.Path(QStringLiteral("second")));
     EXPECT_FALSE(second->Ats(1)->Link().IsOpen());
     EXPECT_TRUE(Find<QCheckBox>(second.get(), "CheckBoxPort1")->isChecked());
     EXPECT_EQ(Stored(env, AtsKey(1), QStringLiteral("In")), QStringLiteral("true"));
     second.reset();
     EXPECT_EQ(Stored(env, AtsKey(1), QStringLiteral("In")), QStringLiteral("true"));
     EXPECT_TRUE(first->Ats(1)->Link().IsOpen());
-}
-
-TEST(Form2, TableUtilityOpensFromTheSettingsPage) {
-    TestEnv env;
-    auto form = Start(env);
-    Find<QPushButton>(form.get(), "ButtonTableUtil")->click();
-    auto* util = form->findChild<QWidget*>(QStringLiteral("MainFormTableUtil"));
-    ASSERT_NE(util, nullptr);
-    EXPECT_TRUE(util->isVisible());
-    EXPECT_EQ(util->windowTitle(), QStringLiteral("Table Utility ( As Is )"));
-    util->close();
 }

@@ -1,20 +1,12 @@
 // The mask engine without widgets: the free directive mask, a template mask
 // and the small field masks.
 #include "console/MaskEngine.h"
-#include "console/DirectiveText.h"
+#include "ConsoleTestSupport.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 const QString kFree = QStringLiteral(">ll_cccccccccccccccccccccc;1;_");
-
-QString Trimmed(const QString& s) {
-    QString t = s;
-    while (t.endsWith(QLatin1Char(' ')))
-        t.chop(1);
-    return t;
-}
-
 } // namespace
 
 TEST(MaskEngine, FreeMaskShowsBlanksAndReadsSpaces) {
@@ -29,8 +21,6 @@ TEST(MaskEngine, FreeMaskShowsBlanksAndReadsSpaces) {
     // The reset text (all blank characters) leaves every position unfilled.
     m.SetText(QString(25, QLatin1Char('_')));
     EXPECT_EQ(Trimmed(m.Text()), QStringLiteral("  _"));
-    // An untouched line gives the directive "_-".
-    EXPECT_EQ(DirectiveText::Build(m.Text()).directive, QStringLiteral("_-"));
 }
 
 TEST(MaskEngine, TypingForcesCapitalsSkipsLiteralsAndRefusesMisfits) {
@@ -96,26 +86,22 @@ TEST(MaskEngine, SetTextFollowsLiteralsAndCutsAtTheEnd) {
 
 // Every template of the catalogue is checked against its hint in the
 // catalogue's tests; here one template as a worked example.
-TEST(MaskEngine, TemplateShowsItsLiteralsAndClosesUpShortParameters) {
+TEST(MaskEngine, TemplateShowsItsLiteralsTakesItsTextAndRequiresItsDigits) {
     MaskEngine m(QString::fromUtf8(">ТО_\\3\\3,ccc,ccc,\\1,\\A-;1;_"));
     EXPECT_EQ(m.Text(), QString::fromUtf8("ТО_33,   ,   ,1,A-"));
     EXPECT_EQ(m.NextInput(0), 6);
     auto caret = m.Type(6, QLatin1Char('1'));
     ASSERT_TRUE(caret);
     EXPECT_EQ(*caret, 7);
-    EXPECT_EQ(DirectiveText::Build(m.Text()).directive, QString::fromUtf8("ТО_33,1,,1,A-"));
     for (int p = *caret; p < m.Length(); p = *m.Type(p, QLatin1Char('7')))
         ;
     EXPECT_EQ(m.Text(), QString::fromUtf8("ТО_33,177,777,1,A-"));
     EXPECT_TRUE(m.IsComplete());
-}
+    MaskEngine f(QString::fromUtf8(">ТО_\\F,\\0,,,cc,cc-;1;_"));
+    f.SetText(QString::fromUtf8("ТО_F,0,,,12,34-"));
+    EXPECT_EQ(f.Text(), QString::fromUtf8("ТО_F,0,,,12,34-"));
 
-TEST(MaskEngine, TemplateTextAssignmentAndRequiredDigit) {
-    MaskEngine m(QString::fromUtf8(">ТО_\\F,\\0,,,cc,cc-;1;_"));
-    m.SetText(QString::fromUtf8("ТО_F,0,,,12,34-"));
-    EXPECT_EQ(m.Text(), QString::fromUtf8("ТО_F,0,,,12,34-"));
-    EXPECT_EQ(DirectiveText::Build(m.Text()).directive, QString::fromUtf8("ТО_F,0,,,12,34-"));
-
+    // A required digit.
     MaskEngine pm(QString::fromUtf8(">ПМ_0\\-;1;_"));
     EXPECT_FALSE(pm.IsComplete());
     EXPECT_FALSE(pm.Type(3, QLatin1Char('x')));
@@ -138,13 +124,4 @@ TEST(MaskEngine, FieldMasksOfTheDialogsAndTimeEditors) {
     addr.SetText(QStringLiteral("5f3c0"));
     EXPECT_EQ(addr.Text(), QStringLiteral("5F3C0"));
     EXPECT_FALSE(addr.Type(0, QLatin1Char(',')));
-
-    // Literals left out of the text; small letters; a sign position.
-    MaskEngine date(QStringLiteral("<00/00;0;*"));
-    EXPECT_EQ(date.EditText(), QStringLiteral("**/**"));
-    date.SetText(QStringLiteral("12/05"));
-    EXPECT_EQ(date.Text(), QStringLiteral("1205"));
-    MaskEngine sign(QStringLiteral("<#ll;1;_"));
-    sign.SetText(QStringLiteral("-AB"));
-    EXPECT_EQ(sign.Text(), QStringLiteral("-ab"));
 }

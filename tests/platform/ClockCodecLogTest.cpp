@@ -16,11 +16,12 @@ struct TestClock {
 const QDateTime k0905(QDate(2026, 12, 5), QTime(9, 5, 7));
 } // namespace
 
+// The test clock stands still until advanced; its texts have no leading zero hour.
 TEST(Clock, TestClockIsFrozenAndAdvancedByHand) {
     {
         TestClock tc(k0905);
         EXPECT_TRUE(Clock::IsTestClock());
-        EXPECT_EQ(Clock::Now(), k0905);
+        EXPECT_EQ(Clock::TimeText(), QStringLiteral("9:05:07"));
         Clock::Advance(3600000 * 15);
         EXPECT_EQ(Clock::Now(), QDateTime(QDate(2026, 12, 6), QTime(0, 5, 7)));
         EXPECT_EQ(Clock::ShortDateText(), QStringLiteral("06.12.26"));
@@ -28,13 +29,6 @@ TEST(Clock, TestClockIsFrozenAndAdvancedByHand) {
     }
     EXPECT_FALSE(Clock::IsTestClock());
     EXPECT_LE(qAbs(Clock::Now().secsTo(QDateTime::currentDateTime())), 1);
-}
-
-TEST(Clock, TextsHaveNoLeadingZeroHour) {
-    EXPECT_EQ(Clock::TimeText(k0905), QStringLiteral("9:05:07"));
-    EXPECT_EQ(Clock::TimeText(QDateTime(QDate(2026, 1, 2), QTime(14, 0, 0))),
-              QStringLiteral("14:00:00"));
-    EXPECT_EQ(Clock::ShortDateText(k0905), QStringLiteral("05.12.26"));
 }
 
 TEST(Codec, Windows1251BothWays) {
@@ -51,9 +45,9 @@ TEST(Codec, Windows1251BothWays) {
     // Characters without a byte become '?'.
     EXPECT_EQ(Codec::ToCp1251(QStringLiteral("a\u4e2db")), QByteArray("a?b"));
     EXPECT_EQ(Codec::Cp1251Byte(QChar(0x4e2d)), -1);
-    EXPECT_EQ(Codec::Cp1251Byte(QChar(u'я')), 0xff);
 }
 
+// A failure to write the log (its folder below a regular file) is silent.
 TEST(ProgramLog, OneLinePerMessageInWindows1251) {
     TestEnv env;
     TestClock tc(k0905);
@@ -61,19 +55,11 @@ TEST(ProgramLog, OneLinePerMessageInWindows1251) {
     WriteLog(QStringLiteral("Ошибка инициализации ATS 1"));
     Clock::Advance(60000);
     WriteLog(QStringLiteral("second"));
-    QFile f(LogFilePath());
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(Codec::FromCp1251(f.readAll()),
+    EXPECT_EQ(Codec::FromCp1251(FileBytes(LogFilePath())),
               QStringLiteral("05.12.26 9:05:07  Ошибка инициализации ATS 1\r\n"
                              "05.12.26 9:06:07  second\r\n"));
-}
 
-TEST(ProgramLog, FailuresAreSilent) {
-    TestEnv env;
-    QFile block(env.Path(QStringLiteral("file")));
-    ASSERT_TRUE(block.open(QIODevice::WriteOnly));
-    block.close();
-    SetLogDir(env.Path(QStringLiteral("file/below")));
-    WriteLog(QStringLiteral("nowhere")); // must neither throw nor crash
+    SetLogDir(LogFilePath() + QStringLiteral("/below"));
+    WriteLog(QStringLiteral("nowhere"));
     EXPECT_FALSE(QFile::exists(LogFilePath()));
 }

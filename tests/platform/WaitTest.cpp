@@ -7,7 +7,8 @@
 
 #include <gtest/gtest.h>
 
-TEST(Wait, RunsTheEventLoopUntilTheConditionTurnsFalse) {
+// Other timers run during a wait, and an idle wait sleeps on the event loop.
+TEST(Wait, RunsTheEventLoopAndBurnsNoCpu) {
     bool busy = true;
     int ticks = 0;
     QTimer tick;
@@ -15,11 +16,8 @@ TEST(Wait, RunsTheEventLoopUntilTheConditionTurnsFalse) {
     tick.start(5);
     QTimer::singleShot(80, [&] { busy = false; });
     EXPECT_TRUE(WaitWhile([&] { return busy; }, true));
-    EXPECT_FALSE(busy);
-    EXPECT_GE(ticks, 3); // other timers ran during the wait
-}
-
-TEST(Wait, IdleWaitUsesNoMeasurableCpu) {
+    EXPECT_GE(ticks, 3);
+    tick.stop();
     const double cpu0 = CpuSeconds();
     QElapsedTimer t;
     t.start();
