@@ -20,13 +20,11 @@ TEST(CallFrame, StartFrameFieldsSitWhereTheExchangePutsThem) {
     // Kit 0x5A3, A 21234 (5 digits), B 8495123 (7 digits), category 8.
     const CallStartNibbles n = {10, 10, 10, 1, 0, 13, 10, 3, 5, 0, 0, 2, 1, 2,
                                 3,  4,  7,  3, 2, 1,  5,  9, 4, 8, 8, 0, 0, 0};
-    const CallStart c = DecodeCallStart(n);
-    EXPECT_EQ(c.kit, 0x5A3);
-    EXPECT_EQ(c.a, 21234);
-    EXPECT_EQ(c.aDigits, 5);
-    EXPECT_EQ(c.b, 8495123);
-    EXPECT_EQ(c.bDigits, 7);
-    EXPECT_EQ(c.category, 8);
+    // Kit, A and its digit count, B and its digit count, category.
+    const auto fields = [](const CallStart& c) {
+        return std::make_tuple(c.kit, c.a, c.aDigits, c.b, c.bDigits, c.category);
+    };
+    EXPECT_EQ(fields(DecodeCallStart(n)), std::make_tuple(0x5A3, 21234LL, 5, 8495123LL, 7, 8));
     EXPECT_EQ(CallStartCodes(0x5A3, QStringLiteral("21234"), QStringLiteral("8495123"), 8),
               Codes(n, 17));
     EXPECT_EQ(FrameNibbles<28>(Codes(n, 17).data()), n);
@@ -35,11 +33,7 @@ TEST(CallFrame, StartFrameFieldsSitWhereTheExchangePutsThem) {
     // first seven; the counts go as sent.
     const auto longer = FrameNibbles<28>(
         CallStartCodes(7, QStringLiteral("82345678"), QStringLiteral("81037512345"), 9)->data());
-    const CallStart l = DecodeCallStart(longer);
-    EXPECT_EQ(l.a, 2345678);
-    EXPECT_EQ(l.aDigits, 8);
-    EXPECT_EQ(l.b, 8103751);
-    EXPECT_EQ(l.bDigits, 11);
+    EXPECT_EQ(fields(DecodeCallStart(longer)), std::make_tuple(7, 2345678LL, 8, 8103751LL, 11, 9));
     // N5 below 8 marks an unusable frame.
     CallStartNibbles bad = n;
     bad[5] = 7;

@@ -44,7 +44,6 @@ struct LineRig {
     bool Sent() {
         return WaitUntil([&] { return !line->IsSending(); });
     }
-    QString Log() const { return Codec::FromCp1251(FileBytes(LogFilePath())); }
 };
 } // namespace
 
@@ -137,7 +136,6 @@ TEST(Line, DuplexBlockSendsAppendedBytesOnceAndDiscardsAStuckOutput) {
     EXPECT_EQ(r.port->Pending, 0);
 
     // A closed port: one line per send, not one per byte.
-    r.status.clear();
     r.line->Switch(false);
     r.status.clear();
     r.line->Queue(kTo5.data(), int(kTo5.size()));
@@ -193,7 +191,8 @@ TEST(Line, SwitchingOnClosesThenOpensAndAFailedOpenIsNotWanted) {
     EXPECT_FALSE(r.line->Retrying());
     EXPECT_EQ(r.status, (QStringList{kClosed, kClosed}));
     EXPECT_FALSE(wanted.last().at(0).toBool());
-    EXPECT_TRUE(r.Log().contains(QStringLiteral("Ошибка доступа к порту 1")));
+    EXPECT_TRUE(Codec::FromCp1251(FileBytes(LogFilePath()))
+                    .contains(QStringLiteral("Ошибка доступа к порту 1")));
 }
 
 TEST(Line, WantedLineIsRetriedWhenLostOrMissingAtStartUp) {

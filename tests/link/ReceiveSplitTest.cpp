@@ -2,19 +2,12 @@
 // register switches, line feeds) through the receive splitter, split into
 // reads of random sizes: whatever the split, the same frames are handed over
 // and the same text comes out, and both match what the stream was made of.
-// The last run goes through a whole exchange object, into its roll.
 #include "TestSupport.h"
 
-#include "link/AppState.h"
-#include "link/Ats.h"
 #include "link/Notation.h"
 #include "link/ReceiveSplitter.h"
-#include "link/RequestSession.h"
-#include "link/RequestTracker.h"
 #include "platform/Clock.h"
-#include "platform/Codec.h"
 
-#include <QDir>
 #include <gtest/gtest.h>
 
 #include <random>
@@ -36,23 +29,15 @@ struct Segment {
 
 constexpr int kPayload = 12;
 
-struct Sink : ReceiveSplitter::Output, ICallSink {
-    std::vector<Frame>* out = nullptr;
-    QString* text = nullptr;
-    void Text(const QString& t) override { *text += t; }
-    void DataFrame(const uint8_t* p, int n) override {
-        Codes v;
-        for (int k = 0; k < n; ++k)
-            v.push_back(LineCode::Nibble(p[k]));
-        v.push_back(5); // the step the requester set
-        out->push_back({0, v});
-    }
+struct Sink : ReceiveSplitter::Output {
+    std::vector<Frame> frames;
+    QString text;
+    void Text(const QString& t) override { text += t; }
+    void DataFrame(const uint8_t* p, int n) override { frames.push_back({0, Codes(p, p + n)}); }
     void CallStart(const CallStartNibbles& n) override {
-        out->push_back({1, {n.begin(), n.end()}});
+        frames.push_back({1, {n.begin(), n.end()}});
     }
-    void CallEnd(const CallEndNibbles& n) override { out->push_back({2, {n.begin(), n.end()}}); }
-    void OnCallStart(const AtsSettings&, const CallStartNibbles& n) override { CallStart(n); }
-    void OnCallEnd(const AtsSettings&, const CallEndNibbles& n) override { CallEnd(n); }
+    void CallEnd(const CallEndNibbles& n) override { frames.push_back({2, {n.begin(), n.end()}}); }
 };
 
 // Builds a segment and the frames it holds. Text never makes a frame header by
@@ -111,14 +96,9 @@ private:
     void Data(Segment& s, std::vector<Frame>& frames) {
         BeforeFrame(s);
         Codes f = {14, 14, 14};
-        Codes values;
-        for (int k = 0; k < kPayload; ++k) {
-            const uint8_t n = uint8_t(m_rng() % 16);
-            f.push_back(LineCode::CodeOfNibble(n));
-            values.push_back(n);
-        }
-        values.push_back(5); // DataCount
-        frames.push_back({0, values});
+        for (int k = 0; k < kPayload; ++k)
+            f.push_back(LineCode::CodeOfNibble(uint8_t(m_rng() % 16)));
+        frames.push_back({0, Codes(f.begin() + 3, f.end())});
         Put(s, f, false);
     }
     void Text(Segment& s, int count) {
@@ -127,19 +107,12 @@ private:
         static const uint8_t kRegisters[] = {0, 27, 31};
         for (int i = 0; i < count; ++i) {
             const unsigned pick = m_rng() % 100;
-            uint8_t c;
-            if (pick < 6)
-                c = 11;
-            else if (pick < 12)
-                c = 14;
-            else if (pick < 15)
-                c = 2;
-            else if (pick < 18)
-                c = 8;
-            else if (pick < 22)
-                c = kRegisters[m_rng() % 3];
-            else
-                c = kCommon[m_rng() % sizeof kCommon];
+            uint8_t c = pick < 6    ? 11
+                        : pick < 12 ? 14
+                        : pick < 15 ? 2
+                        : pick < 18 ? 8
+                        : pick < 22 ? kRegisters[m_rng() % 3]
+                                    : kCommon[m_rng() % sizeof kCommon];
             if ((c == 11 && EndsWith(s, 11, 2)) ||
                 (c == 14 && s.framesExpected && EndsWith(s, 14, 2)))
                 c = 4;
@@ -176,24 +149,6 @@ protected:
     }
     void TearDown() override { Clock::SetTestTime(QDateTime()); }
 
-    // Feeds every segment in reads of 1..maxRead codes (0: whole segments).
-    template <class Expect, class FeedCodes>
-    void Run(unsigned seed, int maxRead, Expect expect, FeedCodes feed) {
-        std::mt19937 rng(seed);
-        for (const Segment& s : segments) {
-            expect(s.framesExpected);
-            size_t at = 0;
-            while (at < s.stream.size()) {
-                const size_t left = s.stream.size() - at;
-                const size_t n =
-                    maxRead == 0 ? left : std::min(left, size_t(1 + rng() % unsigned(maxRead)));
-                feed(s.stream.data() + at, int(n));
-                at += n;
-            }
-        }
-    }
-
-    TestEnv env;
     std::vector<Segment> segments;
     std::vector<Frame> expectedFrames;
     QString expectedText;
@@ -202,55 +157,22 @@ protected:
 
 TEST_F(SplitTest, EverySplitGivesTheSameFramesAndText) {
     ASSERT_GT(expectedFrames.size(), 100u);
-    const int kMaxReads[] = {0, 1, 2, 5, 17, 64, 300, 4000};
+    const int kMaxReads[] = {0, 1, 2, 5, 17, 64, 300, 4000}; // 0: whole segments
     for (unsigned seed = 1; seed <= 29; ++seed) {
         const int maxRead = kMaxReads[seed % std::size(kMaxReads)];
-        std::vector<Frame> frames;
-        QString text;
+        std::mt19937 rng(seed);
         Sink sink;
-        sink.out = &frames;
-        sink.text = &text;
         ReceiveSplitter rx(sink);
-        Run(
-            seed, maxRead,
-            [&](bool expected) {
-                EXPECT_EQ(rx.HeldCount(), 0) << "codes held over at the end of a segment";
-                expected ? rx.ExpectFrames(3 + kPayload) : rx.StopFrames();
-            },
-            [&](const uint8_t* c, int n) { rx.Feed(c, n); });
-        ASSERT_EQ(frames, expectedFrames) << "seed " << seed << " reads up to " << maxRead;
-        ASSERT_EQ(text, expectedText) << "seed " << seed << " reads up to " << maxRead;
+        for (const Segment& s : segments) {
+            EXPECT_EQ(rx.HeldCount(), 0) << "codes held over at the end of a segment";
+            s.framesExpected ? rx.ExpectFrames(3 + kPayload) : rx.StopFrames();
+            for (size_t at = 0, n = 0; at < s.stream.size(); at += n) {
+                n = std::min(s.stream.size() - at,
+                             maxRead ? size_t(1 + rng() % unsigned(maxRead)) : s.stream.size());
+                rx.Feed(s.stream.data() + at, int(n));
+            }
+        }
+        ASSERT_EQ(sink.frames, expectedFrames) << "seed " << seed << " reads up to " << maxRead;
+        ASSERT_EQ(sink.text, expectedText) << "seed " << seed << " reads up to " << maxRead;
     }
-}
-
-TEST_F(SplitTest, ThroughAnExchangeTheRollGetsTheTextAndTheConsumersTheFrames) {
-    AppState app;
-    app.RollDir = env.Dir() + QLatin1Char('/');
-    auto* port = new FakePort;
-    TAts ats(app, 1, std::unique_ptr<SerialPort>(port));
-    ats.SwitchPort(true);
-    std::vector<Frame> frames;
-    QString text;
-    Sink sink;
-    sink.out = &frames;
-    sink.text = &text;
-    ats.SetCallSink(&sink);
-    RequestTracker tracker;
-    RequestSession session(ats, tracker);
-    session.DataCount = 5;
-    session.FrameDone = false;
-    session.Parse = [&](const uint8_t* data, int step) {
-        Codes v(data, data + kPayload);
-        v.push_back(uint8_t(step));
-        frames.push_back({0, v});
-    };
-    Run(
-        7, 64,
-        [&](bool expected) {
-            expected ? session.ExpectFrames(3 + kPayload) : session.StopFrames();
-        },
-        [&](const uint8_t* c, int n) { port->Arrive(Codes(c, c + n)); });
-    WaitUntil([&] { return port->Input.empty(); });
-    EXPECT_EQ(frames, expectedFrames);
-    EXPECT_EQ(Codec::FromCp1251(FileBytes(ats.RollLog().FileName())), expectedText);
 }

@@ -83,7 +83,9 @@ TEST_F(Request, DataFramesReachParseInNibbleOrBitModeUntilDone) {
     EXPECT_EQ(Roll(), QStringLiteral(":::_"));
 }
 
-TEST_F(Request, ContinuationSpacesFromTheThirdFrameUnlessSuppressed) {
+TEST_F(Request, ContinuationSpacesFromTheThirdFrameAndTheIndicatorWhileShown) {
+    QList<bool> lit;
+    QObject::connect(&tracker, &RequestTracker::indicator, [&](bool on) { lit << on; });
     RequestSession s(*ats, tracker);
     s.ExpectFrames(4);
     for (int counter : {0, 1, 2, 3}) {
@@ -94,6 +96,13 @@ TEST_F(Request, ContinuationSpacesFromTheThirdFrameUnlessSuppressed) {
         EXPECT_EQ(port->Written, (counter == 2 ? Codes{4, 4, 4} : Codes{}))
             << "FrameCounter " << counter;
     }
+    EXPECT_TRUE(lit.isEmpty()); // the progress window is not shown
+    tracker.ProgressVisible = [] { return true; };
+    port->Arrive({14, 14, 14, 2});
+    EXPECT_EQ(lit, QList<bool>{true});
+    EXPECT_TRUE(tracker.TimerReceiveData->isActive());
+    tracker.TimerReceiveDataTimer();
+    EXPECT_EQ(lit, (QList<bool>{true, false}));
 }
 
 TEST_F(Request, SendArmsTheTimersTheWatchdogAsksAndACaptureGivesUp) {
@@ -130,21 +139,6 @@ TEST_F(Request, SendArmsTheTimersTheWatchdogAsksAndACaptureGivesUp) {
     EXPECT_FALSE(s.CapturePending());
     EXPECT_FALSE(tracker.TimerStat->isActive());
     EXPECT_EQ(Roll(), QStringLiteral("ПРИВЕТ"));
-}
-
-TEST_F(Request, ProgressIndicatorLightsPerFrameWhileTheWindowIsShown) {
-    QList<bool> lit;
-    QObject::connect(&tracker, &RequestTracker::indicator, [&](bool on) { lit << on; });
-    RequestSession s(*ats, tracker);
-    s.ExpectFrames(4);
-    port->Arrive({14, 14, 14, 2});
-    EXPECT_TRUE(lit.isEmpty());
-    tracker.ProgressVisible = [] { return true; };
-    port->Arrive({14, 14, 14, 2});
-    EXPECT_EQ(lit, QList<bool>{true});
-    EXPECT_TRUE(tracker.TimerReceiveData->isActive());
-    tracker.TimerReceiveDataTimer();
-    EXPECT_EQ(lit, (QList<bool>{true, false}));
 }
 
 TEST_F(Request, SessionEndsGiveTheLineBackOnEveryPath) {

@@ -31,12 +31,9 @@ const QString kAts2 = QStringLiteral("\\Software\\ZezozuDaruduri\\ATS 2");
 } // namespace
 
 TEST(ToolLine, EncodePrintsTheCodes) {
-    ToolRun r = Tool({QStringLiteral("encode"), QStringLiteral("ТО_5,-")});
+    const ToolRun r = Tool({QStringLiteral("encode"), QStringLiteral("УК"), QStringLiteral("1-")});
     EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.out, QStringLiteral("0 0 16 24 4 27 16 12 3\n"));
-    r = Tool({QStringLiteral("encode"), QStringLiteral("УК"), QStringLiteral("1-")});
-    EXPECT_EQ(r.out, QStringLiteral("0 0 7 15 4 27 23 3\n"));
-    EXPECT_EQ(Tool({QStringLiteral("encode"), QString()}).out, QStringLiteral("0\n"));
+    EXPECT_EQ(r.out, QStringLiteral("0 0 7 15 4 27 23 3\n")); // the words joined by a space
     EXPECT_EQ(Tool({QStringLiteral("encode")}).code, 2);
     EXPECT_EQ(Tool({QStringLiteral("nonsense")}).code, 2);
 }

@@ -14,11 +14,20 @@ uint8_t CodeOf(uint8_t nibble) {
     return uint8_t((nibble & 1) << 4 | (nibble & 2) << 2 | (nibble & 4) | (nibble & 8) >> 2 | 1);
 }
 
-template <size_t N> void Feed(FakePort& port, const std::array<uint8_t, N>& nibbles) {
+template <size_t N> std::vector<uint8_t> Codes(const std::array<uint8_t, N>& nibbles) {
     std::vector<uint8_t> codes;
     for (uint8_t n : nibbles)
         codes.push_back(CodeOf(n));
-    port.Arrive(codes);
+    return codes;
+}
+
+// Exchange n of the rig on a port in memory, its call frames going to the rig.
+std::unique_ptr<TAts> Exchange(TariffRig& r, int n, FakePort* port) {
+    r.app.RollDir = r.env.Dir() + QLatin1Char('/');
+    auto ats = std::make_unique<TAts>(r.app, n, std::unique_ptr<SerialPort>(port));
+    ats->SwitchPort(true);
+    ats->SetCallSink(r.calls.get());
+    return ats;
 }
 
 } // namespace
@@ -26,24 +35,20 @@ template <size_t N> void Feed(FakePort& port, const std::array<uint8_t, N>& nibb
 TEST(CallRecordsLine, FramesFromEachExchangeAreBilledWithItsNumber) {
     TariffRig r;
     ASSERT_TRUE(r.Start());
-    r.app.RollDir = r.env.Dir() + QLatin1Char('/');
     std::vector<std::unique_ptr<TAts>> lines;
     std::vector<FakePort*> ports;
     for (int n = 1; n <= 4; ++n) {
         ports.push_back(new FakePort);
-        lines.push_back(
-            std::make_unique<TAts>(r.app, n, std::unique_ptr<SerialPort>(ports.back())));
-        lines.back()->SwitchPort(true);
-        lines.back()->SetCallSink(r.calls.get());
+        lines.push_back(Exchange(r, n, ports.back()));
     }
     // The same kit on all four exchanges: each end matches its own start.
     for (int n = 0; n < 4; ++n)
-        Feed(*ports[size_t(n)],
-             StartFrame(77, QString::number(1000 + n), QString::number(500 + n), 1));
+        ports[size_t(n)]->Arrive(
+            Codes(StartFrame(77, QString::number(1000 + n), QString::number(500 + n), 1)));
     EXPECT_EQ(r.TarifTA().size(), 4);
     Clock::Advance(7000);
     for (int n = 3; n >= 0; --n)
-        Feed(*ports[size_t(n)], EndFrame(77, QString::number(500 + n)));
+        ports[size_t(n)]->Arrive(Codes(EndFrame(77, QString::number(500 + n))));
     const auto dest = r.DestTar();
     ASSERT_EQ(dest.size(), 4);
     for (int i = 0; i < 4; ++i) {
@@ -71,22 +76,18 @@ public:
 TEST(CallRecordsLine, EachReadWithCallsIsSyncedBeforeTheNextRead) {
     TariffRig r;
     ASSERT_TRUE(r.Start());
-    r.app.RollDir = r.env.Dir() + QLatin1Char('/');
     auto* port = new SyncWatchPort;
-    TAts ats(r.app, 1, std::unique_ptr<SerialPort>(port));
-    ats.SwitchPort(true);
-    ats.SetCallSink(r.calls.get());
+    auto ats = Exchange(r, 1, port);
     for (int kit = 1; kit <= 4; ++kit)
-        Feed(*port, StartFrame(kit, QStringLiteral("1234"), QStringLiteral("5678"), 1));
+        port->Arrive(Codes(StartFrame(kit, QStringLiteral("1234"), QStringLiteral("5678"), 1)));
     Clock::Advance(9000);
-    Feed(*port, EndFrame(1, QStringLiteral("5678")));
-    // Three ends in one read.
-    std::vector<uint8_t> codes;
+    port->Arrive(Codes(EndFrame(1, QStringLiteral("5678"))));
+    std::vector<uint8_t> ends; // three ends in one read
     for (int kit = 2; kit <= 4; ++kit)
-        for (uint8_t n : EndFrame(kit, QStringLiteral("5678")))
-            codes.push_back(CodeOf(n));
-    port->Arrive(codes);
-    Feed(*port, StartFrame(9, QStringLiteral("1234"), QStringLiteral("5678"), 1));
+        for (uint8_t c : Codes(EndFrame(kit, QStringLiteral("5678"))))
+            ends.push_back(c);
+    port->Arrive(ends);
+    port->Arrive(Codes(StartFrame(9, QStringLiteral("1234"), QStringLiteral("5678"), 1)));
     const auto& s = port->SyncsAtRead;
     ASSERT_EQ(s.size(), 7u);
     for (size_t i = 1; i < s.size(); ++i)

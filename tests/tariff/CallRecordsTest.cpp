@@ -10,7 +10,7 @@ namespace {
 // DestTar columns.
 enum { AbNumber, DateOfCall, TimeOfCall, Longivity, Cat, NumberOfCall, Code, CodeForeign, TRF };
 // Day file columns.
-enum { AbonA, AbonB, Hour, Min, Dlit, Kanal, Block };
+enum { AbonA, AbonB, Hour, Min, Dlit };
 
 } // namespace
 
@@ -61,59 +61,38 @@ TEST(CallRecords, FreeCallsLeaveNoRowAndDlitHoldsWhatFits) {
         log[0].startsWith(QStringLiteral("Продолжительность 32768 не помещается в поле DLIT")));
 }
 
-TEST(CallRecords, StartOlderThanADayWrapsAndTheDayFileRowUsesTheEndTime) {
-    TariffRig r(QDateTime(QDate(2026, 12, 5), QTime(10, 0)));
-    ASSERT_TRUE(r.Start());
-    r.calls->OnCallStart(*r.ats, StartFrame(9, QStringLiteral("42"), QStringLiteral("5"), 1));
-    Clock::SetTestTime(QDateTime(QDate(2026, 12, 6), QTime(10, 0, 30)));
-    r.calls->OnCallEnd(*r.ats, EndFrame(9, QStringLiteral("5")));
-    const auto dest = r.DestTar();
-    ASSERT_EQ(dest.size(), 1);
-    EXPECT_EQ(dest[0][Longivity].toInt(), 30);
-    EXPECT_EQ(dest[0][DateOfCall].toDate(), QDate(2026, 12, 5));
-    const auto day = r.DayRows(QStringLiteral("1206"));
-    ASSERT_EQ(day.size(), 1);
-    EXPECT_EQ(day[0][AbonA].toString(), QStringLiteral("002A"));
-    EXPECT_EQ(day[0][Hour].toInt(), 10);
-    EXPECT_EQ(day[0][Min].toInt(), 0);
-}
-
 TEST(CallRecords, AbonAIsHexOfTheLastFourDigitsAndAbonBKeepsTheDigitCount) {
     TariffRig r;
     ASSERT_TRUE(r.Start());
     r.Call(1, QStringLiteral("12345"), QStringLiteral("0012"), 1, 1000);
     r.Call(1, QStringLiteral("9999"), QStringLiteral("7"), 1, 1000);
     r.Call(1, QStringLiteral("10000"), QStringLiteral("7654321"), 1, 1000);
+    r.ats->SLCheck = true; // the extra digit comes off in both tables
+    r.Call(1, QStringLiteral("100"), QStringLiteral("91234"), 3, 1000);
     const auto day = r.DayRows();
-    ASSERT_EQ(day.size(), 3);
+    ASSERT_EQ(day.size(), 4);
     EXPECT_EQ(day[0][AbonA].toString(), QStringLiteral("0929"));
     EXPECT_EQ(day[0][AbonB].toString(), QStringLiteral("0012"));
     EXPECT_EQ(day[1][AbonA].toString(), QStringLiteral("270F"));
     EXPECT_EQ(day[2][AbonA].toString(), QStringLiteral("0000"));
     EXPECT_EQ(day[2][AbonB].toString(), QStringLiteral("7654321"));
-}
-
-TEST(CallRecords, ExtraDigitComesOffInBothTables) {
-    TariffRig r;
-    ASSERT_TRUE(r.Start());
-    r.ats->SLCheck = true;
-    r.Call(1, QStringLiteral("100"), QStringLiteral("91234"), 3, 1000);
-    const auto dest = r.DestTar();
-    ASSERT_EQ(dest.size(), 1);
-    EXPECT_EQ(dest[0][NumberOfCall].toInt(), 1234);
-    EXPECT_EQ(r.DayRows()[0][AbonB].toString(), QStringLiteral("01234"));
+    EXPECT_EQ(day[3][AbonB].toString(), QStringLiteral("01234"));
+    EXPECT_EQ(r.DestTar()[3][NumberOfCall].toInt(), 1234);
 }
 
 TEST(CallRecords, DestinationsAreLookedUpInTheTablesAsTheyAreNow) {
     TariffRig r;
+    QFile::remove(r.Std(QStringLiteral("Sng.db")));
+    QFile::remove(r.Std(QStringLiteral("Foren.db")));
+    ASSERT_TRUE(r.Start());
+    EXPECT_TRUE(LogLines().contains(QStringLiteral("Ошибка открытия таблиц SNG или Foren")));
+    r.Call(1, QStringLiteral("100"), QStringLiteral("8495"), 8, 1000); // no tables: not found
+    // Set up while the terminal runs: read without a restart.
     ASSERT_TRUE(
         r.Destinations(QStringLiteral("Sng.db"), QStringLiteral("4,1.5,a\n49,2.5,b\n10,7,c\n")));
     ASSERT_TRUE(r.Destinations(QStringLiteral("Foren.db"), QStringLiteral("4,9.25,d\n")));
-    ASSERT_TRUE(r.Start());
     r.Call(1, QStringLiteral("100"), QStringLiteral("8495"), 8, 1000); // 495 missing: 49
-    r.Call(1, QStringLiteral("100"), QStringLiteral("8104"), 8, 1000); // Sng 10 before Foren
-    r.Call(1, QStringLiteral("100"), QStringLiteral("8399"), 8, 1000); // nothing
-    // Sng changes while the terminal runs: 495 now exists, 10 is gone.
+    // Sng changes: 495 now exists, 10 is gone.
     ASSERT_TRUE(r.Destinations(QStringLiteral("Sng.db"), QStringLiteral("495,3.75,e\n")));
     r.Call(1, QStringLiteral("100"), QStringLiteral("8495"), 8, 1000);
     {
@@ -123,44 +102,23 @@ TEST(CallRecords, DestinationsAreLookedUpInTheTablesAsTheyAreNow) {
         ASSERT_TRUE(sng->Delete());
     }
     r.Call(1, QStringLiteral("100"), QStringLiteral("8104"), 8, 1000); // falls back to Foren's 4
+    {
+        QFile f(r.Std(QStringLiteral("Sng.db"))); // damaged
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(3000, '\x07'));
+    }
+    r.Call(1, QStringLiteral("100"), QStringLiteral("8495"), 8, 1000);
     const auto d = r.DestTar();
     ASSERT_EQ(d.size(), 5);
     auto codes = [&](int i) {
         return std::make_tuple(d[i][Code].toString(), d[i][CodeForeign].toString(),
                                d[i][TRF].toDouble());
     };
-    EXPECT_EQ(codes(0), std::make_tuple(QStringLiteral("49"), QString(), 2.5));
-    EXPECT_EQ(codes(1), std::make_tuple(QStringLiteral("10"), QString(), 7.0));
-    EXPECT_EQ(codes(2),
-              std::make_tuple(QStringLiteral("Not found"), QStringLiteral("Not found"), 0.0));
-    EXPECT_EQ(codes(3), std::make_tuple(QStringLiteral("495"), QString(), 3.75));
-    EXPECT_EQ(codes(4), std::make_tuple(QString(), QStringLiteral("4"), 9.25));
-}
-
-TEST(CallRecords, MissingOrDamagedDestinationsGiveNotFound) {
-    TariffRig r;
-    QFile::remove(r.Std(QStringLiteral("Sng.db")));
-    QFile::remove(r.Std(QStringLiteral("Foren.db")));
-    ASSERT_TRUE(r.Start());
-    EXPECT_TRUE(LogLines().contains(QStringLiteral("Ошибка открытия таблиц SNG или Foren")));
-    r.Call(1, QStringLiteral("100"), QStringLiteral("8495"), 9, 1000);
-    {
-        QFile f(r.Std(QStringLiteral("Sng.db")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(3000, '\x07'));
-    }
-    r.Call(1, QStringLiteral("100"), QStringLiteral("8495"), 9, 1000);
-    // Set up properly later: read without a restart.
-    QFile::remove(r.Std(QStringLiteral("Sng.db")));
-    ASSERT_TRUE(r.Destinations(QStringLiteral("Sng.db"), QStringLiteral("495,1,x\n")));
-    ASSERT_TRUE(r.Destinations(QStringLiteral("Foren.db"), QString()));
-    r.Call(1, QStringLiteral("100"), QStringLiteral("8495"), 9, 1000);
-    const auto d = r.DestTar();
-    ASSERT_EQ(d.size(), 3);
     EXPECT_EQ(d[0][Code].toString(), QStringLiteral("Not found"));
-    EXPECT_EQ(d[1][Code].toString(), QStringLiteral("Not found"));
-    EXPECT_EQ(d[1][TRF].toDouble(), 0.0);
-    EXPECT_EQ(d[2][Code].toString(), QStringLiteral("495"));
+    EXPECT_EQ(codes(1), std::make_tuple(QStringLiteral("49"), QString(), 2.5));
+    EXPECT_EQ(codes(2), std::make_tuple(QStringLiteral("495"), QString(), 3.75));
+    EXPECT_EQ(codes(3), std::make_tuple(QString(), QStringLiteral("4"), 9.25));
+    EXPECT_EQ(d[4][Code].toString(), QStringLiteral("Not found"));
 }
 
 TEST(CallRecords, MatchingStaleStartsAndBadFrames) {

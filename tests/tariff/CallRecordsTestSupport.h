@@ -78,8 +78,7 @@ struct TariffRig {
         Destinations(QStringLiteral("Foren.db"), QString());
     }
     ~TariffRig() {
-        calls.reset();
-        tables.reset();
+        Stop();
         Clock::SetTestTime(QDateTime());
     }
     bool Start() {

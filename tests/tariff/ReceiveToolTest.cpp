@@ -10,18 +10,12 @@
 
 namespace {
 QByteArray Capture() {
-    std::vector<uint8_t> s = {3, 25}; // "AB"
-    for (uint8_t c : {11, 11, 11, 17})
-        s.push_back(c);
+    std::vector<uint8_t> s = {3, 25, 11, 11, 11, 17}; // "AB", a call start
     for (int i = 0; i < 24; ++i)
         s.push_back(LineCode::CodeOfNibble(uint8_t(i % 10)));
-    s.push_back(9); // "D"
-    for (uint8_t c : {11, 11, 11, 1})
-        s.push_back(c);
-    for (int i = 0; i < 12; ++i)
-        s.push_back(LineCode::CodeOfNibble(7));
-    for (uint8_t c : {8, 2, 29, 21, 11})
-        s.push_back(c); // new line, "XY", a trailing "J"
+    s.insert(s.end(), {9, 11, 11, 11, 1}); // "D", a call end
+    s.insert(s.end(), 12, LineCode::CodeOfNibble(7));
+    s.insert(s.end(), {8, 2, 29, 21, 11}); // new line, "XY", a trailing "J"
     QByteArray raw;
     for (uint8_t c : s)
         raw.append(char(c | 0x60)); // the high bits are ignored
