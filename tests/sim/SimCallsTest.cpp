@@ -9,9 +9,10 @@
 using namespace sim;
 
 namespace {
-// Kit of a call frame's nibbles.
-int Kit(const uint8_t* n) {
-    return (n[5] - 8) * 256 + n[6] * 16 + n[7];
+// Kit of the call frame starting at codes[at].
+int KitAt(const std::vector<uint8_t>& codes, size_t at) {
+    auto n = [&](size_t k) { return LineCode::Nibble(codes[at + k]); };
+    return (n(5) - 8) * 256 + n(6) * 16 + n(7);
 }
 
 SimOptions Options(double rate) {
@@ -63,22 +64,18 @@ TEST(SimCalls, GeneratedCallsStartAndEndOnFreeKits) {
         ex.Tick(t);
         const auto out = ex.TakeAll(t);
         for (size_t i = 0; i + 3 < out.size();) {
-            if (out[i] == 11 && out[i + 3] == 17) {
+            if (out[i] == 11 && out[i + 3] == 17) { // a call starts: 28 codes
                 ASSERT_LE(i + 28, out.size());
-                uint8_t n[28];
-                for (int k = 0; k < 28; ++k)
-                    n[k] = LineCode::Nibble(out[i + size_t(k)]);
-                EXPECT_TRUE(SubscriberPresent(ex.Memory(), Kit(n)));
-                EXPECT_TRUE(SubscriberBusy(ex.Memory(), Kit(n)));
-                EXPECT_EQ(std::count(open.begin(), open.end(), Kit(n)), 0);
-                open.push_back(Kit(n));
+                const int kit = KitAt(out, i);
+                EXPECT_TRUE(SubscriberPresent(ex.Memory(), kit));
+                EXPECT_TRUE(SubscriberBusy(ex.Memory(), kit));
+                EXPECT_EQ(std::count(open.begin(), open.end(), kit), 0);
+                open.push_back(kit);
                 ++starts;
                 i += 28;
-            } else if (out[i] == 11 && out[i + 3] == 1) {
-                uint8_t n[16];
-                for (int k = 0; k < 16; ++k)
-                    n[k] = LineCode::Nibble(out[i + size_t(k)]);
-                const auto it = std::find(open.begin(), open.end(), Kit(n));
+            } else if (out[i] == 11 && out[i + 3] == 1) { // a call ends: 16 codes
+                ASSERT_LE(i + 16, out.size());
+                const auto it = std::find(open.begin(), open.end(), KitAt(out, i));
                 ASSERT_NE(it, open.end());
                 open.erase(it);
                 ++ends;
@@ -132,10 +129,8 @@ TEST(SimCalls, CommandsEmitCallsAndFaults) {
     EXPECT_FALSE(ex.TakeAll(3000).empty()); // only the printout queued before
     EXPECT_EQ(ex.Pending(), 0u);
 
-    EXPECT_FALSE(ex.Command(QStringLiteral("call 1"), 0).ok);
-    EXPECT_FALSE(ex.Command(QStringLiteral("raw 32"), 0).ok);
-    EXPECT_FALSE(ex.Command(QStringLiteral("print ЧАС"), 0).ok); // Ч has no code
-    EXPECT_FALSE(ex.Command(QStringLiteral("frobnicate"), 0).ok);
+    for (const char* bad : {"call 1", "raw 32", "print ЧАС" /* Ч has no code */, "frobnicate"})
+        EXPECT_FALSE(ex.Command(QString::fromUtf8(bad), 0).ok) << bad;
     EXPECT_TRUE(ex.Command(QStringLiteral("# comment"), 0).ok);
     EXPECT_TRUE(ex.Command(QStringLiteral("quit"), 0).ok);
     EXPECT_TRUE(ex.QuitRequested());

@@ -18,28 +18,30 @@ struct Sim {
     QString path;
     int fd = -1;
 
-    bool Start(const QStringList& args) {
-        proc.start(QStringLiteral(VARNEL_BIN_DIR "/varnel-sim"), args);
-        if (!proc.waitForStarted(5000)) return false;
+    // Standard output until it holds `until` (at most 5 s).
+    QString Replies(const QString& until) {
+        QString got;
         QElapsedTimer t;
         t.start();
-        while (!proc.canReadLine() && t.elapsed() < 5000)
+        while (!got.contains(until) && t.elapsed() < 5000) {
             proc.waitForReadyRead(100);
-        path = QString::fromLocal8Bit(proc.readLine()).trimmed();
+            got += QString::fromLocal8Bit(proc.readAll());
+        }
+        return got;
+    }
+    bool Start(const QStringList& args) {
+        proc.start(QStringLiteral(VARNEL_BIN_DIR "/varnel-sim"), args);
+        path = Replies(QStringLiteral("\n")).trimmed(); // the device it serves
         fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd < 0) return false;
         termios tio{};
-        ::tcgetattr(fd, &tio);
+        if (fd < 0 || ::tcgetattr(fd, &tio) != 0) return false;
         ::cfmakeraw(&tio);
-        ::tcsetattr(fd, TCSANOW, &tio);
-        return true;
+        return ::tcsetattr(fd, TCSANOW, &tio) == 0;
     }
     ~Sim() {
         if (fd >= 0) ::close(fd);
-        if (proc.state() != QProcess::NotRunning) {
-            proc.kill();
-            proc.waitForFinished(3000);
-        }
+        if (proc.state() != QProcess::NotRunning) proc.kill();
+        proc.waitForFinished(3000);
     }
     void Send(const QString& directive) {
         uint8_t buf[256];
@@ -47,14 +49,13 @@ struct Sim {
         const int n = EncodeCodes(st, directive, buf, sizeof buf);
         ASSERT_EQ(::write(fd, buf, size_t(n)), n);
     }
-    // Decoded text of what arrives within ms (until `until` shows up).
-    QString Read(int ms, const QString& until) {
-        std::vector<uint8_t> got;
+    // Decoded text from the line until it holds `until` (at most 5 s).
+    QString Read(const QString& until) {
         QElapsedTimer t;
         t.start();
         LineCodeState st;
         QString text;
-        while (t.elapsed() < ms && (until.isEmpty() || !text.contains(until))) {
+        while (t.elapsed() < 5000 && !text.contains(until)) {
             pollfd p{fd, POLLIN, 0};
             if (::poll(&p, 1, 50) > 0) {
                 uint8_t buf[512];
@@ -81,25 +82,18 @@ TEST(SimProcess, AnswersOnItsPtyAndTakesCommands) {
                    QStringLiteral("1"), QStringLiteral("--clock"),
                    QStringLiteral("2026-12-05 14:05:00"), QStringLiteral("--script"), script}));
     EXPECT_TRUE(sim.path.startsWith(QStringLiteral("/dev/")));
-    EXPECT_TRUE(sim.Read(3000, QStringLiteral("ГОТОВА")).contains(QStringLiteral("ЛИНИЯ_ГОТОВА")));
+    EXPECT_TRUE(sim.Read(QStringLiteral("ГОТОВА")).contains(QStringLiteral("ЛИНИЯ_ГОТОВА")));
 
     sim.Send(QStringLiteral("МВ_-"));
-    EXPECT_TRUE(
-        sim.Read(3000, QStringLiteral(".2026")).contains(QStringLiteral("МАШИННОЕ_ВРЕМЯ_14.05")));
+    EXPECT_TRUE(sim.Read(QStringLiteral(".2026")).contains(QStringLiteral("МАШИННОЕ_ВРЕМЯ_14.05")));
 
     // Control commands reply on standard output; a bad one says why.
     sim.proc.write("poke 77 1234\nfrobnicate\n");
-    QString replies;
-    QElapsedTimer t;
-    t.start();
-    while (!replies.contains(QStringLiteral("frobnicate")) && t.elapsed() < 3000) {
-        sim.proc.waitForReadyRead(100);
-        replies += QString::fromLocal8Bit(sim.proc.readAll());
-    }
+    const QString replies = sim.Replies(QStringLiteral("frobnicate"));
     EXPECT_TRUE(replies.contains(QStringLiteral("ok 77 1234")));
     EXPECT_TRUE(replies.contains(QStringLiteral("error: unknown command frobnicate")));
     sim.Send(QStringLiteral("РЯ_77-"));
-    EXPECT_TRUE(sim.Read(3000, QStringLiteral("+-")).contains(QStringLiteral("00077+-")));
+    EXPECT_TRUE(sim.Read(QStringLiteral("+-")).contains(QStringLiteral("00077+-")));
 
     sim.proc.write("quit\n");
     ASSERT_TRUE(sim.proc.waitForFinished(3000));

@@ -1,13 +1,11 @@
 // Damaged files kept from the faults they found (tests/corpus), replayed
 // through the table store and the maintenance tool.
+#include "TablesTestSupport.h"
 #include "TestSupport.h"
-#include "tables/Table.h"
 #include "tables/TableCsv.h"
 #include "tables/TxFile.h"
 
 #include <QDir>
-#include <QFile>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -17,14 +15,6 @@ namespace {
 
 QString Corpus(const char* name) {
     return QStringLiteral(VARNEL_SOURCE_DIR "/tests/corpus/") + QLatin1String(name);
-}
-
-std::pair<int, QByteArray> Tool(const QString& dir, const QStringList& args) {
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start(QStringLiteral(VARNEL_BIN_DIR "/varnel-tool"), args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), p.readAllStandardOutput() + p.readAllStandardError()};
 }
 
 QString CopyIn(const TestEnv& env, const char* name) {
@@ -46,7 +36,7 @@ TEST(Corpus, ParadoxHeadersTheLibraryWouldMisreadAreRefused) {
         EXPECT_FALSE(t->Open(true));
         EXPECT_TRUE(t->LastError().contains(QStringLiteral("damaged table:")))
             << t->LastError().toStdString();
-        const auto [rc, out] = Tool(env.Dir(), {QStringLiteral("dump"), path});
+        const auto [rc, out] = RunTool(env.Dir(), {QStringLiteral("dump"), path});
         EXPECT_EQ(rc, 1);
         EXPECT_TRUE(out.contains("damaged table:")) << out.toStdString();
     }
@@ -61,7 +51,7 @@ TEST(Corpus, CsvWithCrLineEndsLoadsAndInvalidUtf8IsRefused) {
     EXPECT_EQ(rows, 2);
     EXPECT_FALSE(CsvText(FileBytes(Corpus("csv-bad-utf8.csv")), text, &e));
     EXPECT_EQ(e, QStringLiteral("line 3, column 12: invalid UTF-8 (byte 0xff)"));
-    const auto [rc, out] = Tool(
+    const auto [rc, out] = RunTool(
         env.Dir(), {QStringLiteral("load"), QStringLiteral("Bad.db"), Corpus("csv-bad-utf8.csv")});
     EXPECT_EQ(rc, 1);
     EXPECT_TRUE(out.contains("line 3, column 12")) << out.toStdString();
@@ -75,16 +65,12 @@ TEST(Corpus, JournalNamingFilesOutsideItsFolderChangesNothingThere) {
     TestEnv env;
     const QString dir = env.Path(QStringLiteral("t"));
     QDir().mkpath(dir);
-    {
-        QFile v(env.Path(QStringLiteral("victim.txt")));
-        ASSERT_TRUE(v.open(QIODevice::WriteOnly));
-        v.write("untouched");
-    }
+    ASSERT_TRUE(PutBytes(env.Path(QStringLiteral("victim.txt")), "untouched"));
     auto t = Table::ForFile(dir + QStringLiteral("/Sng.db"));
     ASSERT_TRUE(t->Create({{QStringLiteral("KOD"), FieldType::String, 10}}));
     ASSERT_TRUE(QFile::copy(Corpus("journal-escape.jnl"), JournalPath(dir)));
     QFile::setPermissions(JournalPath(dir), QFile::ReadOwner | QFile::WriteOwner);
-    const auto [rc, out] = Tool(env.Dir(), {QStringLiteral("dump"), QStringLiteral("t/Sng.db")});
+    const auto [rc, out] = RunTool(env.Dir(), {QStringLiteral("dump"), QStringLiteral("t/Sng.db")});
     EXPECT_EQ(rc, 0) << out.toStdString();
     EXPECT_EQ(FileBytes(JournalPath(dir)), FileBytes(Corpus("journal-escape.jnl")));
     QString e;

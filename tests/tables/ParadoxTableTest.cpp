@@ -1,7 +1,7 @@
 // Paradox tables through the store: field lists, values, blanks, code page,
 // row order after deletes, keyed tables, damaged files, outside changes.
+#include "TablesTestSupport.h"
 #include "TestSupport.h"
-#include "tables/Table.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,15 +13,13 @@ using namespace tables;
 
 namespace {
 
-FieldList AllTypes() {
-    return {{QStringLiteral("Id"), FieldType::Integer},
-            {QStringLiteral("Small"), FieldType::Smallint},
-            {QStringLiteral("Price"), FieldType::Float},
-            {QStringLiteral("Day"), FieldType::Date},
-            {QStringLiteral("At"), FieldType::Time},
-            {QStringLiteral("Stamp"), FieldType::DateTime},
-            {QStringLiteral("Name"), FieldType::String, 10}};
-}
+const FieldList kAll{
+    {QStringLiteral("Id"), FieldType::Integer},     {QStringLiteral("Small"), FieldType::Smallint},
+    {QStringLiteral("Price"), FieldType::Float},    {QStringLiteral("Day"), FieldType::Date},
+    {QStringLiteral("At"), FieldType::Time},        {QStringLiteral("Stamp"), FieldType::DateTime},
+    {QStringLiteral("Name"), FieldType::String, 10}};
+const FieldList kKodTrf{{QStringLiteral("KOD"), FieldType::String, 10},
+                        {QStringLiteral("TRF"), FieldType::Float}};
 
 // The data blocks' chain as another reader follows it: from the header's
 // first block by the next links, each back link pointing where it came from,
@@ -50,27 +48,20 @@ QString ChainError(const QString& path) {
 
 } // namespace
 
-TEST(ParadoxTable, CreatedTableReadsBackItsFieldsAndCodePage) {
+TEST(ParadoxTable, EveryFieldTypeRoundTripsAndRejectedValuesStoreNothing) {
     TestEnv env;
     const QString path = env.Path(QStringLiteral("All.db"));
     auto t = Table::ForFile(path);
     ASSERT_FALSE(t->Exists());
-    ASSERT_TRUE(t->Create(AllTypes())) << t->LastError().toStdString();
-    auto r = Table::ForFile(path);
-    ASSERT_TRUE(r->Open()) << r->LastError().toStdString();
-    EXPECT_EQ(r->Fields(), AllTypes());
-    EXPECT_EQ(r->RecordCount(), 0);
-    const QByteArray head = FileBytes(path);
-    ASSERT_GT(head.size(), 0x6B);
-    EXPECT_EQ(uint8_t(head[0x6A]) | uint8_t(head[0x6B]) << 8, 1251); // DOS code page field
-}
-
-TEST(ParadoxTable, ValuesBlanksAndCyrillicRoundTrip) {
-    TestEnv env;
-    const QString path = env.Path(QStringLiteral("All.db"));
-    auto t = Table::ForFile(path);
-    ASSERT_TRUE(t->Create(AllTypes()));
+    ASSERT_TRUE(t->Create(kAll)) << t->LastError().toStdString();
+    EXPECT_FALSE(t->Append({1}));
+    EXPECT_TRUE(t->LastError().contains(QStringLiteral("not open")));
     ASSERT_TRUE(t->Open());
+    EXPECT_FALSE(t->Append({1, 40000}));
+    EXPECT_TRUE(t->LastError().startsWith(QStringLiteral("All.db: field Small")))
+        << t->LastError().toStdString();
+    EXPECT_FALSE(t->Append({QStringLiteral("x1")}));
+    EXPECT_FALSE(t->Append({1, 1, 1.0, QStringLiteral("2026-13-01")}));
     const QDateTime stamp(QDate(2026, 12, 5), QTime(9, 5, 7, 123));
     ASSERT_TRUE(t->Append({-2147483647, -32767, -0.25, QDate(1, 1, 1), QTime(23, 59, 59, 999),
                            stamp, QStringLiteral("Сегмент-ЯЁ")}))
@@ -81,7 +72,8 @@ TEST(ParadoxTable, ValuesBlanksAndCyrillicRoundTrip) {
                            QStringLiteral("abcdefghijKLM")}));
 
     auto r = Table::ForFile(path);
-    ASSERT_TRUE(r->Open());
+    ASSERT_TRUE(r->Open()) << r->LastError().toStdString();
+    EXPECT_EQ(r->Fields(), kAll);
     ASSERT_EQ(r->RecordCount(), 3);
     ASSERT_TRUE(r->GoTo(0));
     EXPECT_EQ(r->Value(0).toLongLong(), -2147483647);
@@ -102,24 +94,11 @@ TEST(ParadoxTable, ValuesBlanksAndCyrillicRoundTrip) {
         EXPECT_TRUE(r->Value(i).isNull()) << i;
     EXPECT_EQ(r->Value(6).toString(), QStringLiteral("abcdefghij")); // cut to the field
 
-    // Stored as Windows-1251 bytes.
-    EXPECT_TRUE(FileBytes(path).contains(QByteArray("\xD1\xE5\xE3\xEC\xE5\xED\xF2-\xDF\xA8")));
-}
-
-TEST(ParadoxTable, RejectedValuesNameTheTableAndStoreNothing) {
-    TestEnv env;
-    auto t = Table::ForFile(env.Path(QStringLiteral("All.db")));
-    ASSERT_TRUE(t->Create(AllTypes()));
-    ASSERT_TRUE(t->Open());
-    EXPECT_FALSE(t->Append({1, 40000}));
-    EXPECT_TRUE(t->LastError().startsWith(QStringLiteral("All.db: field Small")))
-        << t->LastError().toStdString();
-    EXPECT_FALSE(t->Append({QStringLiteral("x1")}));
-    EXPECT_FALSE(t->Append({1, 1, 1.0, QStringLiteral("2026-13-01")}));
-    EXPECT_EQ(t->RecordCount(), 0);
-    auto closed = Table::ForFile(env.Path(QStringLiteral("All.db")));
-    EXPECT_FALSE(closed->Append({1}));
-    EXPECT_TRUE(closed->LastError().contains(QStringLiteral("not open")));
+    // The DOS code page field says 1251, and text is stored as its bytes.
+    const QByteArray b = FileBytes(path);
+    ASSERT_GT(b.size(), 0x6B);
+    EXPECT_EQ(uint8_t(b[0x6A]) | uint8_t(b[0x6B]) << 8, 1251);
+    EXPECT_TRUE(b.contains(QByteArray("\xD1\xE5\xE3\xEC\xE5\xED\xF2-\xDF\xA8")));
 }
 
 // Random inserts and deletes against a model: pxlib refills freed slots and
@@ -127,10 +106,9 @@ TEST(ParadoxTable, RejectedValuesNameTheTableAndStoreNothing) {
 TEST(ParadoxTable, RowOrderFollowsInsertsAndDeletesAcrossBlocks) {
     TestEnv env;
     const QString path = env.Path(QStringLiteral("TarifTA2.DB"));
-    auto t = Table::ForFile(path);
-    ASSERT_TRUE(t->Create({{QStringLiteral("AbNumber"), FieldType::Integer},
-                           {QStringLiteral("AkNumber"), FieldType::Smallint}}));
-    ASSERT_TRUE(t->Open());
+    auto t = NewTable(path, {{QStringLiteral("AbNumber"), FieldType::Integer},
+                             {QStringLiteral("AkNumber"), FieldType::Smallint}});
+    ASSERT_TRUE(t);
     QRandomGenerator rng(7);
     std::vector<int> model;
     int next = 1;
@@ -186,12 +164,11 @@ TEST(ParadoxTable, RowOrderFollowsInsertsAndDeletesAcrossBlocks) {
 TEST(ParadoxTable, KeyedTableStaysInKeyOrderWithItsIndex) {
     TestEnv env;
     const QString path = env.Path(QStringLiteral("Segment.DB"));
-    auto t = Table::ForFile(path);
-    const FieldList fields{{QStringLiteral("Segment"), FieldType::String, 20},
-                           {QStringLiteral("Comment"), FieldType::String, 255}};
-    ASSERT_TRUE(t->Create(fields, 1));
-    EXPECT_TRUE(QFile::exists(env.Path(QStringLiteral("Segment.PX"))));
-    ASSERT_TRUE(t->Open());
+    auto t = NewTable(path,
+                      {{QStringLiteral("Segment"), FieldType::String, 20},
+                       {QStringLiteral("Comment"), FieldType::String, 255}},
+                      {}, 1);
+    ASSERT_TRUE(t);
     for (const char* k : {"М12", "A7", "Б3", "A1"})
         ASSERT_TRUE(t->Append({QString::fromUtf8(k), QStringLiteral("c")})) << k;
     EXPECT_FALSE(t->Append({QStringLiteral("A7"), QStringLiteral("twice")}));
@@ -217,26 +194,17 @@ TEST(ParadoxTable, KeyedTableStaysInKeyOrderWithItsIndex) {
 TEST(ParadoxTable, DamagedFilesFailWithTheirNameNeverCrash) {
     TestEnv env;
     const QString path = env.Path(QStringLiteral("Sng.db"));
-    {
-        auto t = Table::ForFile(path);
-        ASSERT_TRUE(t->Create({{QStringLiteral("KOD"), FieldType::String, 10},
-                               {QStringLiteral("TRF"), FieldType::Float}}));
-        ASSERT_TRUE(t->Open());
-        for (int i = 0; i < 300; ++i)
-            ASSERT_TRUE(t->Append({QString::number(i), i * 0.5}));
-    }
+    QList<QVariantList> rows;
+    for (int i = 0; i < 300; ++i)
+        rows.append({QString::number(i), i * 0.5});
+    ASSERT_TRUE(NewTable(path, kKodTrf, rows));
     const QByteArray good = FileBytes(path);
-    auto write = [&](const QByteArray& b) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(b);
-    };
-    write(QByteArray("not a table"));
+    ASSERT_TRUE(PutBytes(path, "not a table"));
     auto t = Table::ForFile(path);
     EXPECT_FALSE(t->Open(true));
     EXPECT_TRUE(t->LastError().startsWith(QStringLiteral("Sng.db: ")))
         << t->LastError().toStdString();
-    write(good.left(good.size() - 100));
+    ASSERT_TRUE(PutBytes(path, good.left(good.size() - 100)));
     EXPECT_FALSE(t->Open(true));
 
     QRandomGenerator rng(11);
@@ -248,7 +216,7 @@ TEST(ParadoxTable, DamagedFilesFailWithTheirNameNeverCrash) {
             const int at = rng.bounded(3) ? int(rng.bounded(0x100)) : int(rng.bounded(bad.size()));
             bad[at] = char(rng.bounded(256));
         }
-        write(bad);
+        ASSERT_TRUE(PutBytes(path, bad));
         if (t->Open(true)) {
             const int n = t->RecordCount();
             for (int k = 0; k < n; ++k)
@@ -263,11 +231,8 @@ TEST(ParadoxTable, DamagedFilesFailWithTheirNameNeverCrash) {
 TEST(ParadoxTable, AnotherProgramsChangeIsReadAgain) {
     TestEnv env;
     const QString path = env.Path(QStringLiteral("Foren.db"));
-    auto writer = Table::ForFile(path);
-    ASSERT_TRUE(writer->Create({{QStringLiteral("KOD"), FieldType::String, 10},
-                                {QStringLiteral("TRF"), FieldType::Float}}));
-    ASSERT_TRUE(writer->Open());
-    ASSERT_TRUE(writer->Append({QStringLiteral("44"), 12.5}));
+    auto writer = NewTable(path, kKodTrf, {{QStringLiteral("44"), 12.5}});
+    ASSERT_TRUE(writer);
     auto reader = Table::ForFile(path);
     ASSERT_TRUE(reader->Open(true));
     ASSERT_TRUE(reader->SetIndex(QStringLiteral("KOD")));
@@ -279,12 +244,8 @@ TEST(ParadoxTable, AnotherProgramsChangeIsReadAgain) {
     ASSERT_TRUE(reader->FindKey(QStringLiteral("49")));
     EXPECT_DOUBLE_EQ(reader->AsFloat(QStringLiteral("TRF")), 30.0);
     // Replaced by a new file (as a program saving a copy does).
-    auto other = Table::ForFile(env.Path(QStringLiteral("Other.db")));
-    ASSERT_TRUE(other->Create({{QStringLiteral("KOD"), FieldType::String, 10},
-                               {QStringLiteral("TRF"), FieldType::Float}}));
-    ASSERT_TRUE(other->Open());
-    ASSERT_TRUE(other->Append({QStringLiteral("7"), 1.0}));
-    other->Close();
+    ASSERT_TRUE(
+        NewTable(env.Path(QStringLiteral("Other.db")), kKodTrf, {{QStringLiteral("7"), 1.0}}));
     writer->Close();
     ASSERT_TRUE(QFile::remove(path));
     ASSERT_TRUE(QFile::rename(env.Path(QStringLiteral("Other.db")), path));

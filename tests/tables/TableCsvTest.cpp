@@ -1,11 +1,10 @@
 // CSV dump and load, in the library and through varnel-tool.
 #include "tables/TableCsv.h"
+#include "TablesTestSupport.h"
 #include "TestSupport.h"
-#include "tables/Table.h"
 
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -59,70 +58,44 @@ TEST(TableCsv, LoadAppendsByColumnNameAllOrNothing) {
     EXPECT_FALSE(QFile::exists(env.Path(QStringLiteral("New.db"))));
 }
 
-TEST(TableCsv, ToolLoadsAndDumpsParadoxAndDbase) {
-    TestEnv env;
-    const QString tool = QStringLiteral(VARNEL_BIN_DIR "/varnel-tool");
-    auto run = [&](const QStringList& args, const QByteArray& in = {}) {
-        QProcess p;
-        p.setWorkingDirectory(env.Dir());
-        p.start(tool, args);
-        p.write(in);
-        p.closeWriteChannel();
-        p.waitForFinished(20000);
-        return std::make_pair(p.exitCode(), p.readAllStandardOutput() + p.readAllStandardError());
-    };
-    auto [rc, out] = run(
-        {QStringLiteral("load"), QStringLiteral(":PelmarkStandard:Sng.db"), QStringLiteral("-")},
-        QByteArray("KOD:A10,TRF:F\n495,12.25\n"));
-    ASSERT_EQ(rc, 0) << out.toStdString();
-    std::tie(rc, out) = run({QStringLiteral("dump"), QStringLiteral("Tables/Sng")});
-    EXPECT_EQ(rc, 0);
-    EXPECT_EQ(out, QByteArray("KOD,TRF\n495,12.25\n"));
-    std::tie(rc, out) =
-        run({QStringLiteral("load"), QStringLiteral("day.dbf"), QStringLiteral("-")},
-            QByteArray("ABON_A:A4,DLIT:S\n002A,17\n"));
-    ASSERT_EQ(rc, 0) << out.toStdString();
-    std::tie(rc, out) = run({QStringLiteral("dump"), QStringLiteral("day.dbf")});
-    EXPECT_EQ(out, QByteArray("ABON_A,DLIT\n002A,17\n"));
-    std::tie(rc, out) = run({QStringLiteral("dump"), QStringLiteral("missing.db")});
-    EXPECT_EQ(rc, 1);
-    EXPECT_TRUE(out.contains("no such table"));
-    std::tie(rc, out) = run({QStringLiteral("dump")});
-    EXPECT_EQ(rc, 2);
-}
-
-// What the tool says: a folder, an empty name, an alias whose folder is not
+// The tool loads and dumps Paradox and dBASE tables and says what went wrong
+// or what it changed: a folder, an empty name, an alias whose folder is not
 // there (not made by a dump), a column of another width, text that is cut or
 // has characters Windows-1251 lacks.
-TEST(TableCsv, ToolNamesWhatWentWrongAndWhatItChanged) {
+TEST(TableCsv, ToolLoadsDumpsAndNamesWhatWentWrongOrChanged) {
     TestEnv env;
-    auto run = [&](const QStringList& args) {
-        QProcess p;
-        p.setWorkingDirectory(env.Dir());
-        p.start(QStringLiteral(VARNEL_BIN_DIR "/varnel-tool"), args);
-        p.waitForFinished(20000);
-        return std::make_pair(
-            p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()));
+    auto run = [&](const char* cmd, const QByteArray& in = {}) {
+        return RunTool(env.Dir(), QString::fromUtf8(cmd).split(QLatin1Char(' ')), in);
     };
-    QDir().mkpath(env.Path(QStringLiteral("X.db")));
-    auto [rc, out] = run({QStringLiteral("dump"), QStringLiteral("X.db")});
-    EXPECT_EQ(rc, 1);
-    EXPECT_TRUE(out.contains(QStringLiteral("is a folder, not a table"))) << out.toStdString();
-    std::tie(rc, out) = run({QStringLiteral("dump"), QString()});
-    EXPECT_EQ(rc, 1);
-    EXPECT_FALSE(out.trimmed().isEmpty());
-    std::tie(rc, out) = run({QStringLiteral("dump"), QStringLiteral(":PelmarkStandard:Nope")});
+    auto [rc, out] = run("dump :PelmarkStandard:Nope");
     EXPECT_EQ(rc, 1);
     EXPECT_FALSE(QFileInfo::exists(env.Path(QStringLiteral("Tables"))));
+    QDir().mkpath(env.Path(QStringLiteral("X.db")));
+    std::tie(rc, out) = run("dump X.db");
+    EXPECT_EQ(rc, 1);
+    EXPECT_TRUE(out.contains(QStringLiteral("is a folder, not a table"))) << out.toStdString();
+    std::tie(rc, out) = RunTool(env.Dir(), {QStringLiteral("dump"), QString()});
+    EXPECT_EQ(rc, 1);
+    EXPECT_FALSE(out.trimmed().isEmpty());
+    std::tie(rc, out) = run("dump missing.db");
+    EXPECT_EQ(rc, 1);
+    EXPECT_TRUE(out.contains("no such table"));
+    EXPECT_EQ(run("dump").first, 2);
 
-    QFile csv(env.Path(QStringLiteral("a.csv")));
-    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
-    csv.write("KOD:A3,NAME:A5\n1234,\xc3\x9c\xc3\xa9"
-              "berl\xc3\xa4"
-              "nge\n");
-    csv.close();
-    std::tie(rc, out) =
-        run({QStringLiteral("load"), QStringLiteral("A.db"), QStringLiteral("a.csv")});
+    std::tie(rc, out) = run("load :PelmarkStandard:Sng.db -", "KOD:A10,TRF:F\n495,12.25\n");
+    ASSERT_EQ(rc, 0) << out.toStdString();
+    std::tie(rc, out) = run("dump Tables/Sng");
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(out, QStringLiteral("KOD,TRF\n495,12.25\n"));
+    std::tie(rc, out) = run("load day.dbf -", "ABON_A:A4,DLIT:S\n002A,17\n");
+    ASSERT_EQ(rc, 0) << out.toStdString();
+    EXPECT_EQ(run("dump day.dbf").second, QStringLiteral("ABON_A,DLIT\n002A,17\n"));
+
+    const QString csv = env.Path(QStringLiteral("a.csv"));
+    ASSERT_TRUE(PutBytes(csv, "KOD:A3,NAME:A5\n1234,\xc3\x9c\xc3\xa9"
+                              "berl\xc3\xa4"
+                              "nge\n"));
+    std::tie(rc, out) = run("load A.db a.csv");
     EXPECT_EQ(rc, 0);
     EXPECT_TRUE(
         out.contains(QStringLiteral("line 2, column 1 (KOD): 4 characters cut to the field's 3")))
@@ -132,14 +105,10 @@ TEST(TableCsv, ToolNamesWhatWentWrongAndWhatItChanged) {
         << out.toStdString();
     EXPECT_TRUE(
         out.contains(QStringLiteral("column 2 (NAME): 10 characters cut to the field's 5")));
-    std::tie(rc, out) = run({QStringLiteral("dump"), QStringLiteral("A.db")});
-    EXPECT_EQ(out, QStringLiteral("KOD,NAME\n123,??ber\n"));
+    EXPECT_EQ(run("dump A.db").second, QStringLiteral("KOD,NAME\n123,??ber\n"));
 
-    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
-    csv.write("KOD:A10\n5\n");
-    csv.close();
-    std::tie(rc, out) =
-        run({QStringLiteral("load"), QStringLiteral("A.db"), QStringLiteral("a.csv")});
+    ASSERT_TRUE(PutBytes(csv, "KOD:A10\n5\n"));
+    std::tie(rc, out) = run("load A.db a.csv");
     EXPECT_EQ(rc, 1);
     EXPECT_TRUE(out.contains(QStringLiteral("column KOD:A10: the table has KOD:A3")))
         << out.toStdString();

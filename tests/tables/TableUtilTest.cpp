@@ -2,8 +2,8 @@
 // links, truncation, garbage, an unreadable header, repeated keys, a table in
 // use.
 #include "tables/TableUtil.h"
+#include "TablesTestSupport.h"
 #include "TestSupport.h"
-#include "tables/Table.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,13 +36,6 @@ void Make(const QString& path, int rows = kRows, int keys = 0) {
     ASSERT_TRUE(t->Open());
     for (int i = 0; i < rows; ++i)
         ASSERT_TRUE(t->Append(Row(keys ? rows - i : i))) << t->LastError().toStdString();
-}
-
-void Patch(const QString& path, qint64 at, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(f.seek(at));
-    ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
 QByteArray Le16(int v) {
@@ -117,7 +110,6 @@ TEST(TableUtil, TablesTheStoreWritesVerifyCleanAndShowTheirProperties) {
     EXPECT_EQ(props.codePage, 1251);
     EXPECT_EQ(props.blockSize, 2);
     EXPECT_EQ(props.tableLevel, 7);
-    EXPECT_EQ(TTableUtil::VerifyMessage(7), QStringLiteral("Verification unsuccessful."));
     // Rebuilding a sound table changes no row and leaves the old file as Backup.Db.
     const QByteArray before = FileBytes(plain);
     const QList<int> ids = Ids(plain);
@@ -153,7 +145,7 @@ TEST(TableUtil, WrongHeaderCountsAndBrokenLinksAreFoundAndRebuiltWithEveryRow) {
     for (const Damage& d : damages) {
         SCOPED_TRACE(d.what);
         Make(path);
-        Patch(path, d.at, d.bytes);
+        ASSERT_TRUE(PutBytes(path, d.bytes, d.at));
         QStringList found;
         EXPECT_EQ(Verify(path, &found), 1);
         EXPECT_FALSE(found.isEmpty());
@@ -190,9 +182,11 @@ TEST(TableUtil, GarbageBlocksAndValuesGoToTheProblemTable) {
     TestEnv env;
     const QString path = env.Path(QStringLiteral("T.db"));
     Make(path);
-    Patch(path, BlockAt(3), QByteArray(int(kBlock), char(0xA5)));     // rows 112..167
-    Patch(path, BlockAt(5) + 6 + 2 * 36 + 4 + 15, "x");               // row 226: text after its end
-    Patch(path, BlockAt(6) + 6 + 36 + 24, QByteArray(4, char(0xFF))); // row 281: date out of range
+    // Garbage over rows 112..167, text after its end in row 226, a date out of
+    // range in row 281.
+    ASSERT_TRUE(PutBytes(path, QByteArray(int(kBlock), char(0xA5)), BlockAt(3)));
+    ASSERT_TRUE(PutBytes(path, "x", BlockAt(5) + 6 + 2 * 36 + 4 + 15));
+    ASSERT_TRUE(PutBytes(path, QByteArray(4, char(0xFF)), BlockAt(6) + 6 + 36 + 24));
     QStringList found;
     EXPECT_EQ(Verify(path, &found), 1);
     TTableUtil::RebuildStats st;
@@ -209,13 +203,12 @@ TEST(TableUtil, GarbageBlocksAndValuesGoToTheProblemTable) {
     EXPECT_EQ(p->RecordCount(), 58);
     // A second rebuild adds to a problem table of the same structure; one of
     // another structure is moved aside first.
-    Patch(path, BlockAt(1) + 6 + 4 + 18, "yz");
+    ASSERT_TRUE(PutBytes(path, "yz", BlockAt(1) + 6 + 4 + 18));
     ASSERT_EQ(Rebuild(path).outcome, UtilRun::Done);
     EXPECT_EQ(Ids(problem).size(), 59);
     ASSERT_TRUE(QFile::remove(problem));
-    Make(problem, 0, 0);
     ASSERT_TRUE(Table::ForFile(problem)->Create({{QStringLiteral("X"), FieldType::Smallint}}));
-    Patch(path, BlockAt(1) + 6 + 4 + 18, "yz");
+    ASSERT_TRUE(PutBytes(path, "yz", BlockAt(1) + 6 + 4 + 18));
     ASSERT_EQ(Rebuild(path).outcome, UtilRun::Done);
     EXPECT_TRUE(QFile::exists(env.Path(QStringLiteral("PROBLEM1.DB"))));
     EXPECT_EQ(Ids(problem).size(), 1);
@@ -225,7 +218,7 @@ TEST(TableUtil, UnreadableHeaderNeedsTheStructureFromElsewhere) {
     TestEnv env;
     const QString path = env.Path(QStringLiteral("T.db"));
     Make(path);
-    Patch(path, 0, QByteArray(0x200, char(0x5A)));
+    ASSERT_TRUE(PutBytes(path, QByteArray(0x200, char(0x5A)), 0));
     EXPECT_FALSE(Table::ForFile(path)->Open(true));
     EXPECT_EQ(Verify(path), 3);
     const UtilRun without = Rebuild(path);
@@ -236,7 +229,7 @@ TEST(TableUtil, UnreadableHeaderNeedsTheStructureFromElsewhere) {
     ASSERT_EQ(Rebuild(path, &desc).outcome, UtilRun::Done);
     EXPECT_EQ(Ids(path), Range(0, kRows));
     // Not a table at all, and a file that is not there.
-    Patch(path, 0, QByteArray(int(QFileInfo(path).size()), char(0x33)));
+    ASSERT_TRUE(PutBytes(path, QByteArray(int(QFileInfo(path).size()), char(0x33)), 0));
     ASSERT_EQ(Rebuild(path, &desc).outcome, UtilRun::Done);
     EXPECT_EQ(Ids(path), QList<int>());
     TTableUtil u;
@@ -251,7 +244,7 @@ TEST(TableUtil, RepeatedKeysGoToKeyViolAndTheIndexIsWrittenAgain) {
     const QString path = env.Path(QStringLiteral("Seg.db"));
     Make(path, 120, 1);
     // Row 2 (key 3) takes the key of row 1 (key 2): stored big-endian, sign flipped.
-    Patch(path, BlockAt(1) + 6 + 2 * 36, QByteArray::fromHex("80000002"));
+    ASSERT_TRUE(PutBytes(path, QByteArray::fromHex("80000002"), BlockAt(1) + 6 + 2 * 36));
     QStringList found;
     EXPECT_EQ(Verify(path, &found), 1);
     TTableUtil::RebuildStats st;
@@ -264,24 +257,6 @@ TEST(TableUtil, RepeatedKeysGoToKeyViolAndTheIndexIsWrittenAgain) {
     EXPECT_EQ(Verify(path), 1);
     ASSERT_EQ(Rebuild(path).outcome, UtilRun::Done);
     EXPECT_EQ(Verify(path), 0);
-}
-
-TEST(TableUtil, TableInUseIsNotRebuiltAndLeavesNoFiles) {
-    TestEnv env;
-    const QString path = env.Path(QStringLiteral("T.db"));
-    Make(path);
-    const QByteArray before = FileBytes(path);
-    const QStringList files = QDir(env.Dir()).entryList(QDir::Files);
-    {
-        auto open = Table::ForFile(path);
-        ASSERT_TRUE(open->Open(true));
-        const UtilRun r = Rebuild(path);
-        EXPECT_EQ(r.outcome, UtilRun::NotDone);
-        EXPECT_EQ(r.message, QStringLiteral("Rebuild was not successful."));
-        EXPECT_TRUE(r.error.contains(QStringLiteral("in use"))) << r.error.toStdString();
-    }
-    EXPECT_EQ(FileBytes(path), before);
-    EXPECT_EQ(QDir(env.Dir()).entryList(QDir::Files), files);
 }
 
 // A folder nothing can be written to: by its permissions, or for root (who
@@ -307,21 +282,34 @@ struct ReadOnlyDir {
     }
 };
 
-TEST(TableUtil, ReadOnlyFolderIsReportedAndLeavesTheTable) {
+// A rebuild that cannot be done (the table in use, a folder nothing can be
+// written to) says why and leaves the table and the folder as they were.
+TEST(TableUtil, RefusedRebuildLeavesTheTableAndTheFolder) {
     TestEnv env;
-    ASSERT_TRUE(QDir().mkpath(env.Path(QStringLiteral("ro"))));
-    const QString path = env.Path(QStringLiteral("ro/T.db"));
+    const QString dir = env.Path(QStringLiteral("ro"));
+    ASSERT_TRUE(QDir().mkpath(dir));
+    const QString path = dir + QStringLiteral("/T.db");
     Make(path);
     const QByteArray before = FileBytes(path);
-    const QStringList files = QDir(env.Path(QStringLiteral("ro"))).entryList(QDir::Files);
+    const QStringList files = QDir(dir).entryList(QDir::Files);
+    {
+        auto open = Table::ForFile(path);
+        ASSERT_TRUE(open->Open(true));
+        const UtilRun r = Rebuild(path);
+        EXPECT_EQ(r.outcome, UtilRun::NotDone);
+        EXPECT_EQ(r.message, QStringLiteral("Rebuild was not successful."));
+        EXPECT_TRUE(r.error.contains(QStringLiteral("in use"))) << r.error.toStdString();
+    }
+    EXPECT_EQ(FileBytes(path), before);
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files), files);
     UtilRun r;
     {
-        ReadOnlyDir ro(env.Path(QStringLiteral("ro")));
+        ReadOnlyDir ro(dir);
         if (!ro.ok) GTEST_SKIP() << "no way to make a read-only folder here";
         r = Rebuild(path);
     }
     EXPECT_EQ(r.outcome, UtilRun::NotDone);
     EXPECT_TRUE(r.error.contains(QStringLiteral("cannot write"))) << r.error.toStdString();
     EXPECT_EQ(FileBytes(path), before);
-    EXPECT_EQ(QDir(env.Path(QStringLiteral("ro"))).entryList(QDir::Files), files);
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files), files);
 }

@@ -1,29 +1,20 @@
 // The journal at the level of single files: committed sizes survive a later
 // rollback, an interrupted shrink is completed, and a commit leaves nothing
 // to replay.
+#include "tables/TxFile.h"
+#include "TablesTestSupport.h"
 #include "TestSupport.h"
 
-#include "tables/TxFile.h"
-
-#include <QFile>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
 
 using namespace tables;
 
-namespace {
-void MakeFile(const QString& path, qint64 size) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(QByteArray(int(size), 'x'));
-}
-} // namespace
-
 TEST(TxFile, GrowthCommittedSurvivesARollbackAndTheNextCommit) {
     TestEnv env;
     const QString path = env.Path(QStringLiteral("t.db"));
-    MakeFile(path, 100);
+    ASSERT_TRUE(PutBytes(path, QByteArray(100, 'x')));
     TxFile f(path);
     ASSERT_TRUE(f.Open(true, nullptr));
     const QByteArray grow(50, 'g');
@@ -53,7 +44,7 @@ TEST(TxFile, GrowthCommittedSurvivesARollbackAndTheNextCommit) {
 TEST(TxFile, ShrinkStoppedAfterItsJournalIsCompletedAndACommitLeavesNothingToReplay) {
     TestEnv env;
     const QString path = env.Path(QStringLiteral("t.db"));
-    MakeFile(path, 8192);
+    ASSERT_TRUE(PutBytes(path, QByteArray(8192, 'x')));
     {
         TxFile f(path);
         ASSERT_TRUE(f.Open(true, nullptr));
@@ -75,11 +66,7 @@ TEST(TxFile, ShrinkStoppedAfterItsJournalIsCompletedAndACommitLeavesNothingToRep
         ASSERT_TRUE(f.Write(0, "A", 1));
         ASSERT_TRUE(tx.Commit(nullptr));
     }
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        f.write("B");
-    }
+    ASSERT_TRUE(PutBytes(path, "B", 0));
     ASSERT_TRUE(RecoverJournal(env.Dir(), &e));
     EXPECT_EQ(FileBytes(path).at(0), 'B');
 }
