@@ -14,7 +14,16 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <vector>
+
+// Readable strings in failed expectations.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& l, std::ostream* os) {
+    *os << '[' << l.join(QStringLiteral(" | ")).toStdString() << ']';
+}
 
 // A temporary working folder and a registry file of its own, set as
 // VARNEL_REGISTRY for the life of the object; the program log goes into the

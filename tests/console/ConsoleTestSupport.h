@@ -65,6 +65,3 @@ inline QString Trimmed(QString s) {
 }
 
 // Readable QString values in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}

@@ -1,7 +1,6 @@
-// The terminal against the simulator over a real pseudo-terminal: a
-// directive answered in the roll, a memory read whose frames stop at the
-// terminal's continuation, a cell read captured from a printout, and a line
-// missing at start-up that appears and bills a call.
+// The terminal against the simulator over a real pseudo-terminal: a cell read
+// captured from a printout, and a line missing at start-up that appears and
+// bills a call.
 #include "TestSupport.h"
 
 #include "console/Form2.h"
@@ -15,7 +14,6 @@
 #include "tables/Table.h"
 
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -24,66 +22,24 @@
 namespace {
 const QStringList kSim = {QStringLiteral("--seed"), QStringLiteral("7"), QStringLiteral("--clock"),
                           QStringLiteral("2026-12-05 14:05:00")};
-
-class SimE2E : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_FALSE(sim.Start(kSim, 1).isEmpty());
-        app.CurDir = env.Dir();
-        app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
-        ats = std::make_unique<TAts>(app, 1);
-        ats->InitSettings();
-        ats->SwitchPort(true);
-        ASSERT_TRUE(ats->PortIsOpen());
-    }
-    void TearDown() override { ats.reset(); }
-    QString Roll() const {
-        QFile f(app.RollDir + QStringLiteral("Varnel1.rul"));
-        return f.open(QIODevice::ReadOnly) ? Codec::FromCp1251(f.readAll()) : QString();
-    }
-    TestEnv env;
-    SimProcess sim;
-    AppState app;
-    RequestTracker tracker;
-    std::unique_ptr<TAts> ats;
-};
 } // namespace
 
-TEST_F(SimE2E, ClockDirectiveIsAnsweredInTheRoll) {
-    ats->SendDirective(QStringLiteral("МВ_-"));
-    EXPECT_TRUE(WaitUntil([&] { return Roll().contains(QStringLiteral("2026")); }, 5000));
-    const QString roll = Roll();
-    EXPECT_TRUE(roll.contains(QStringLiteral("МВ_-"))) << roll.toStdString();
-    EXPECT_TRUE(roll.contains(QStringLiteral("МАШИННОЕ_ВРЕМЯ_14.05"))) << roll.toStdString();
-    EXPECT_TRUE(roll.contains(QStringLiteral(".12.2026"))) << roll.toStdString();
-}
-
-TEST_F(SimE2E, MemoryReadRepeatsUntilTheContinuation) {
-    // The one-shot rule of the statistics: the third frame is the answer.
-    RequestSession s(*ats, tracker);
-    int frames = 0, word = -1;
-    s.Parse = [&](const uint8_t* data, int) {
-        ++frames;
-        if (s.FrameCounter < 2) {
-            ++s.FrameCounter;
-            return;
-        }
-        word = ((data[0] * 16 + data[1]) * 16 + data[2]) * 16 + data[3];
-        s.FrameDone = true;
+TEST(SimE2E, CellValueIsCapturedFromThePrintoutAndCutFromTheRoll) {
+    TestEnv env;
+    SimProcess sim;
+    ASSERT_FALSE(sim.Start(kSim, 1).isEmpty());
+    AppState app;
+    RequestTracker tracker;
+    app.CurDir = env.Dir();
+    app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
+    auto ats = std::make_unique<TAts>(app, 1);
+    ats->InitSettings();
+    ats->SwitchPort(true);
+    ASSERT_TRUE(ats->PortIsOpen());
+    auto roll = [&] {
+        QFile f(app.RollDir + QStringLiteral("Varnel1.rul"));
+        return f.open(QIODevice::ReadOnly) ? Codec::FromCp1251(f.readAll()) : QString();
     };
-    s.ExpectFrames(7);
-    s.DataCount = 100;
-    s.Send(QStringLiteral("ТО_8,5FA3,3,10,,1-"));
-    ASSERT_TRUE(WaitUntil([&] { return s.FrameDone; }, 5000));
-    EXPECT_EQ(word & 0x3F, 47); // 48 battery receivers
-    EXPECT_GE(frames, 3);
-    // The continuation sent with the third frame has stopped the frames.
-    EXPECT_TRUE(WaitUntil(
-        [&] { return sim.Command(QStringLiteral("status")).endsWith(QStringLiteral("reading -")); },
-        3000));
-}
-
-TEST_F(SimE2E, CellValueIsCapturedFromThePrintoutAndCutFromTheRoll) {
     EXPECT_TRUE(sim.Command(QStringLiteral("poke 77 AB")).startsWith(QStringLiteral("ok")));
     std::optional<QString> value;
     {
@@ -95,11 +51,10 @@ TEST_F(SimE2E, CellValueIsCapturedFromThePrintoutAndCutFromTheRoll) {
     ASSERT_TRUE(value.has_value());
     EXPECT_EQ(*value, QStringLiteral("000AB"));
     // The rest of the printout went to the roll, without the cell's line.
-    ASSERT_TRUE(WaitUntil([&] { return Roll().contains(QStringLiteral("РЯ_77-")); }, 3000));
-    EXPECT_FALSE(Roll().contains(QStringLiteral("00077+-"))) << Roll().toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return roll().contains(QStringLiteral("РЯ_77-")); }, 3000));
+    EXPECT_FALSE(roll().contains(QStringLiteral("00077+-"))) << roll().toStdString();
 
-    // A cell that never comes: the capture gives up at its time and the line
-    // is plain again.
+    // After a capture that gave up, the same printout is plain roll text.
     {
         RequestSession s(*ats, tracker);
         EXPECT_FALSE(s.Capture(
@@ -108,8 +63,8 @@ TEST_F(SimE2E, CellValueIsCapturedFromThePrintoutAndCutFromTheRoll) {
     }
     EXPECT_FALSE(ats->Receiver().CapturePending());
     ats->SendDirective(QStringLiteral("РЯ_77-"));
-    EXPECT_TRUE(WaitUntil([&] { return Roll().contains(QStringLiteral("00077+-000AB")); }, 5000))
-        << Roll().toStdString();
+    EXPECT_TRUE(WaitUntil([&] { return roll().contains(QStringLiteral("00077+-000AB")); }, 5000))
+        << roll().toStdString();
 }
 
 TEST(SimStartUp, LineMissingAtStartUpOpensWhenItAppearsAndBillsACall) {
@@ -127,6 +82,7 @@ TEST(SimStartUp, LineMissingAtStartUpOpensWhenItAppearsAndBillsACall) {
     form.show();
     ASSERT_TRUE(WaitUntil([&] { return form.Ats(1) && form.Ats(1)->Link().Wanted(); }, 5000));
     EXPECT_FALSE(form.Ats(1)->PortIsOpen());
+    // The missing line stays wanted, in the window and in the settings.
     EXPECT_TRUE(form.Row(1).CheckBoxPort->isChecked());
     {
         Registry reg;
@@ -138,16 +94,12 @@ TEST(SimStartUp, LineMissingAtStartUpOpensWhenItAppearsAndBillsACall) {
     const QString device = sim.Start(kSim);
     ASSERT_FALSE(device.isEmpty());
     ASSERT_TRUE(QFile::link(device, adapter));
-    QElapsedTimer t;
-    t.start();
     ASSERT_TRUE(WaitUntil([&] { return form.Ats(1)->PortIsOpen(); }, 8000));
-    EXPECT_LT(t.elapsed(), 6000);
 
     EXPECT_TRUE(
         sim.Command(QStringLiteral("call 20005 123456 1 1")).startsWith(QStringLiteral("ok")));
-    const QString destTar = env.Path(QStringLiteral("Tables/DestTar.db"));
     auto rows = [&] {
-        auto table = tables::Table::ForFile(destTar);
+        auto table = tables::Table::ForFile(env.Path(QStringLiteral("Tables/DestTar.db")));
         return table->Open(true) ? table->RecordCount() : 0;
     };
     EXPECT_TRUE(WaitUntil([&] { return rows() > 0; }, 8000));

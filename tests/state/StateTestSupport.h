@@ -29,6 +29,3 @@ inline QStringList Utf8List(std::initializer_list<const char*> lines) {
 }
 
 // Readable lists in failure messages.
-inline void PrintTo(const QStringList& l, std::ostream* os) {
-    *os << '[' << l.join(QStringLiteral(" | ")).toStdString() << ']';
-}

@@ -21,7 +21,6 @@
 #include "stats/ui/UnitVKNapr.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>

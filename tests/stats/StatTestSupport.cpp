@@ -2,29 +2,18 @@
 
 #include "link/LineCode.h"
 
-#include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <unistd.h>
 
-namespace {
-QElapsedTimer& Clock() {
-    static QElapsedTimer t = [] {
-        QElapsedTimer e;
-        e.start();
-        return e;
-    }();
-    return t;
-}
-} // namespace
-
-SimPeer::SimPeer(int repeatMs) {
+SimPeer::SimPeer() {
+    m_clock.start();
     sim::SimOptions o;
     o.seed = 7;
     o.callsPerMinute = 0;
     o.animateMs = 0;
-    o.repeatMs = repeatMs;
+    o.repeatMs = 40;
     m_sim = std::make_unique<sim::SimExchange>(o, Now());
     m_sim->OnEvent = [this](const QString& e) {
         if (e.startsWith(QStringLiteral("directive "))) {
@@ -48,10 +37,6 @@ SimPeer::SimPeer(int repeatMs) {
 }
 
 SimPeer::~SimPeer() = default;
-
-int64_t SimPeer::Now() const {
-    return Clock().elapsed();
-}
 
 int SimPeer::SpacesAfter(int directive) const {
     const size_t i = size_t(directive + 1);

@@ -6,6 +6,7 @@
 
 #include "Exchange.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 
@@ -15,25 +16,19 @@
 #include <vector>
 
 // Readable texts in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& l, std::ostream* os) {
-    *os << '[' << l.join(QStringLiteral(" | ")).toStdString() << ']';
-}
 
 class QSocketNotifier;
 class QTimer;
 
 class SimPeer : public QObject {
 public:
-    explicit SimPeer(int repeatMs = 40);
+    SimPeer();
     ~SimPeer() override;
 
     bool Ok() const { return m_pty.Ok(); }
     sim::SimExchange& Sim() { return *m_sim; }
     const PtyPair& Pty() const { return m_pty; }
-    int64_t Now() const;
+    int64_t Now() const { return m_clock.elapsed(); }
     sim::SimExchange::Reply Command(const QString& line) { return m_sim->Command(line, Now()); }
 
     // Directives the exchange has read, in order.
@@ -54,6 +49,7 @@ private:
     void Pump();
     void Read();
 
+    QElapsedTimer m_clock;
     PtyPair m_pty;
     std::unique_ptr<sim::SimExchange> m_sim;
     QSocketNotifier* m_notifier = nullptr;

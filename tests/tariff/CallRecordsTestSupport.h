@@ -19,9 +19,6 @@
 #include <memory>
 #include <ostream>
 
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 // Frames by the codec (its placement is checked against literal nibbles in
 // the link tests). A negative kit gives an unusable frame (N5 below 8).
