@@ -5,6 +5,7 @@
 #include "console/Form2.h"
 #include "console/MaskEdit.h"
 #include "console/RollView.h"
+#include "platform/ui/Named.h"
 #include "tables/ui/TableUtilMain.h"
 
 #include <QAction>
@@ -26,16 +27,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <type_traits>
-
 namespace {
-template <class W> W* Named(W* w, const QString& name, const QString& hint = QString()) {
-    w->setObjectName(name);
-    if constexpr (std::is_base_of_v<QWidget, W>)
-        if (!hint.isEmpty()) w->setToolTip(hint);
-    return w;
-}
-
 QWidget* AddPage(QTabWidget* tabs, const QString& name, const QString& caption) {
     auto* page = Named(new QWidget, name);
     tabs->addTab(page, caption);

@@ -284,6 +284,14 @@ void ParseHeader(QFile& f, Header& hd, bool* ioError) {
     hd.encrypted = encrypted;
 }
 
+// Opens the table at path and reads its header; the cause when it cannot be opened.
+std::optional<QString> ReadHeader(const QString& path, Header& hd, bool* ioError) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return f.errorString();
+    ParseHeader(f, hd, ioError);
+    return std::nullopt;
+}
+
 bool ValidBlockKb(int kb) {
     return kb == 1 || kb == 2 || kb == 3 || kb == 4 || kb == 8 || kb == 16 || kb == 32;
 }
@@ -728,11 +736,9 @@ bool TTableUtil::FillCurProps(const QString& path, TableProps& props) {
     m_error.clear();
     if (path.endsWith(QStringLiteral(".dbf"), Qt::CaseInsensitive))
         return Fail(path, QStringLiteral("only Paradox tables are verified and rebuilt"));
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return Fail(path, f.errorString());
-    bool io = false;
     Header h;
-    ParseHeader(f, h, &io);
+    bool io = false;
+    if (auto why = ReadHeader(path, h, &io)) return Fail(path, *why);
     if (!h.structureOk) return Fail(path, h.structureWhy);
     props = TableProps();
     props.fields = h.desc.fields.size();
@@ -775,11 +781,9 @@ bool TTableUtil::VerifyTable(const QString& path, int& result) {
 
 bool TTableUtil::GetTblDescCount(const QString& path, TableDescCounts& counts) {
     m_error.clear();
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return Fail(path, f.errorString());
     Header h;
     bool io = false;
-    ParseHeader(f, h, &io);
+    if (auto why = ReadHeader(path, h, &io)) return Fail(path, *why);
     if (io) return Fail(path, QStringLiteral("read error"));
     counts = TableDescCounts();
     counts.fields = h.desc.fields.size();
@@ -789,11 +793,9 @@ bool TTableUtil::GetTblDescCount(const QString& path, TableDescCounts& counts) {
 
 bool TTableUtil::FillTblDesc(const QString& path, TableDesc& desc) {
     m_error.clear();
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return Fail(path, f.errorString());
     Header h;
     bool io = false;
-    ParseHeader(f, h, &io);
+    if (auto why = ReadHeader(path, h, &io)) return Fail(path, *why);
     if (!h.structureOk) return Fail(path, h.structureWhy);
     desc = h.desc;
     return true;

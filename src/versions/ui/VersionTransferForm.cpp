@@ -1,6 +1,7 @@
 #include "versions/ui/VersionTransferForm.h"
 
 #include "link/Notation.h"
+#include "platform/ui/Named.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -14,17 +15,6 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <type_traits>
-
-namespace {
-template <class W> W* Named(W* w, const QString& name, const QString& hint = QString()) {
-    w->setObjectName(name);
-    if constexpr (std::is_base_of_v<QWidget, W>)
-        if (!hint.isEmpty()) w->setToolTip(hint);
-    return w;
-}
-} // namespace
 
 TVersionTransferForm::TVersionTransferForm(std::unique_ptr<VersionSession> session,
                                            VersionLineProvider lines, QString curDir,
