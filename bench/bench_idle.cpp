@@ -6,8 +6,8 @@
 //   bench_idle [SECONDS]   (idle period, default 5)
 #include "TestSupport.h"
 #include "console/DirectiveEntry.h"
-#include "link/AppState.h"
 #include "link/Ats.h"
+#include "link/LinkOptions.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
 #include "platform/Wait.h"
@@ -24,11 +24,10 @@
 #include <vector>
 
 namespace {
-struct Terminal {
-    AppState app;
+struct IdleLines {
+    LinkOptions app;
     std::vector<std::unique_ptr<TAts>> lines;
-    Terminal(const QString& dir, bool duplex, bool blockSend) {
-        app.CurDir = dir;
+    IdleLines(const QString& dir, bool duplex, bool blockSend) {
         app.RollDir = dir + QLatin1Char('/');
         app.DuplexMode = duplex;
         app.BlockSend = blockSend;
@@ -82,7 +81,7 @@ int main(int argc, char** argv) {
     }
 
     {
-        Terminal t(dir.path(), false, true);
+        IdleLines t(dir.path(), false, true);
         std::printf("normal mode, %d of 4 lines open\n", t.Open());
         Measure("idle, nothing arriving", [&] { Idle(seconds * 1000); });
         t.lines[0]->Link().SetPaceInterval(150);
@@ -94,7 +93,7 @@ int main(int argc, char** argv) {
     for (const auto& p : ptys)
         p->ReadMaster(0, 0);
     {
-        Terminal t(dir.path(), true, false);
+        IdleLines t(dir.path(), true, false);
         std::printf("duplex mode, \"Windows NT\", %d of 4 lines open, bound %d ms\n", t.Open(),
                     t.app.DuplexBoundMs);
         Measure("SendDirective, clear-to-send never raised (9 codes)", [&] {

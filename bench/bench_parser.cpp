@@ -5,9 +5,9 @@
 // by trailing 11/14 codes, both fed one code per read.
 //
 //   bench_parser [MEGACODES]   (default 8)
-#include "link/AppState.h"
 #include "link/Ats.h"
 #include "link/LineCode.h"
+#include "link/LinkOptions.h"
 #include "platform/ProgramLog.h"
 
 #include <QCoreApplication>
@@ -73,12 +73,11 @@ Codes MakeStream(size_t total, unsigned seed) {
 // line hands them over.
 struct Rig {
     QTemporaryDir dir;
-    AppState app;
+    LinkOptions app;
     CallCount calls;
     std::unique_ptr<TAts> ats;
     Rig() {
         SetLogDir(dir.path());
-        app.CurDir = dir.path();
         app.RollDir = dir.path() + QLatin1Char('/');
         app.RegistryPath = dir.path() + QStringLiteral("/settings.ini");
         ats = std::make_unique<TAts>(app, 1);

@@ -8,6 +8,7 @@
 //
 //   bench_stats [SECONDS] [--screenshots DIR]   (live period, default 10)
 #include "TestSupport.h"
+#include "app/Terminal.h"
 #include "console/Form2.h"
 #include "link/Ats.h"
 #include "link/RequestTracker.h"
@@ -165,7 +166,7 @@ int main(int argc, char** argv) {
     form.resize(1100, 760);
     form.show();
     WaitUntil([&] { return form.Ats(4) && form.Ats(4)->PortIsOpen(); }, 5000);
-    form.Tracker()->TimerWeStillGetIt->setInterval(600);
+    form.Term().Tracker().TimerWeStillGetIt->setInterval(600);
 
     // Exchanges 2..4 print all the time.
     QTimer printer;

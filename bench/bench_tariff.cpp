@@ -6,7 +6,6 @@
 // per-call latency, the disk's own sync time, and, when built with SQLite,
 // the same inserts and deletes in SQLite (WAL with synchronous=FULL, and its
 // rollback journal) for scale.
-#include "link/AppState.h"
 #include "link/Ats.h"
 #include "platform/Clock.h"
 #include "platform/ProgramLog.h"
@@ -199,14 +198,13 @@ int main(int argc, char** argv) {
     tables::LoadCsv(dir.path() + QStringLiteral("/Tables/Foren.db"),
                     QStringLiteral("KOD:A10,TRF:F\n"), nullptr, nullptr);
 
-    AppState state;
-    state.CurDir = dir.path();
-    TTariffTables tables(state.CurDir);
+    BillingRules mode;
+    TTariffTables tables(dir.path());
     if (!tables.OpenTables()) {
         std::fprintf(stderr, "cannot open the tables in %s\n", qPrintable(dir.path()));
         return 1;
     }
-    TCallRecords calls(state, tables);
+    TCallRecords calls(mode, tables);
     AtsSettings ats(1, QString());
 
     // Call j: kit j mod 2048 (distinct among 2000 in progress), B 8xxxxxx.

@@ -47,6 +47,13 @@ private:
 void PasswordOff();
 
 // A file's whole content; empty when it cannot be read.
+// The text without its trailing blanks.
+inline QString Trimmed(QString s) {
+    while (s.endsWith(QLatin1Char(' ')))
+        s.chop(1);
+    return s;
+}
+
 inline QByteArray FileBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();

@@ -4,14 +4,17 @@
 // of the window after its first show and ends the program; "--activate" (for
 // the demonstration script) brings a running terminal of this build to the
 // front and starts nothing: exit status 0 when one answered, 1 when none runs.
-#include "console/ExitSignals.h"
+#include "app/ExitSignals.h"
+#include "app/Terminal.h"
 #include "console/Form2.h"
 #include "platform/SingleInstance.h"
 #include "platform/Wait.h"
 #include "platform/ui/EscKey.h"
 #include "platform/ui/QtTranslations.h"
+#include "tables/ui/TableUtilMain.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QTimer>
 
@@ -56,9 +59,11 @@ int main(int argc, char** argv) {
     }
     InstallEscKeyFilter();
     QObject::connect(&app, &QGuiApplication::lastWindowClosed, [] { EndWaits(); });
-    // From the first moment: a message box shown while the window is built
-    // (a settings store that cannot be read) closes too, and the program
-    // ends, giving up the single-instance lock.
+    // From the first moment: a message box or dialog shown while the window
+    // is built or first shown (the table recovery, the start-up password)
+    // closes too, and the program ends cleanly, giving up the single-instance
+    // lock. A request that comes before the main loop runs is kept and acted
+    // on once the first show is over.
     ExitSignals exitSignals;
     TForm2* built = nullptr;
     bool exitAsked = false;
@@ -67,9 +72,17 @@ int main(int argc, char** argv) {
         CloseLikeOperator(built);
     });
 
-    TForm2 form;
-    if (!form.IsUsable()) return 1;
+    Terminal terminal;
+    terminal.SetRecovery(
+        [](const QString& dir, const QList<tables::RecoveryTable>& list,
+           const tables::RecoveryHooks& hooks) { RecoverTablesWithWindow(dir, list, hooks); });
+    if (!terminal.Start()) {
+        QMessageBox::critical(nullptr, QApplication::applicationDisplayName(),
+                              QStringLiteral("Ошибка доступа к реестру. Программа будет закрыта"));
+        return 1;
+    }
     if (exitAsked) return 0;
+    TForm2 form(terminal);
     built = &form;
     QObject::connect(&instance, &SingleInstance::activateRequested, &form, &TForm2::BringToFront);
     if (!screenshot.isEmpty()) {
@@ -81,5 +94,8 @@ int main(int argc, char** argv) {
         });
     }
     form.show();
+    // The first show ran the start-up password dialog; an exit asked for
+    // meanwhile ends the program now (the main loop would not see it).
+    if (exitAsked) return 0;
     return app.exec();
 }

@@ -1,5 +1,6 @@
 #include "console/AutoDirectivesPage.h"
 
+#include "app/Terminal.h"
 #include "console/Form2.h"
 #include "console/MaskEdit.h"
 #include "link/Ats.h"
@@ -48,9 +49,8 @@ const QString AutoDirectivesPage::kHint =
                    "100\n"
                    "УК_2,3-");
 
-AutoDirectivesPage::AutoDirectivesPage(TForm2& form) : QObject(&form), m_form(form) {
+AutoDirectivesPage::AutoDirectivesPage(TForm2& form, QWidget* page) : QObject(&form), m_form(form) {
     setObjectName(QStringLiteral("AutoDirectivesPage"));
-    QWidget* page = form.Page(QStringLiteral("Автоматические директивы ТО"));
     if (!page) return;
 
     m_memo = new QPlainTextEdit;
@@ -102,7 +102,7 @@ AutoDirectivesPage::AutoDirectivesPage(TForm2& form) : QObject(&form), m_form(fo
 }
 
 TAts* AutoDirectivesPage::Current() const {
-    return m_form.App().CurrentAts;
+    return m_form.Term().Current();
 }
 
 // Each exchange's run shows its copy in the exchange's hidden list.

@@ -27,7 +27,8 @@ public:
     static const QString kHint; // the editor's seven-line hint
 
     // Builds into the window's "Автоматические директивы ТО" page.
-    explicit AutoDirectivesPage(TForm2& form);
+    // Builds its controls on page (the "Автоматические директивы ТО" tab).
+    AutoDirectivesPage(TForm2& form, QWidget* page);
 
     // The fields and boxes show the exchange's modes and times.
     void ShowSettings(TAts& ats);

@@ -1,12 +1,12 @@
 #include "console/DirectiveButtons.h"
 
-#include "console/DirectiveCatalogue.h"
+#include "app/Terminal.h"
 #include "console/DirectiveEntry.h"
 #include "console/ExchangeClock.h"
 #include "console/MaskEdit.h"
 #include "console/OkCancl1.h"
 #include "console/UnitAKNum.h"
-#include "link/AppState.h"
+#include "directives/DirectiveCatalogue.h"
 #include "platform/Wait.h"
 #include "platform/ui/TabPages.h"
 
@@ -24,8 +24,8 @@ namespace {
 const QString kTimeGroupTitle = QStringLiteral("Контроль и установка времени");
 } // namespace
 
-DirectiveButtons::DirectiveButtons(QWidget* window, DirectiveEntry& entry, AppState& app)
-    : QObject(window), m_window(window), m_entry(entry), m_app(app) {
+DirectiveButtons::DirectiveButtons(QWidget* window, DirectiveEntry& entry, Terminal& term)
+    : QObject(window), m_window(window), m_entry(entry), m_term(term) {
     setObjectName(QStringLiteral("DirectiveButtons"));
     // The dialogs are made once and keep what was typed.
     m_blockParams = new TOkCancl1(window);
@@ -119,7 +119,7 @@ void DirectiveButtons::BuildClock() {
     a.row->addStretch(1);
     box->addLayout(a.row);
     m_areas.emplace(page, a);
-    m_clock = new ExchangeClock(this, m_entry, m_app);
+    m_clock = new ExchangeClock(this, m_entry, m_term);
     QPushButton* set =
         AddButton(page, QStringLiteral("Установка"),
                   QStringLiteral("Установка машинного времени КВ час,мин,день,месяц,год"),

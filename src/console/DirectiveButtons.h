@@ -6,14 +6,14 @@
 // kit with the line-number dialog, the two switch diagnostics with their
 // "Коммутатор" groups) and the exchange clock. Every directive goes through
 // the directive entry.
-#include "console/ComposedDirectives.h"
+#include "directives/ComposedDirectives.h"
 
 #include <QObject>
 #include <QStringList>
 
 #include <map>
 
-struct AppState;
+class Terminal;
 struct DirectiveButton;
 class DirectiveEntry;
 class ExchangeClock;
@@ -36,7 +36,7 @@ public:
 
     // Builds into the tab pages found under window (top tabs by caption,
     // sub-tabs found or made). The object and the dialogs belong to window.
-    DirectiveButtons(QWidget* window, DirectiveEntry& entry, AppState& app);
+    DirectiveButtons(QWidget* window, DirectiveEntry& entry, Terminal& term);
 
     // The page at a path of tab captions, nullptr when there is none.
     QWidget* PageAt(const QStringList& path) const;
@@ -79,7 +79,7 @@ private:
 
     QWidget* m_window;
     DirectiveEntry& m_entry;
-    AppState& m_app;
+    Terminal& m_term;
     std::map<QWidget*, Area> m_areas;
     QStringList m_missing;
     QButtonGroup* m_block = nullptr;

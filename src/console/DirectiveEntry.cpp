@@ -1,7 +1,7 @@
 #include "console/DirectiveEntry.h"
 
+#include "app/Terminal.h"
 #include "console/MaskEdit.h"
-#include "link/AppState.h"
 #include "link/Ats.h"
 #include "platform/Wait.h"
 
@@ -36,11 +36,9 @@ void WaitForLine(TAts& ats, bool escEnds) {
     WaitWhile([&] { return alive && alive->IsSending(); }, escEnds);
 }
 
-const QString DirectiveEntry::kFreeMask = QStringLiteral(">ll_cccccccccccccccccccccc;1;_");
-
-DirectiveEntry::DirectiveEntry(AppState& app, MaskEdit* edit, QComboBox* stack, QObject* parent)
-    : QObject(parent), m_app(app), m_edit(edit), m_stackBox(stack) {
-    m_edit->SetEditMask(kFreeMask);
+DirectiveEntry::DirectiveEntry(Terminal& term, MaskEdit* edit, QComboBox* stack, QObject* parent)
+    : QObject(parent), m_term(term), m_edit(edit), m_stackBox(stack) {
+    m_edit->SetEditMask(DirectiveText::kFreeMask);
     connect(m_edit, &MaskEdit::changed, this, &DirectiveEntry::TextChanged);
     connect(m_edit, &MaskEdit::keyDown, this, &DirectiveEntry::KeyDown);
     if (m_stackBox) {
@@ -52,8 +50,8 @@ DirectiveEntry::DirectiveEntry(AppState& app, MaskEdit* edit, QComboBox* stack, 
 }
 
 void DirectiveEntry::Reset() {
-    m_edit->SetEditMask(kFreeMask);
-    m_edit->SetText(QString(kLineLength, QLatin1Char('_')));
+    m_edit->SetEditMask(DirectiveText::kFreeMask);
+    m_edit->SetText(QString(DirectiveText::kLineLength, QLatin1Char('_')));
     m_edit->setFocus();
     m_edit->SetCaretPos(0);
 }
@@ -78,13 +76,12 @@ void DirectiveEntry::Execute() {
         SyncStack();
     }
     emit executing(b.directive);
-    const int n = m_app.CurrentAtsNumber;
-    if (n >= 1 && n <= int(m_app.Ats.size()) && m_app.Ats[size_t(n - 1)]) {
-        TAts& ats = *m_app.Ats[size_t(n - 1)];
+    if (TAts* current = m_term.Current()) {
+        TAts& ats = *current;
         ats.SendDirective(b.directive);
         // Normal mode: until the paced queue has drained, or Esc (the bytes
         // then go on in the background). Duplex: until sent or dropped.
-        WaitForLine(ats, !m_app.DuplexMode);
+        WaitForLine(ats, !m_term.Link().DuplexMode);
     }
     // The whole line selected: typing starts a new directive, Enter sends
     // this one again.

@@ -3,7 +3,7 @@
 // (ComboBoxStek) bound to the selected exchange. Typed directives, the
 // directive buttons, the clock and the state analysis all send through here:
 // Reset, set the text, Execute.
-#include "console/DirectiveText.h"
+#include "directives/DirectiveText.h"
 
 #include <QObject>
 #include <QString>
@@ -11,7 +11,7 @@
 class MaskEdit;
 class QComboBox;
 class TAts;
-struct AppState;
+class Terminal;
 
 // The operator waits, with the hourglass, while the exchange's line still has
 // bytes to send (escEnds: a held Esc ends the wait; the bytes still go).
@@ -20,11 +20,9 @@ void WaitForLine(TAts& ats, bool escEnds);
 class DirectiveEntry : public QObject {
     Q_OBJECT
 public:
-    static const QString kFreeMask; // ">ll_cccccccccccccccccccccc;1;_"
-    static constexpr int kLineLength = 25;
     static constexpr int kStackTextLength = 20;
 
-    DirectiveEntry(AppState& app, MaskEdit* edit, QComboBox* stack, QObject* parent = nullptr);
+    DirectiveEntry(Terminal& term, MaskEdit* edit, QComboBox* stack, QObject* parent = nullptr);
 
     // The free mask, an empty line, focus and caret to the start.
     void Reset();
@@ -52,7 +50,7 @@ private:
     void TextChanged();
     void SyncStack();
 
-    AppState& m_app;
+    Terminal& m_term;
     MaskEdit* m_edit;
     QComboBox* m_stackBox;
     CommandStack m_stack;

@@ -1,24 +1,24 @@
 #include "console/ExchangeClock.h"
 
-#include "console/ComposedDirectives.h"
+#include "app/Terminal.h"
 #include "console/DirectiveEntry.h"
-#include "console/MainSettings.h"
 #include "console/MaskEdit.h"
-#include "link/AppState.h"
+#include "directives/ComposedDirectives.h"
 #include "platform/Clock.h"
 #include "platform/Registry.h"
 
-ExchangeClock::ExchangeClock(QObject* parent, DirectiveEntry& entry, AppState& app)
-    : QObject(parent), m_entry(entry), m_app(app) {}
+ExchangeClock::ExchangeClock(QObject* parent, DirectiveEntry& entry, Terminal& term)
+    : QObject(parent), m_entry(entry), m_term(term) {}
 
 void ExchangeClock::SetClick() {
     m_entry.Reset();
     bool fourDigits = false;
     {
         // An accessor of its own, closed before the directive goes out.
-        Registry reg(m_app.RegistryPath);
-        if (!reg.OpenKey(MainSettings::kKey, true)) return;
-        fourDigits = reg.ReadBool(QStringLiteral("FourDigitYear"), false);
+        Registry reg(m_term.RegistryPath());
+        RegistryKey key{reg, CreateSettings::kKey, true};
+        if (!key) return;
+        fourDigits = key->ReadBool(QStringLiteral("FourDigitYear"), false);
     }
     m_entry.SendFixed(ComposedDirectives::ClockSetting(Clock::Now(), fourDigits));
     m_entry.Edit()->setFocus();

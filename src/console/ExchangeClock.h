@@ -6,17 +6,17 @@
 #include <QObject>
 
 class DirectiveEntry;
-struct AppState;
+class Terminal;
 
 class ExchangeClock : public QObject {
     Q_OBJECT
 public:
-    ExchangeClock(QObject* parent, DirectiveEntry& entry, AppState& app);
+    ExchangeClock(QObject* parent, DirectiveEntry& entry, Terminal& term);
 
     // "Установка" click.
     void SetClick();
 
 private:
     DirectiveEntry& m_entry;
-    AppState& m_app;
+    Terminal& m_term;
 };

@@ -2,11 +2,13 @@
 // handlers of the main window.
 #include "console/Form2.h"
 
+#include "access/ui/OperatorAccess.h"
+#include "app/Terminal.h"
 #include "console/AutoDirectivesPage.h"
 #include "console/DirectiveButtons.h"
 #include "console/DirectiveEntry.h"
-#include "console/MainSettings.h"
 #include "console/MaskEdit.h"
+#include "console/RollFontSettings.h"
 #include "console/RollView.h"
 #include "console/SegmentsPage.h"
 #include "link/Ats.h"
@@ -16,11 +18,8 @@
 #include "state/ui/StatePages.h"
 #include "stats/ui/StatButtons.h"
 #include "stats/ui/UnitStatPr.h"
-#include "tariff/CallRecords.h"
-#include "tariff/TariffTables.h"
-#include "access/ui/OperatorAccess.h"
-#include "tables/StartupRecovery.h"
 #include "tables/ui/TableUtilMain.h"
+#include "tariff/TariffTables.h"
 #include "versions/ExchangeVersionLine.h"
 #include "versions/ui/VersionsPage.h"
 
@@ -45,43 +44,69 @@
 
 namespace {
 const QString kAtsKeyRoot = QStringLiteral("\\Software\\ZezozuDaruduri\\ATS ");
+const QString kRestartText = QStringLiteral("Изменения вступят в силу после перезапуска программы");
 
 void CheckRadio(QButtonGroup* g, int id) {
     if (QAbstractButton* b = g->button(id)) b->setChecked(true);
 }
 } // namespace
 
-TForm2::TForm2(const QString& curDir, QWidget* parent) : QMainWindow(parent) {
-    m_app.CurDir = curDir.isEmpty() ? QDir::currentPath() : QDir(curDir).absolutePath();
+namespace {
+// A window's own terminal, started; the recovery of the tables after an
+// unclean end shows the table utility window.
+std::unique_ptr<Terminal> StartedTerminal(const QString& curDir) {
+    auto term = std::make_unique<Terminal>(curDir);
+    term->SetRecovery(
+        [](const QString& dir, const QList<tables::RecoveryTable>& list,
+           const tables::RecoveryHooks& hooks) { RecoverTablesWithWindow(dir, list, hooks); });
+    term->Start();
+    return term;
+}
+} // namespace
+
+TForm2::TForm2(const QString& curDir, QWidget* parent)
+    : QMainWindow(parent), m_ownTerminal(StartedTerminal(curDir)), m_term(*m_ownTerminal) {
+    Compose();
+}
+
+TForm2::TForm2(Terminal& term, QWidget* parent) : QMainWindow(parent), m_term(term) {
+    Compose();
+}
+
+void TForm2::Compose() {
+    m_usable = m_term.IsRunning();
     BuildWindow();
-    new DirectiveButtons(this, *m_entry, m_app);
+    if (!m_usable) {
+        QMessageBox::critical(this, QApplication::applicationDisplayName(),
+                              QStringLiteral("Ошибка доступа к реестру. Программа будет закрыта"));
+        return;
+    }
+    new DirectiveButtons(this, *m_entry, m_term);
     // The version windows take the selected exchange's line over while shown.
     new VersionsPage(
-        Page(QStringLiteral("Версии")),
+        m_pageVersions,
         [this]() -> std::unique_ptr<VersionLine> {
-            if (!m_app.CurrentAts) return nullptr;
+            TAts* ats = m_term.Current();
+            if (!ats) return nullptr;
             return std::make_unique<ExchangeVersionLine>(
-                *m_app.CurrentAts, m_app.DuplexMode, [this](const QString& l) { AddStatus(l); });
+                *ats, m_term.Link().DuplexMode, [this](const QString& l) { AddStatus(l); });
         },
-        m_app.CurDir, this);
-    auto* state = new StatePages(this, m_app,
+        m_term.CurDir(), this);
+    auto* state = new StatePages(this, m_term.Exchanges(),
                                  {[this](const QString& d) { m_entry->SendFixed(d); },
                                   [this](const QString& hint) { SetPanelText(0, hint); },
-                                  [this] { return Tracker(); },
+                                  [this] { return &m_term.Tracker(); },
                                   {}});
-    new AutoDirectivesPage(*this);
+    m_auto = new AutoDirectivesPage(*this, m_pageAuto);
     qApp->installEventFilter(this);
     FormCreate();
-    // The statistics need the request timers, made by FormCreate; their
-    // progress window also shows the state summary's progress.
-    if (m_tracker) {
-        auto* stats = new StatButtons(Page(QStringLiteral("Статистика")), m_app, *m_tracker, this,
-                                      [this](const QString& s) { AddStatus(s); });
-        TFormStatPr* progress = stats->Progress();
-        state->SetProgress({[progress] { progress->ShowProgress(); },
-                            [progress](int v) { progress->SetProgress(v); },
-                            [progress] { progress->HideProgress(); }});
-    }
+    // The statistics' progress window also shows the state summary's progress.
+    auto* stats = new StatButtons(m_pageStat, m_term.Exchanges(), m_term.Tracker(), m_term.CurDir(),
+                                  this, [this](const QString& s) { AddStatus(s); });
+    TFormStatPr* progress = stats->Progress();
+    state->SetProgress({[progress] { progress->ShowProgress(); },
+                        [progress](int v) { progress->SetProgress(v); },
+                        [progress] { progress->HideProgress(); }});
 }
 
 TForm2::~TForm2() {
@@ -90,85 +115,51 @@ TForm2::~TForm2() {
 }
 
 TAts* TForm2::Ats(int number) const {
-    if (number < 1 || number > 4) return nullptr;
-    return m_ats[size_t(number - 1)].get();
+    return m_term.Ats(number);
 }
 
-bool TForm2::OpenMainKey() {
-    return m_reg && m_reg->OpenKey(MainSettings::kKey, true);
+template <class Write> bool TForm2::WriteMain(Write write) {
+    RegistryKey key{m_term.Reg(), CreateSettings::kKey, true};
+    return key && write(*key);
 }
 
 void TForm2::ShowMessage(const QString& text) {
     QMessageBox::information(this, QApplication::applicationDisplayName(), text);
 }
 
+// The window shows what the terminal read at start and binds each exchange.
 void TForm2::FormCreate() {
-    // 1. Working folder and the roll folder under it.
-    QDir().mkpath(m_app.CurDir + QStringLiteral("/Rulon"));
-    m_app.RollDir = m_app.CurDir + QStringLiteral("/Rulon/");
-    SetLogDir(m_app.CurDir);
-
-    // 2. Tariff and call tables.
-    OpenTables();
-
-    // 3. The registry accessor, kept for the window's life.
-    m_reg = std::make_unique<Registry>();
-    m_app.RegistryPath = m_reg->StorePath();
-    // 4. The program-wide key and its values.
-    CreateSettings cs;
-    bool regOk = m_reg->IsAccessible() && OpenMainKey();
-    if (regOk) {
-        cs.Read(*m_reg);
-        // 5. After an unclean end the tariff tables are rebuilt first.
-        if (cs.PreviousRunCrashed()) RebuildTariffTables();
-        // Until a clean shut-down writes true, the next start sees a crash.
-        regOk = m_reg->WriteBool(QStringLiteral("CorrectLogOff"), false);
-        m_reg->CloseKey();
-    }
-    if (!regOk) {
-        m_usable = false;
-        m_reg.reset();
-        QMessageBox::critical(this, QApplication::applicationDisplayName(),
-                              QStringLiteral("Ошибка доступа к реестру. Программа будет закрыта"));
-        return;
-    }
+    const CreateSettings& cs = m_term.Started();
     setWindowState(WindowStateFromValue(cs.WindowState));
-    m_app.TarifTimeMode = cs.TarifTimeMode;
-    m_app.DuplexMode = cs.DuplexMode();
-    m_app.BlockSend = cs.BlockSend();
-    m_app.MaxNoPaneTime = cs.MaxNoPaneTime;
     m_editMaxNoPaneTime->setText(QString::number(cs.MaxNoPaneTime));
-    // 6.
     m_checkFourDigitYear->setChecked(cs.FourDigitYear);
-    // 7. Radio groups.
     CheckRadio(m_groupTarif, cs.TarifTimeMode);
-    CheckRadio(m_groupDuplex, m_app.DuplexMode ? 1 : 0);
-    CheckRadio(m_groupPlatform, m_app.BlockSend ? 0 : 1);
-    // 8. Exchange names in the selector.
+    CheckRadio(m_groupDuplex, m_term.Link().DuplexMode ? 1 : 0);
+    CheckRadio(m_groupPlatform, m_term.Link().BlockSend ? 0 : 1);
+    // Exchange names in the selector.
     {
         const QSignalBlocker block(m_comboATS);
         m_comboATS->clear();
         for (int n = 1; n <= 4; ++n) {
             QString name;
-            if (m_reg->OpenKey(kAtsKeyRoot + QString::number(n), false)) {
-                name = m_reg->ReadString(QStringLiteral("Name"), QString());
-                m_reg->CloseKey();
-            }
+            if (RegistryKey key{m_term.Reg(), kAtsKeyRoot + QString::number(n), false})
+                name = key->ReadString(QStringLiteral("Name"), QString());
             m_comboATS->addItem(name.isEmpty() ? QStringLiteral("ATS ") + QString::number(n)
                                                : name);
         }
     }
-    // 9. The exchange objects, bound to their controls, in order.
-    for (int n = 1; n <= 4; ++n) {
-        m_ats[size_t(n - 1)] = std::make_unique<TAts>(m_app, n);
-        m_app.Ats[size_t(n - 1)] = m_ats[size_t(n - 1)].get();
-        BindExchange(*m_ats[size_t(n - 1)], m_rows[size_t(n - 1)]);
-    }
+    // The segments tab shows the terminal's segment table.
+    m_segments = new SegmentsPage(m_pageSegments);
+    auto* lay = new QVBoxLayout(m_pageSegments);
+    lay->setContentsMargins(0, 0, 0, 0);
+    lay->addWidget(m_segments);
+    m_segments->SetTable(m_term.Tables().TableSegm());
+    for (int n = 1; n <= 4; ++n)
+        BindExchange(*Ats(n), m_rows[size_t(n - 1)]);
+    connect(&m_term.Exchanges(), &ExchangeSet::selected, this, &TForm2::ShowSelected);
 
-    // The request timers TimerStat, TimerWeStillGetIt, TimerWeStillDontGet
-    // and TimerReceiveData, and the no-answer question they ask.
-    m_tracker = std::make_unique<RequestTracker>();
-    m_tracker->AskNoAnswer = [this] {
+    // The no-answer question of the request timers.
+    m_term.Tracker().AskNoAnswer = [this] {
         QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(),
                         QStringLiteral("Станция не отвечает. Прервать?"),
                         QMessageBox::Cancel | QMessageBox::Abort | QMessageBox::Retry, this);
@@ -195,32 +186,25 @@ void TForm2::showEvent(QShowEvent* e) {
 
 void TForm2::FormShow() {
     try {
-        // 1. Settings of each exchange; ports that were open are opened.
-        for (int n = 1; n <= 4; ++n) {
-            m_ats[size_t(n - 1)]->InitSettings();
-            ShowSettings(*m_ats[size_t(n - 1)], m_rows[size_t(n - 1)]);
-        }
-        // 2. Exchange 1 is selected.
+        // Settings of each exchange; ports that were open are opened;
+        // exchange 1 is selected.
         {
             const QSignalBlocker block(m_comboATS);
             m_comboATS->setCurrentIndex(0);
         }
-        SelectExchange(1);
+        m_term.OpenLines();
+        for (int n = 1; n <= 4; ++n)
+            ShowSettings(*Ats(n), m_rows[size_t(n - 1)]);
         m_view->AppendLine(QStringLiteral("Новый запуск"));
         m_maskEdit->setFocus();
-        // 3. Roll view font and the statistics answer bound.
-        if (OpenMainKey()) {
+        // Roll view font.
+        {
             RollFontSettings font;
-            font.Read(*m_reg);
+            if (RegistryKey key{m_term.Reg(), CreateSettings::kKey, true}) font.Read(*key);
             ApplyRollFont(font.ToFont(), font.ToColor());
-            m_timerStatWait = m_reg->ReadInteger(QStringLiteral("TimerStatWait"), 20000);
-            if (!m_reg->ValueExists(QStringLiteral("TimerStatWait")))
-                m_reg->WriteInteger(QStringLiteral("TimerStatWait"), 20000);
-            m_tracker->SetWatchdogInterval(m_timerStatWait);
-            m_reg->CloseKey();
         }
-        // 4. The password, when its use is on ("PasswEn").
-        AskPassword();
+        // The password, when its use is on ("PasswEn").
+        Access().AskAtStartup();
     } catch (...) {
         WriteLog(QStringLiteral("Ошибка инициализации окна отображения"));
     }
@@ -229,78 +213,9 @@ void TForm2::FormShow() {
 void TForm2::FormDestroy() {
     if (m_destroyed) return;
     m_destroyed = true;
-    // 1. Exchange objects: ports and rolls closed.
-    m_app.CurrentAts = nullptr;
-    m_app.CurrentAtsNumber = 0;
     m_redirected = nullptr;
-    for (int i = 3; i >= 0; --i) {
-        m_app.Ats[size_t(i)] = nullptr;
-        m_ats[size_t(i)].reset();
-    }
-    m_tracker.reset();
-    // 2. Tables.
-    CloseTables();
-    // 3. Window state and the clean-end flag.
-    if (m_usable && OpenMainKey()) {
-        m_reg->WriteInteger(QStringLiteral("WindowState"), WindowStateValue(windowState()));
-        m_reg->WriteBool(QStringLiteral("CorrectLogOff"), true);
-        m_reg->CloseKey();
-    }
-    m_reg.reset();
-}
-
-// Later work fills these places.
-void TForm2::OpenTables() {
-    // FormCreate step 2: open the destination tables (index "KOD"; a failure
-    // logs "Ошибка открытия таблиц SNG или Foren"), today's call table and the
-    // two tariff tables; call frames of every exchange go to the tables.
-    m_tables = std::make_unique<TTariffTables>(m_app.CurDir);
-    m_tables->OpenTables();
-    m_calls = std::make_unique<TCallRecords>(m_app, *m_tables);
-    if (QWidget* page = Page(QStringLiteral("Сегменты")); page && !m_segments) {
-        m_segments = new SegmentsPage(page);
-        auto* lay = new QVBoxLayout(page);
-        lay->setContentsMargins(0, 0, 0, 0);
-        lay->addWidget(m_segments);
-    }
-    if (m_segments) m_segments->SetTable(m_tables->TableSegm());
-}
-
-// FormCreate step 5: after the journal has settled an interrupted commit,
-// "DestTar.db" and "TarifTA2.db" are verified and rebuilt, each closed before
-// and reopened after, with the table utility window shown.
-void TForm2::RebuildTariffTables() {
-    if (!m_tables) return;
-    tables::RecoveryHooks hooks;
-    hooks.closeTable = [this](const QString& f) { m_tables->CloseTariffTable(f); };
-    hooks.reopenTable = [this](const QString& f) { m_tables->ReopenTariffTable(f); };
-    RecoverTablesWithWindow(
-        m_tables->StandardDir(),
-        {{QStringLiteral("DestTar.db"), tables::TableDesc::FromFields(TTariffTables::DestTarFields())},
-         {QStringLiteral("TarifTA2.db"),
-          tables::TableDesc::FromFields(TTariffTables::TarifTAFields())}},
-        hooks, m_app.CurDir, this);
-}
-
-void TForm2::CloseTables() {
-    // FormDestroy step 2: close the destination tables, today's call table
-    // and the two tariff tables.
     if (m_segments) m_segments->SetTable(nullptr);
-    for (auto& a : m_ats)
-        if (a) a->SetCallSink(nullptr);
-    m_calls.reset();
-    if (m_tables) m_tables->CloseTables();
-}
-
-void TForm2::ShowAutoSettings(TAts& ats) {
-    // The automatic-directive tab shows the selected exchange's run-at and
-    // run-every settings.
-    if (auto* page = findChild<AutoDirectivesPage*>()) page->ShowSettings(ats);
-}
-
-void TForm2::LoadScript(TAts& ats) {
-    // The script editor of the automatic-directive tab loads ats.AutoFileName.
-    if (auto* page = findChild<AutoDirectivesPage*>()) page->LoadScript(ats);
+    m_term.Shutdown(m_usable ? std::optional<int>(WindowStateValue(windowState())) : std::nullopt);
 }
 
 // The operator password locks the first nine pages, the entry field and its
@@ -311,13 +226,9 @@ TOperatorAccess& TForm2::Access() {
         for (int i = 0; i < 9 && i < m_pages->count(); ++i)
             guarded << m_pages->widget(i);
         guarded << m_maskEdit << m_buttonOK;
-        m_access = new TOperatorAccess(this, guarded, m_app.RegistryPath);
+        m_access = new TOperatorAccess(this, guarded, m_term.RegistryPath());
     }
     return *m_access;
-}
-
-void TForm2::AskPassword() {
-    Access().AskAtStartup();
 }
 
 void TForm2::ButtonPasswordClick() {
@@ -331,11 +242,10 @@ void TForm2::BindExchange(TAts& ats, AtsRow& row) {
         const QSignalBlocker block(row.ComboBoxPort);
         row.ComboBoxPort->setCurrentText(QString::number(ats.Settings.Port));
     }
-    ats.SetCallSink(m_calls.get());
     connect(&ats, &TAts::status, this, &TForm2::AddStatus);
     connect(&ats, &TAts::received, this, [this] { SetPanelText(2, QStringLiteral("Прием")); });
     connect(&ats, &TAts::echoed, this, [this, &ats](const QString& text) {
-        if (m_app.CurrentAts == &ats) m_view->InsertAtEnd(text);
+        if (m_term.Current() == &ats) m_view->InsertAtEnd(text);
     });
     connect(&ats, &TAts::printout, this,
             [this, &ats](const QString& text) { ShowPrintout(ats, text); });
@@ -346,7 +256,7 @@ void TForm2::BindExchange(TAts& ats, AtsRow& row) {
     connect(row.CheckBoxPort, &QCheckBox::clicked, &ats, [this, &ats, &row, n](bool checked) {
         ats.SwitchPort(checked);
         // The port field belongs to the selected exchange.
-        if (ats.PortIsOpen() && m_app.CurrentAtsNumber == n)
+        if (ats.PortIsOpen() && m_term.Exchanges().CurrentNumber() == n)
             ShowPortText(row.ComboBoxPort->currentText());
     });
     connect(row.ComboBoxPort, &QComboBox::currentTextChanged, &ats,
@@ -355,7 +265,7 @@ void TForm2::BindExchange(TAts& ats, AtsRow& row) {
                 const int port = text.trimmed().toInt(&ok);
                 if (!ok) return;
                 ats.ChangePort(port);
-                if (m_app.CurrentAtsNumber == n) ShowPortText(text);
+                if (m_term.Exchanges().CurrentNumber() == n) ShowPortText(text);
             });
     connect(row.CheckBoxDop, &QCheckBox::clicked, &ats,
             [&ats](bool checked) { ats.Settings.SetSLCheck(checked); });
@@ -382,7 +292,7 @@ void TForm2::ShowSettings(TAts& ats, AtsRow& row) {
 }
 
 void TForm2::ShowPrintout(TAts& ats, const QString& text) {
-    TAts* current = m_app.CurrentAts;
+    TAts* current = m_term.Current();
     if (&ats == m_redirected && current) {
         QTextCursor c(m_rows[size_t(current->Number() - 1)].Memo->document());
         c.movePosition(QTextCursor::End);
@@ -395,7 +305,7 @@ void TForm2::ShowPrintout(TAts& ats, const QString& text) {
 }
 
 void TForm2::RollViewEnter() {
-    TAts* ats = m_app.CurrentAts;
+    TAts* ats = m_term.Current();
     if (!ats) return;
     m_rows[size_t(ats->Number() - 1)].Memo->clear();
     m_redirected = ats;
@@ -405,7 +315,7 @@ void TForm2::RollViewEnter() {
 void TForm2::RollViewExit() {
     m_view->SetAutoScroll(true);
     m_redirected = nullptr;
-    TAts* ats = m_app.CurrentAts;
+    TAts* ats = m_term.Current();
     if (!ats) return;
     QPlainTextEdit* memo = m_rows[size_t(ats->Number() - 1)].Memo;
     const QString held = memo->toPlainText();
@@ -413,58 +323,49 @@ void TForm2::RollViewExit() {
     memo->clear();
 }
 
-void TForm2::SelectExchange(int number) {
-    TAts* ats = Ats(number);
-    if (!ats) return;
-    m_app.CurrentAts = ats;
-    m_app.CurrentAtsNumber = number;
-    ShowAutoSettings(*ats);
+// The views follow the selected exchange: its run settings and script, its
+// port and its roll.
+void TForm2::ShowSelected(TAts* ats) {
+    m_auto->ShowSettings(*ats);
     ShowPortText(QString::number(ats->Settings.Port));
     TFLoad(*m_view, ats->RollLog().FileName());
-    LoadScript(*ats);
+    m_auto->LoadScript(*ats);
 }
 
 void TForm2::ComboBoxATSChange(int index) {
-    if (index < 0 || index > 3) return;
-    TAts* ats = Ats(index + 1);
-    if (!ats) return;
-    m_app.CurrentAts = ats;
-    m_app.CurrentAtsNumber = index + 1;
-    ShowAutoSettings(*ats);
-    ShowPortText(QString::number(ats->Settings.Port));
+    if (!m_term.Exchanges().Select(index + 1)) return;
     AddStatus(m_comboATS->currentText());
-    TFLoad(*m_view, ats->RollLog().FileName());
-    LoadScript(*ats);
     // Typing goes to the new exchange at once.
     m_maskEdit->setFocus();
 }
 
 void TForm2::RadioGroupDuplexClick(int index) {
-    if (!OpenMainKey()) return;
-    const int stored = m_reg->ReadInteger(QStringLiteral("Duplex"), 0) == 1 ? 1 : 0;
-    if (index != stored) m_reg->WriteInteger(QStringLiteral("Duplex"), index);
-    m_reg->CloseKey();
+    bool changed = false;
+    WriteMain([&](Registry& reg) {
+        const int stored = reg.ReadInteger(QStringLiteral("Duplex"), 0) == 1 ? 1 : 0;
+        changed = index != stored;
+        return !changed || reg.WriteInteger(QStringLiteral("Duplex"), index);
+    });
     // The link mode of the running program stays as it was created.
-    if (index != stored) ShowMessage(MainSettings::kRestartText);
+    if (changed) ShowMessage(kRestartText);
 }
 
 void TForm2::RadioGroupTarifTimeModeClick(int index) {
-    m_app.TarifTimeMode = index;
-    if (!OpenMainKey()) return;
-    const int stored = m_reg->ReadInteger(QStringLiteral("TarifTimeMode"), 1);
-    if (index != stored) m_reg->WriteInteger(QStringLiteral("TarifTimeMode"), index);
-    m_reg->CloseKey();
-    if (index != stored) ShowMessage(MainSettings::kRestartText);
+    m_term.Billing().timeMode = index;
+    bool changed = false;
+    WriteMain([&](Registry& reg) {
+        changed = index != reg.ReadInteger(QStringLiteral("TarifTimeMode"), 1);
+        return !changed || reg.WriteInteger(QStringLiteral("TarifTimeMode"), index);
+    });
+    if (changed) ShowMessage(kRestartText);
 }
 
 void TForm2::RadioGroupPlatformClick(int index) {
-    m_app.BlockSend = index == 0;
-    for (auto& a : m_ats)
-        if (a) a->Link().SetBlockSend(m_app.BlockSend);
-    if (!OpenMainKey()) return;
-    if (m_reg->ReadInteger(QStringLiteral("Platform"), 0) != index)
-        m_reg->WriteInteger(QStringLiteral("Platform"), index);
-    m_reg->CloseKey();
+    m_term.SetBlockSend(index == 0);
+    WriteMain([&](Registry& reg) {
+        return reg.ReadInteger(QStringLiteral("Platform"), 0) == index ||
+               reg.WriteInteger(QStringLiteral("Platform"), index);
+    });
 }
 
 void TForm2::EditMaxNoPaneTimeEnter() {
@@ -472,19 +373,17 @@ void TForm2::EditMaxNoPaneTimeEnter() {
     const int v = m_editMaxNoPaneTime->text().trimmed().toInt(&ok);
     if (!ok) {
         // Not a number: the field shows the value in force again.
-        m_editMaxNoPaneTime->setText(QString::number(m_app.MaxNoPaneTime));
+        m_editMaxNoPaneTime->setText(QString::number(m_term.Billing().maxNoPaneTime));
         return;
     }
-    m_app.MaxNoPaneTime = v;
-    if (!OpenMainKey()) return;
-    m_reg->WriteInteger(QStringLiteral("MaxNoPaneTime"), v);
-    m_reg->CloseKey();
+    m_term.Billing().maxNoPaneTime = v;
+    WriteMain([v](Registry& reg) { return reg.WriteInteger(QStringLiteral("MaxNoPaneTime"), v); });
 }
 
 void TForm2::CheckBoxFourDigitYearClick(bool checked) {
-    if (!OpenMainKey()) return;
-    m_reg->WriteBool(QStringLiteral("FourDigitYear"), checked);
-    m_reg->CloseKey();
+    WriteMain([checked](Registry& reg) {
+        return reg.WriteBool(QStringLiteral("FourDigitYear"), checked);
+    });
 }
 
 void TForm2::ApplyRollFont(const QFont& font, const QColor& color) {
@@ -506,9 +405,7 @@ void TForm2::MenuFontClick() {
     ApplyRollFont(font, color);
     RollFontSettings s;
     s.FromFont(font, color);
-    if (!OpenMainKey()) return;
-    s.Write(*m_reg);
-    m_reg->CloseKey();
+    WriteMain([&s](Registry& reg) { return s.Write(reg); });
 }
 
 void TForm2::AddStatus(const QString& line) {
@@ -547,14 +444,6 @@ void TForm2::BringToFront() {
     show();
     raise();
     activateWindow();
-}
-
-QWidget* TForm2::Page(const QString& caption) const {
-    const auto tabs = findChildren<QTabWidget*>();
-    for (QTabWidget* t : tabs)
-        for (int i = 0; i < t->count(); ++i)
-            if (t->tabText(i) == caption) return t->widget(i);
-    return nullptr;
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* e) {

@@ -1,16 +1,16 @@
 #pragma once
 // TForm2, the main window "Varnel Terminal": the exchange selector, the
 // directive entry, the status list, the page control with the directive and
-// settings tabs, the roll view and the status bar. It owns the four exchange
-// objects, the request timers and the program-wide state, and binds the
-// controls of each exchange to it in one place (BindExchange).
-#include "link/AppState.h"
+// settings tabs, the roll view and the status bar. It binds its views to the
+// terminal (the exchanges, the request timers, the tables) and the controls
+// of each exchange in one place (BindExchange).
 
 #include <QMainWindow>
 
 #include <array>
 #include <memory>
 
+class AutoDirectivesPage;
 class DirectiveEntry;
 class MaskEdit;
 class QButtonGroup;
@@ -22,14 +22,11 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class QTimer;
-class Registry;
-class RequestTracker;
 class TOperatorAccess;
 class RollView;
 class SegmentsPage;
 class TAts;
-class TCallRecords;
-class TTariffTables;
+class Terminal;
 
 // The controls of one exchange: its row on "Настройки" (name, "Включен",
 // port), its row on "Префиксы" (extra digit with "Использовать", long-distance
@@ -53,27 +50,25 @@ class TForm2 : public QMainWindow {
 public:
     static constexpr int kStatusLimit = 30000;
 
-    // curDir empty: the current working directory. Runs FormCreate.
+    // The window of a started terminal.
+    explicit TForm2(Terminal& term, QWidget* parent = nullptr);
+    // A window with a terminal of its own on folder curDir (empty: the
+    // current working directory), started here; the table recovery after an
+    // unclean end shows the table utility window.
     explicit TForm2(const QString& curDir = QString(), QWidget* parent = nullptr);
-    // Runs FormDestroy.
+    // Runs FormDestroy: the terminal is shut down.
     ~TForm2() override;
 
     // False when the registry could not be used: the operator has been told
     // and the program must end without showing the window.
     bool IsUsable() const { return m_usable; }
 
-    AppState& App() { return m_app; }
+    Terminal& Term() { return m_term; }
     DirectiveEntry& Entry() { return *m_entry; }
     TAts* Ats(int number) const;
     RollView* View() const { return m_view; }
-    RequestTracker* Tracker() const { return m_tracker.get(); }
     TOperatorAccess& Access();
     const AtsRow& Row(int number) const { return m_rows[size_t(number - 1)]; }
-    TTariffTables* Tables() const { return m_tables.get(); }
-    SegmentsPage* Segments() const { return m_segments; }
-    Registry* Reg() const { return m_reg.get(); }
-    // A page of the page control (or of a nested one) by its caption.
-    QWidget* Page(const QString& caption) const;
     QString PanelText(int panel) const;
 
     // A line in the status list (MemoStatus).
@@ -119,6 +114,7 @@ private:
     QWidget* BuildExtraPage();
     QWidget* BuildTimePage();
 
+    void Compose();
     void FormCreate();
     void FormShow();
     void FormDestroy();
@@ -126,34 +122,28 @@ private:
     void BindExchange(TAts& ats, AtsRow& row);
     void ShowSettings(TAts& ats, AtsRow& row);
     void ShowPrintout(TAts& ats, const QString& text);
-    void SelectExchange(int number);
+    void ShowSelected(TAts* ats);
     void ApplyRollFont(const QFont& font, const QColor& color);
     void StatusChanged();
-    bool OpenMainKey();
     void ShowMessage(const QString& text);
+    // Writes one value of the program-wide key; false when it cannot.
+    template <class Write> bool WriteMain(Write write);
 
-    // Places later work fills (tables, automatic directives, password).
-    void OpenTables();
-    void RebuildTariffTables();
-    void CloseTables();
-    void ShowAutoSettings(TAts& ats);
-    void LoadScript(TAts& ats);
-    void AskPassword();
-
-    AppState m_app;
-    std::unique_ptr<Registry> m_reg;
-    std::array<std::unique_ptr<TAts>, 4> m_ats;
-    std::unique_ptr<RequestTracker> m_tracker; // the request timers
-    std::unique_ptr<TTariffTables> m_tables;   // tariff and call tables
-    std::unique_ptr<TCallRecords> m_calls;     // call frames to the tables
-    SegmentsPage* m_segments = nullptr;        // the "Сегменты" tab
+    std::unique_ptr<Terminal> m_ownTerminal; // when the window made its own
+    Terminal& m_term;
+    SegmentsPage* m_segments = nullptr; // the "Сегменты" tab
+    AutoDirectivesPage* m_auto = nullptr;
     DirectiveEntry* m_entry = nullptr;
     bool m_usable = true;
     bool m_shownOnce = false;
     bool m_destroyed = false;
-    int m_timerStatWait = 20000;
     TAts* m_redirected = nullptr; // its printouts wait in the hidden list
     TOperatorAccess* m_access = nullptr;
+    // Pages the features fill.
+    QWidget* m_pageAuto = nullptr;
+    QWidget* m_pageStat = nullptr;
+    QWidget* m_pageVersions = nullptr;
+    QWidget* m_pageSegments = nullptr;
 
     // Controls.
     QPushButton* m_buttonReset = nullptr;

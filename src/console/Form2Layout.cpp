@@ -1,6 +1,7 @@
 // The main window's controls. Every named control carries its name as its
 // objectName; a control's hint is its toolTip (the status bar's first panel
 // shows it while the mouse is over the control).
+#include "app/Terminal.h"
 #include "console/DirectiveEntry.h"
 #include "console/Form2.h"
 #include "console/MaskEdit.h"
@@ -181,7 +182,7 @@ QWidget* TForm2::BuildTopStrip() {
     m_maskEdit->setFont(mono);
     // The whole line stays in view: its cells, the caret, frame and margins.
     m_maskEdit->setMinimumWidth(QFontMetrics(mono).horizontalAdvance(
-                                    QString(DirectiveEntry::kLineLength + 1, QLatin1Char('_'))) +
+                                    QString(DirectiveText::kLineLength + 1, QLatin1Char('_'))) +
                                 2 * m_maskEdit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) +
                                 8);
     m_comboStek =
@@ -207,7 +208,7 @@ QWidget* TForm2::BuildTopStrip() {
     right->addWidget(m_buttonOK, 1, 0, 1, 2);
     row->addLayout(right);
 
-    m_entry = new DirectiveEntry(m_app, m_maskEdit, m_comboStek, this);
+    m_entry = new DirectiveEntry(m_term, m_maskEdit, m_comboStek, this);
     connect(m_buttonReset, &QPushButton::clicked, m_entry, &DirectiveEntry::Reset);
     connect(m_buttonOK, &QPushButton::clicked, m_entry, &DirectiveEntry::Execute);
     connect(m_entry, &DirectiveEntry::executing, this,
@@ -231,15 +232,16 @@ QWidget* TForm2::BuildPages() {
     AddPage(serviceTabs, QStringLiteral("TabSheetClean"), QStringLiteral("Чистка"));
     AddPage(serviceTabs, QStringLiteral("TabSheetRequest"), QStringLiteral("Заявка"));
     AddPage(serviceTabs, QStringLiteral("TabSheetATSState"), QStringLiteral("Состояние АТС"));
-    AddPage(serviceTabs, QStringLiteral("TabSheetAuto"),
-            QStringLiteral("Автоматические директивы ТО"));
+    m_pageAuto = AddPage(serviceTabs, QStringLiteral("TabSheetAuto"),
+                         QStringLiteral("Автоматические директивы ТО"));
 
     AddPage(m_pages, QStringLiteral("TabSheetPRC"), QStringLiteral("ПРЦиЗУ"));
-    AddPage(m_pages, QStringLiteral("TabSheetStat"), QStringLiteral("Статистика"));
-    AddPage(m_pages, QStringLiteral("TabSheetVersions"), QStringLiteral("Версии"));
+    m_pageStat = AddPage(m_pages, QStringLiteral("TabSheetStat"), QStringLiteral("Статистика"));
+    m_pageVersions = AddPage(m_pages, QStringLiteral("TabSheetVersions"), QStringLiteral("Версии"));
     AddPage(m_pages, QStringLiteral("TabSheetOO"), QStringLiteral("Директивы ОО"));
     AddPage(m_pages, QStringLiteral("TabSheetTO"), QStringLiteral("Директивы ТО"));
-    AddPage(m_pages, QStringLiteral("TabSheetSegments"), QStringLiteral("Сегменты"));
+    m_pageSegments =
+        AddPage(m_pages, QStringLiteral("TabSheetSegments"), QStringLiteral("Сегменты"));
     AddPage(m_pages, QStringLiteral("TabSheetFaults"), QStringLiteral("Сбои"));
     m_pages->addTab(BuildSettingsPage(), QStringLiteral("Настройки"));
     m_pages->addTab(BuildPrefixesPage(), QStringLiteral("Префиксы"));
@@ -276,12 +278,12 @@ QWidget* TForm2::BuildSettingsPage() {
     }
     // The table utility: verify and rebuild a Paradox table by hand (locked
     // with the page while the password is asked).
-    auto* tableUtil = Named(new QPushButton(QStringLiteral("Проверка таблиц")),
-                            QStringLiteral("ButtonTableUtil"),
-                            QStringLiteral("Проверка и восстановление таблиц"));
+    auto* tableUtil =
+        Named(new QPushButton(QStringLiteral("Проверка таблиц")), QStringLiteral("ButtonTableUtil"),
+              QStringLiteral("Проверка и восстановление таблиц"));
     grid->addWidget(tableUtil, 5, 1, Qt::AlignLeft | Qt::AlignTop);
     connect(tableUtil, &QPushButton::clicked, this, [this] {
-        auto* w = new TMainFormTableUtil(m_app.CurDir, this);
+        auto* w = new TMainFormTableUtil(m_term.CurDir(), this);
         w->setAttribute(Qt::WA_DeleteOnClose);
         w->show();
     });

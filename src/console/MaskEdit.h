@@ -5,7 +5,7 @@
 // A click into a field that shows only blanks puts the caret on its first
 // input position, wherever the mouse landed; taking the focus from the
 // program (not the mouse) selects the whole text, so typing starts anew.
-#include "console/MaskEngine.h"
+#include "directives/MaskEngine.h"
 
 #include <QLineEdit>
 

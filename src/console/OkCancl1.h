@@ -2,7 +2,7 @@
 // TOkCancl1, the dialog "Настройка" of "Записать массив индексированно": five
 // five-character fields in the exchange address notation and "OK"/"Cancel".
 // Created once with the main window; the fields keep what was typed.
-#include "console/ComposedDirectives.h"
+#include "directives/ComposedDirectives.h"
 
 #include <QDialog>
 

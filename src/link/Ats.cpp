@@ -1,23 +1,24 @@
 #include "link/Ats.h"
 
-#include "link/AppState.h"
 #include "link/AutoScript.h"
+#include "link/LinkOptions.h"
 #include "link/RequestSession.h"
 #include "platform/ProgramLog.h"
 #include "platform/SerialPort.h"
 
-TAts::TAts(const AppState& app, int number, std::unique_ptr<SerialPort> port, QObject* parent)
-    : QObject(parent), Settings(number, app.RegistryPath), m_duplex(app.DuplexMode),
-      m_autoFileName(app.RollDir + QStringLiteral("Auto") + QString::number(number) +
+TAts::TAts(const LinkOptions& options, int number, std::unique_ptr<SerialPort> port,
+           QObject* parent)
+    : QObject(parent), Settings(number, options.RegistryPath), m_duplex(options.DuplexMode),
+      m_autoFileName(options.RollDir + QStringLiteral("Auto") + QString::number(number) +
                      QStringLiteral(".txt")),
-      m_roll(app.RollDir + QStringLiteral("Varnel") + QString::number(number) +
+      m_roll(options.RollDir + QStringLiteral("Varnel") + QString::number(number) +
              QStringLiteral(".rul")),
       m_rx(*this) {
     Line::Mode mode;
-    mode.duplex = app.DuplexMode;
-    mode.blockSend = app.BlockSend;
-    mode.duplexBoundMs = app.DuplexBoundMs;
-    mode.reopenIntervalMs = app.ReopenIntervalMs;
+    mode.duplex = options.DuplexMode;
+    mode.blockSend = options.BlockSend;
+    mode.duplexBoundMs = options.DuplexBoundMs;
+    mode.reopenIntervalMs = options.ReopenIntervalMs;
     if (!port) port = std::make_unique<DevicePort>();
     m_line = std::make_unique<Line>(std::move(port), Settings.Key, mode);
     m_line->SetPortNumber(Settings.Port);

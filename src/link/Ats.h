@@ -25,7 +25,7 @@
 #include <cstdint>
 #include <memory>
 
-struct AppState;
+struct LinkOptions;
 class AutoScript;
 class RequestSession;
 
@@ -49,9 +49,9 @@ public:
     static constexpr int kEncodedSize = 4096;
 
     // Reads "Port" from the exchange's key and opens the roll
-    // (app.RollDir + "VarnelN.rul"). port: the line's port; a DevicePort
+    // (options.RollDir + "VarnelN.rul"). port: the line's port; a DevicePort
     // when none is given.
-    TAts(const AppState& app, int number, std::unique_ptr<SerialPort> port = nullptr,
+    TAts(const LinkOptions& options, int number, std::unique_ptr<SerialPort> port = nullptr,
          QObject* parent = nullptr);
     // Closes the port (leaving "In" as it is) and the roll.
     ~TAts() override;

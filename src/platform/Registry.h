@@ -73,3 +73,24 @@ private:
     QString m_iniPath;
     QString m_key; // settings group of the open key, empty when none
 };
+
+// One open key for the life of the guard: closed again on every path.
+//   if (RegistryKey key{reg, path, false}) value = key->ReadInteger(...);
+class RegistryKey {
+public:
+    RegistryKey(Registry& reg, const QString& keyPath, bool create)
+        : m_reg(reg), m_open(reg.OpenKey(keyPath, create)) {}
+    ~RegistryKey() {
+        if (m_open) m_reg.CloseKey();
+    }
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+
+    explicit operator bool() const { return m_open; }
+    Registry* operator->() const { return &m_reg; }
+    Registry& operator*() const { return m_reg; }
+
+private:
+    Registry& m_reg;
+    bool m_open;
+};

@@ -28,9 +28,8 @@ DevicePort::~DevicePort() {
 
 QString DevicePort::DeviceFor(int number) {
     Registry reg;
-    if (reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), false)) {
-        const QString dev = reg.ReadString(QString::number(number), QString());
-        reg.CloseKey();
+    if (RegistryKey key{reg, QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), false}) {
+        const QString dev = key->ReadString(QString::number(number), QString());
         if (!dev.trimmed().isEmpty()) return dev.trimmed();
     }
 #ifdef Q_OS_WIN

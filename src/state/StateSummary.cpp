@@ -1,7 +1,7 @@
 #include "state/StateSummary.h"
 
-#include "link/AppState.h"
 #include "link/Ats.h"
+#include "link/ExchangeSet.h"
 #include "link/Notation.h"
 #include "link/RequestSession.h"
 #include "platform/Wait.h"
@@ -50,15 +50,15 @@ std::optional<QString> StateSummary::Line(int index, const QString& captured) {
     return QString::fromUtf8(text);
 }
 
-StateSummary::StateSummary(AppState& app, RequestTracker& tracker, QTimer& pause)
-    : m_app(app), m_tracker(tracker), m_pause(pause) {}
+StateSummary::StateSummary(ExchangeSet& exchanges, RequestTracker& tracker, QTimer& pause)
+    : m_exchanges(exchanges), m_tracker(tracker), m_pause(pause) {}
 
 void StateSummary::SendDirective(const QString& text) const {
     if (Send) Send(text);
 }
 
 StateSummary::End StateSummary::Run() {
-    TAts* ats = m_app.CurrentAts;
+    TAts* ats = m_exchanges.Current();
     if (!ats) return End::NoExchange;
     if (ats->Session()) return End::LineBusy;
     if (Progress.Show) Progress.Show();
@@ -70,7 +70,7 @@ StateSummary::End StateSummary::Run() {
         for (size_t i = 0; i < cells.size(); ++i) {
             // The directive goes to the selected exchange: it must still be
             // the one whose printout is captured.
-            if (m_app.CurrentAts != ats) {
+            if (m_exchanges.Current() != ats) {
                 end = End::LineLost;
                 break;
             }

@@ -16,7 +16,7 @@
 
 class QTimer;
 class RequestTracker;
-struct AppState;
+class ExchangeSet;
 
 // The progress window of a run (the statistics progress window: caption
 // "Сбор информации. ESCAPE - выход", one bar 0..100). Unset members do
@@ -65,7 +65,7 @@ public:
     static constexpr int kBar[3] = {40, 70, 100};
 
     // pause: TimerPuuWait, the wait after each cell.
-    StateSummary(AppState& app, RequestTracker& tracker, QTimer& pause);
+    StateSummary(ExchangeSet& exchanges, RequestTracker& tracker, QTimer& pause);
 
     std::function<void(const QString&)> Send;   // one directive to the selected exchange
     std::function<void(const QString&)> OnLine; // each line as it is formed
@@ -79,7 +79,7 @@ public:
 private:
     void SendDirective(const QString& text) const;
 
-    AppState& m_app;
+    ExchangeSet& m_exchanges;
     RequestTracker& m_tracker;
     QTimer& m_pause;
 };

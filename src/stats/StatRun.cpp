@@ -1,7 +1,7 @@
 #include "stats/StatRun.h"
 
-#include "link/AppState.h"
 #include "link/Ats.h"
+#include "link/ExchangeSet.h"
 #include "link/RequestSession.h"
 #include "link/RequestTracker.h"
 #include "platform/Wait.h"
@@ -15,7 +15,7 @@ StatFields& StatContext::FieldsOf(int number) {
 
 StatRun::StatRun(StatContext& ctx, StatProtocol& protocol, Hooks hooks)
     : m_ctx(ctx), m_protocol(protocol), m_hooks(std::move(hooks)) {
-    m_ats = ctx.App.CurrentAts;
+    m_ats = ctx.Exchanges.Current();
     m_number = m_ats ? m_ats->Number() : 0;
     m_ctx.Running = true;
 }

@@ -23,7 +23,7 @@
 #include <memory>
 #include <vector>
 
-struct AppState;
+class ExchangeSet;
 class RequestSession;
 class RequestTracker;
 class TAts;
@@ -32,9 +32,11 @@ class TAts;
 // the request timers, the statistics fields of each exchange, and whether a
 // run is active (one at a time).
 struct StatContext {
-    StatContext(AppState& app, RequestTracker& tracker) : App(app), Tracker(tracker) {}
-    AppState& App;
+    StatContext(ExchangeSet& exchanges, RequestTracker& tracker, const QString& curDir)
+        : Exchanges(exchanges), Tracker(tracker), CurDir(curDir) {}
+    ExchangeSet& Exchanges;
     RequestTracker& Tracker;
+    QString CurDir; // the working folder: the trunk tables live under it
     std::array<StatFields, 4> Fields{};
     bool Running = false;
     // The fields of exchange number 1..4 (others share a spare set).

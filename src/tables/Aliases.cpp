@@ -16,11 +16,10 @@ QString AliasDirectory(const QString& alias, const QString& curDir, QString* err
         def = QStringLiteral("EveryDay");
     QString dir;
     Registry reg;
-    if (reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Aliases"), false)) {
-        for (const QString& name : reg.ValueNames())
+    if (RegistryKey key{reg, QStringLiteral("\\Software\\ZezozuDaruduri\\Aliases"), false}) {
+        for (const QString& name : key->ValueNames())
             if (name.compare(alias, Qt::CaseInsensitive) == 0)
-                dir = reg.ReadString(name, QString()).trimmed();
-        reg.CloseKey();
+                dir = key->ReadString(name, QString()).trimmed();
     }
     if (dir.isEmpty()) {
         if (def.isEmpty()) {

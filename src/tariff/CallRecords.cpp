@@ -1,6 +1,5 @@
 #include "tariff/CallRecords.h"
 
-#include "link/AppState.h"
 #include "platform/Clock.h"
 #include "platform/ProgramLog.h"
 #include "tables/Table.h"
@@ -28,8 +27,8 @@ QString FieldsText(qint64 number, qint64 b, int kit, const CallBill& bill, int c
 }
 } // namespace
 
-TCallRecords::TCallRecords(const AppState& app, TTariffTables& tables)
-    : m_app(app), m_tables(tables) {}
+TCallRecords::TCallRecords(const BillingRules& mode, TTariffTables& tables)
+    : m_mode(mode), m_tables(tables) {}
 
 TCallRecords::~TCallRecords() {
     Sync();
@@ -117,8 +116,8 @@ void TCallRecords::OnCallEnd(const AtsSettings& ats, const CallEndNibbles& n) {
         return;
     }
     BillingRules rules;
-    rules.timeMode = m_app.TarifTimeMode;
-    rules.maxNoPaneTime = m_app.MaxNoPaneTime;
+    rules.timeMode = m_mode.timeMode;
+    rules.maxNoPaneTime = m_mode.maxNoPaneTime;
     rules.slCheck = ats.SLCheck;
     rules.sl = ats.SL;
     rules.mg = ats.MG;

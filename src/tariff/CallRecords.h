@@ -18,7 +18,6 @@
 #include <QObject>
 #include <QString>
 
-struct AppState;
 class TTariffTables;
 namespace tables {
 class Transaction;
@@ -26,8 +25,9 @@ class Transaction;
 
 class TCallRecords : public ICallSink {
 public:
-    // The duration mode and the free-call limit are read from app at each call.
-    TCallRecords(const AppState& app, TTariffTables& tables);
+    // The duration mode and the free-call limit are read from mode at each
+    // call (the operator may change them while the terminal runs).
+    TCallRecords(const BillingRules& mode, TTariffTables& tables);
     ~TCallRecords() override;
 
     void OnCallStart(const AtsSettings& ats, const CallStartNibbles& n) override;
@@ -46,7 +46,7 @@ private:
     void Sync();
     DestinationLookup Lookup(bool foreign);
 
-    const AppState& m_app;
+    const BillingRules& m_mode;
     TTariffTables& m_tables;
     int m_input = 0;         // depth of InputBegins
     bool m_unsynced = false; // deferred commits wait for Sync

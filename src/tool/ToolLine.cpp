@@ -76,7 +76,8 @@ int RegistryUsage() {
 }
 
 int List(Registry& reg, const QString& key) {
-    if (!reg.OpenKey(key, false)) {
+    const RegistryKey open{reg, key, false};
+    if (!open) {
         ToolErr() << "no such key: " << key << '\n';
         return 1;
     }
@@ -88,26 +89,27 @@ int List(Registry& reg, const QString& key) {
     keys.sort(Qt::CaseInsensitive);
     for (const QString& sub : keys)
         ToolOut() << sub << "\\\n";
-    reg.CloseKey();
     return 0;
 }
 
 int Get(Registry& reg, const QString& key, const QString& name, Type type) {
-    if (!reg.OpenKey(key, false) || !reg.ValueExists(name)) {
-        ToolErr() << "no value " << name << " under " << key << '\n';
-        return 1;
-    }
     QString text;
-    if (type == Type::Int) {
-        const auto v = reg.ReadInteger(name);
-        if (v) text = QString::number(*v);
-    } else if (type == Type::Bool) {
-        const auto v = reg.ReadBool(name);
-        if (v) text = *v ? QStringLiteral("true") : QStringLiteral("false");
-    } else {
-        text = reg.ReadString(name, QString());
+    {
+        const RegistryKey open{reg, key, false};
+        if (!open || !reg.ValueExists(name)) {
+            ToolErr() << "no value " << name << " under " << key << '\n';
+            return 1;
+        }
+        if (type == Type::Int) {
+            const auto v = reg.ReadInteger(name);
+            if (v) text = QString::number(*v);
+        } else if (type == Type::Bool) {
+            const auto v = reg.ReadBool(name);
+            if (v) text = *v ? QStringLiteral("true") : QStringLiteral("false");
+        } else {
+            text = reg.ReadString(name, QString());
+        }
     }
-    reg.CloseKey();
     if ((type == Type::Int || type == Type::Bool) && text.isEmpty()) {
         ToolErr() << name << " is not readable as "
                   << (type == Type::Int ? "an integer" : "a boolean") << '\n';
@@ -129,18 +131,20 @@ int Set(Registry& reg, const QString& key, const QString& name, const QString& v
         return 2;
     }
     if (name.isEmpty()) return RegistryUsage();
-    if (!reg.OpenKey(key, true)) {
-        ToolErr() << "cannot create " << key << " in " << reg.FilePath() << '\n';
-        return 1;
-    }
     bool written = false;
-    if (type == Type::Int)
-        written = reg.WriteInteger(name, number);
-    else if (type == Type::Bool)
-        written = reg.WriteBool(name, *flag);
-    else
-        written = reg.WriteString(name, value);
-    reg.CloseKey();
+    {
+        const RegistryKey open{reg, key, true};
+        if (!open) {
+            ToolErr() << "cannot create " << key << " in " << reg.FilePath() << '\n';
+            return 1;
+        }
+        if (type == Type::Int)
+            written = reg.WriteInteger(name, number);
+        else if (type == Type::Bool)
+            written = reg.WriteBool(name, *flag);
+        else
+            written = reg.WriteString(name, value);
+    }
     if (!written) {
         ToolErr() << "cannot write " << reg.FilePath() << '\n';
         return 1;

@@ -3,6 +3,7 @@
 // message boxes, finding controls by name, typing Cyrillic.
 #include "TestSupport.h"
 
+#include "app/Terminal.h"
 #include "console/Form2.h"
 #include "platform/Wait.h"
 
@@ -10,6 +11,7 @@
 #include <QMessageBox>
 #include <QObject>
 #include <QStringList>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -47,6 +49,14 @@ private:
     QTimer m_timer;
 };
 
+// A page of the window's tab controls (or of a nested one) by its caption.
+inline QWidget* PageOf(QWidget* form, const QString& caption) {
+    for (QTabWidget* t : form->findChildren<QTabWidget*>())
+        for (int i = 0; i < t->count(); ++i)
+            if (t->tabText(i) == caption) return t->widget(i);
+    return nullptr;
+}
+
 template <class T> T* Find(QObject* root, const char* name) {
     return root->findChild<T*>(QString::fromLatin1(name));
 }
@@ -55,13 +65,6 @@ template <class T> T* Find(QObject* root, const char* name) {
 inline void TypeText(QWidget* w, const QString& text) {
     for (const QChar ch : text)
         QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-}
-
-// The text without its trailing blanks.
-inline QString Trimmed(QString s) {
-    while (s.endsWith(QLatin1Char(' ')))
-        s.chop(1);
-    return s;
 }
 
 // Readable QString values in failure messages.

@@ -3,11 +3,11 @@
 #include "ConsoleTestSupport.h"
 
 #include "console/DirectiveButtons.h"
-#include "console/DirectiveCatalogue.h"
 #include "console/DirectiveEntry.h"
 #include "console/MaskEdit.h"
 #include "console/OkCancl1.h"
 #include "console/UnitAKNum.h"
+#include "directives/DirectiveCatalogue.h"
 #include "platform/Clock.h"
 #include "platform/Registry.h"
 #include "platform/Wait.h"

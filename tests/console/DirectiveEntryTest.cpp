@@ -2,9 +2,10 @@
 // the layout correction, Execute's text handling and the command stack.
 #include "ConsoleTestSupport.h"
 
+#include "app/Terminal.h"
 #include "console/DirectiveEntry.h"
 #include "console/MaskEdit.h"
-#include "link/AppState.h"
+#include "directives/DirectiveText.h"
 
 #include <QComboBox>
 #include <QWidget>
@@ -16,7 +17,7 @@ struct EntryFixture : ::testing::Test {
     QWidget window;
     MaskEdit* edit = new MaskEdit(&window);
     QComboBox* stack = new QComboBox(&window);
-    AppState app;
+    Terminal app; // not started: no exchange
     DirectiveEntry* entry = nullptr;
     QStringList executed;
 
@@ -96,9 +97,9 @@ TEST_F(EntryFixture, TemplateIsFilledThenSentWithBlanksClosedUp) {
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_EQ(executed.last(), QString::fromUtf8("ТО_F,0,,,1,12-"));
     // Escape resets the mask and the line.
-    ASSERT_NE(edit->EditMask(), DirectiveEntry::kFreeMask);
+    ASSERT_NE(edit->EditMask(), DirectiveText::kFreeMask);
     QTest::keyClick(edit, Qt::Key_Escape);
-    EXPECT_EQ(edit->EditMask(), DirectiveEntry::kFreeMask);
+    EXPECT_EQ(edit->EditMask(), DirectiveText::kFreeMask);
     EXPECT_EQ(edit->text(), QString(25, QLatin1Char('_')));
     EXPECT_EQ(edit->CaretPos(), 0);
 }

@@ -76,7 +76,7 @@ TEST(Form2, StartsOnAnEmptyRegistryAndEndsCleanly) {
         auto form = StartForm(env.Dir());
         auto* ats = Find<QComboBox>(form.get(), "ComboBoxATS");
         ASSERT_EQ(ats->count(), 4);
-        EXPECT_EQ(form->App().CurrentAts, form->Ats(1));
+        EXPECT_EQ(form->Term().Current(), form->Ats(1));
         EXPECT_EQ(form->View()->LastLine(), QString::fromUtf8("Новый запуск"));
         EXPECT_TRUE(QFile::exists(env.Path(QStringLiteral("Rulon/Varnel4.rul"))));
         // Each exchange's controls show its own settings.
@@ -90,8 +90,8 @@ TEST(Form2, StartsOnAnEmptyRegistryAndEndsCleanly) {
         for (const char* radio :
              {"RadioGroupTarifTimeMode1", "RadioGroupDuplex0", "RadioGroupPlatform0"})
             EXPECT_TRUE(Find<QRadioButton>(form.get(), radio)->isChecked()) << radio;
-        EXPECT_TRUE(form->App().BlockSend);
-        EXPECT_FALSE(form->App().DuplexMode);
+        EXPECT_TRUE(form->Term().Link().BlockSend);
+        EXPECT_FALSE(form->Term().Link().DuplexMode);
 
         // While running, the registry says the run has not ended cleanly.
         EXPECT_EQ(Stored(env, kMain, QStringLiteral("CorrectLogOff")), QStringLiteral("false"));
@@ -154,7 +154,7 @@ TEST(Form2, EnterSendsTheTypedDirectiveToTheSelectedExchange) {
     EXPECT_FALSE(pty.ReadMaster(1, 300).empty());
     Find<QComboBox>(form.get(), "ComboBoxATS")->setFocus();
     QTest::keyClick(Find<QComboBox>(form.get(), "ComboBoxATS"), Qt::Key_Down);
-    ASSERT_EQ(form->App().CurrentAtsNumber, 2);
+    ASSERT_EQ(form->Term().Exchanges().CurrentNumber(), 2);
     form->Entry().SendFixed(QString::fromUtf8("УК_1-"));
     EXPECT_TRUE(pty.ReadMaster(1, 300).empty());
     // A printout of an exchange not selected goes to its roll only.
@@ -172,34 +172,34 @@ TEST(Form2, SettingHandlersStoreAndApply) {
     {
         auto form = StartForm(env.Dir());
         auto* pages = Find<QTabWidget>(form.get(), "PageControl");
-        pages->setCurrentWidget(form->Page(QString::fromUtf8("Дополн.")));
+        pages->setCurrentWidget(PageOf(form.get(), QString::fromUtf8("Дополн.")));
         const QString restart =
             QString::fromUtf8("Изменения вступят в силу после перезапуска программы");
         ClickBox(Find<QRadioButton>(form.get(), "RadioGroupDuplex1"));
         EXPECT_EQ(answers.Texts, QStringList{restart});
         EXPECT_EQ(Stored(env, kMain, QStringLiteral("Duplex")), QStringLiteral("1"));
-        EXPECT_FALSE(form->App().DuplexMode);
+        EXPECT_FALSE(form->Term().Link().DuplexMode);
         EXPECT_FALSE(form->Ats(1)->Link().GetMode().duplex)
             << "the exchanges keep their normal-mode pacing";
 
         ClickBox(Find<QRadioButton>(form.get(), "RadioGroupPlatform1"));
-        EXPECT_FALSE(form->App().BlockSend);
+        EXPECT_FALSE(form->Term().Link().BlockSend);
         EXPECT_EQ(Stored(env, kMain, QStringLiteral("Platform")), QStringLiteral("1"));
         EXPECT_EQ(answers.Texts.size(), 1) << "no message for the platform";
 
         ClickBox(Find<QRadioButton>(form.get(), "RadioGroupTarifTimeMode0"));
-        EXPECT_EQ(form->App().TarifTimeMode, 0) << "the duration mode changes at once";
+        EXPECT_EQ(form->Term().Billing().timeMode, 0) << "the duration mode changes at once";
         EXPECT_EQ(Stored(env, kMain, QStringLiteral("TarifTimeMode")), QStringLiteral("0"));
         EXPECT_EQ(answers.Texts.size(), 2);
 
         auto* pane = Find<QLineEdit>(form.get(), "EditMaxNoPaneTime");
         pane->setText(QStringLiteral("15"));
         QTest::keyClick(pane, Qt::Key_Return);
-        EXPECT_EQ(form->App().MaxNoPaneTime, 15);
+        EXPECT_EQ(form->Term().Billing().maxNoPaneTime, 15);
         EXPECT_EQ(Stored(env, kMain, QStringLiteral("MaxNoPaneTime")), QStringLiteral("15"));
         pane->setText(QStringLiteral("x1"));
         QTest::keyClick(pane, Qt::Key_Return);
-        EXPECT_EQ(form->App().MaxNoPaneTime, 15);
+        EXPECT_EQ(form->Term().Billing().maxNoPaneTime, 15);
         EXPECT_EQ(pane->text(), QStringLiteral("15"));
 
         pages->setCurrentIndex(0);
@@ -215,9 +215,9 @@ TEST(Form2, SettingHandlersStoreAndApply) {
     }
     // The next start takes the new link mode.
     auto form = StartForm(env.Dir());
-    EXPECT_TRUE(form->App().DuplexMode);
-    EXPECT_FALSE(form->App().BlockSend);
-    EXPECT_EQ(form->App().TarifTimeMode, 0);
+    EXPECT_TRUE(form->Term().Link().DuplexMode);
+    EXPECT_FALSE(form->Term().Link().BlockSend);
+    EXPECT_EQ(form->Term().Billing().timeMode, 0);
     EXPECT_TRUE(Find<QRadioButton>(form.get(), "RadioGroupDuplex1")->isChecked());
     EXPECT_TRUE(Find<QCheckBox>(form.get(), "CheckBoxFourDigitYear")->isChecked());
     EXPECT_EQ(Find<QLineEdit>(form.get(), "EditMaxNoPaneTime")->text(), QStringLiteral("15"));
@@ -237,8 +237,8 @@ TEST(Form2, SelectionRenameAndHintLine) {
     EXPECT_EQ(ats->itemText(2), QString::fromUtf8("Южная"));
     ats->setFocus();
     QTest::keyClick(ats, Qt::Key_Down);
-    EXPECT_EQ(form->App().CurrentAtsNumber, 2);
-    EXPECT_EQ(form->App().CurrentAts, form->Ats(2));
+    EXPECT_EQ(form->Term().Exchanges().CurrentNumber(), 2);
+    EXPECT_EQ(form->Term().Current(), form->Ats(2));
     EXPECT_EQ(form->focusWidget(), Find<QWidget>(form.get(), "MaskEdit")) << "typing goes on";
     EXPECT_EQ(Trimmed(Find<QPlainTextEdit>(form.get(), "MemoStatus")->toPlainText()),
               QStringLiteral("ATS 2"));

@@ -2,7 +2,7 @@
 // exchange with a printout of its own, or refused outside the commissioning
 // mode where the exchange refuses it.
 #include "Exchange.h"
-#include "console/DirectiveCatalogue.h"
+#include "directives/DirectiveCatalogue.h"
 #include "link/LineCode.h"
 
 #include <gtest/gtest.h>

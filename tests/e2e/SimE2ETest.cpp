@@ -4,8 +4,8 @@
 #include "TestSupport.h"
 
 #include "console/Form2.h"
-#include "link/AppState.h"
 #include "link/Ats.h"
+#include "link/LinkOptions.h"
 #include "link/RequestSession.h"
 #include "link/RequestTracker.h"
 #include "platform/Codec.h"
@@ -28,9 +28,8 @@ TEST(SimE2E, CellValueIsCapturedFromThePrintoutAndCutFromTheRoll) {
     TestEnv env;
     SimProcess sim;
     ASSERT_FALSE(sim.Start(kSim, 1).isEmpty());
-    AppState app;
+    LinkOptions app;
     RequestTracker tracker;
-    app.CurDir = env.Dir();
     app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
     auto ats = std::make_unique<TAts>(app, 1);
     ats->InitSettings();

@@ -2,6 +2,7 @@
 // the "Статистика" tab through the requests to the live windows, details
 // opened and closed, and back to plain printouts.
 #include "TestSupport.h"
+#include "console/ConsoleTestSupport.h"
 
 #include "console/Form2.h"
 #include "link/Ats.h"
@@ -46,7 +47,7 @@ protected:
         form = std::make_unique<TForm2>(env.Dir());
         form->show();
         ASSERT_TRUE(WaitUntil([&] { return form->Ats(1) && form->Ats(1)->PortIsOpen(); }, 5000));
-        form->Tracker()->TimerWeStillGetIt->setInterval(500);
+        form->Term().Tracker().TimerWeStillGetIt->setInterval(500);
     }
     void TearDown() override {
         EscTracker::SetEscDown(false);
@@ -59,7 +60,7 @@ protected:
     // Clicks a button of the "Статистика" tab; a run that does not end within
     // a minute is cut short with Esc.
     void Run(const char* button) {
-        QWidget* page = form->Page(QStringLiteral("Статистика"));
+        QWidget* page = PageOf(form.get(), QStringLiteral("Статистика"));
         QPushButton* b = page ? page->findChild<QPushButton*>(QLatin1String(button)) : nullptr;
         ASSERT_NE(b, nullptr);
         size_t next = 0;

@@ -2,10 +2,10 @@
 // modes and times by a test clock, its file.
 #include "TestSupport.h"
 
-#include "link/AppState.h"
 #include "link/Ats.h"
 #include "link/AutoScript.h"
 #include "link/LineCode.h"
+#include "link/LinkOptions.h"
 #include "platform/Clock.h"
 #include "platform/Codec.h"
 #include "platform/ProgramLog.h"
@@ -51,7 +51,7 @@ protected:
     }
 
     TestEnv env;
-    AppState app;
+    LinkOptions app;
     FakePort* port = new FakePort;
     std::unique_ptr<TAts> ats;
 };

@@ -2,8 +2,8 @@
 // its line on a real pseudo-terminal.
 #include "TestSupport.h"
 
-#include "link/AppState.h"
 #include "link/Ats.h"
+#include "link/LinkOptions.h"
 #include "platform/Clock.h"
 #include "platform/Codec.h"
 #include "platform/ProgramLog.h"
@@ -30,7 +30,6 @@ class Exchange : public ::testing::Test {
 protected:
     void SetUp() override {
         Clock::SetTestTime(QDateTime(QDate(2026, 12, 5), QTime(9, 5, 30)));
-        app.CurDir = env.Dir();
         app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
         app.DuplexBoundMs = 50;
         app.ReopenIntervalMs = 50;
@@ -74,7 +73,7 @@ protected:
     }
 
     TestEnv env;
-    AppState app;
+    LinkOptions app;
     QStringList status;
 };
 } // namespace

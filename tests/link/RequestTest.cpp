@@ -3,8 +3,8 @@
 // no-answer question.
 #include "TestSupport.h"
 
-#include "link/AppState.h"
 #include "link/Ats.h"
+#include "link/LinkOptions.h"
 #include "link/RequestSession.h"
 #include "link/RequestTracker.h"
 #include "platform/Codec.h"
@@ -38,7 +38,7 @@ protected:
     QString Roll() const { return Codec::FromCp1251(FileBytes(ats->RollLog().FileName())); }
 
     TestEnv env;
-    AppState app;
+    LinkOptions app;
     FakePort* port = new FakePort;
     std::unique_ptr<TAts> ats;
     RequestTracker tracker;

@@ -88,11 +88,11 @@ TEST_F(StatePagesFixture, TabsAtTheirPlacesWithOneRequestButtonForBg) {
 
     // The repair forms sit with the other maintenance directives.
     auto* to = qobject_cast<QTabWidget*>(
-        form->Page(QStringLiteral("Ремонт ШК"))->parentWidget()->parentWidget());
+        PageOf(form.get(), QStringLiteral("Ремонт ШК"))->parentWidget()->parentWidget());
     ASSERT_NE(to, nullptr);
     EXPECT_EQ(TabTexts(to).mid(TabTexts(to).size() - 3),
               Utf8List({"Ремонт ШК", "Ремонт ИК", "Ремонт ВК"}));
-    EXPECT_EQ(form->Page(QStringLiteral("Директивы ТО")), to->parentWidget());
+    EXPECT_EQ(PageOf(form.get(), QStringLiteral("Директивы ТО")), to->parentWidget());
 }
 
 TEST_F(StatePagesFixture, ResultButtonsFillTheirLists) {

@@ -4,8 +4,9 @@
 #include "TestSupport.h"
 
 #include "StateTestSupport.h"
-#include "link/AppState.h"
 #include "link/Ats.h"
+#include "link/ExchangeSet.h"
+#include "link/LinkOptions.h"
 #include "link/RequestSession.h"
 #include "link/RequestTracker.h"
 #include "platform/Codec.h"
@@ -25,26 +26,24 @@ protected:
         const QString device = sim.Start({QStringLiteral("--seed"), QStringLiteral("7")});
         ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/")));
         MapPort(1, device);
-        app.CurDir = env.Dir();
         app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
-        ats = std::make_unique<TAts>(app, 1);
+        ats = &exchanges.Add(std::make_unique<TAts>(app, 1));
         ats->InitSettings();
         ats->SwitchPort(true);
         ASSERT_TRUE(ats->PortIsOpen());
-        app.Ats[0] = app.CurrentAts = ats.get();
-        app.CurrentAtsNumber = 1;
+        exchanges.Select(1);
         pause.setInterval(50);
     }
     void TearDown() override {
         EscTracker::SetEscDown(false);
-        ats.reset();
+        exchanges.Clear();
     }
 
     StateSummary::End Run(int captureMs = StateSummary::kCaptureMs) {
         lines.clear();
         sent.clear();
         progress.clear();
-        StateSummary s(app, tracker, pause);
+        StateSummary s(exchanges, tracker, pause);
         s.Send = [this](const QString& d) {
             sent << d;
             ats->SendDirective(d);
@@ -64,10 +63,11 @@ protected:
 
     TestEnv env;
     SimProcess sim;
-    AppState app;
+    LinkOptions app;
+    ExchangeSet exchanges;
     RequestTracker tracker;
     QTimer pause;
-    std::unique_ptr<TAts> ats;
+    TAts* ats = nullptr;
     std::function<void(const QString&)> onSend;
     QStringList lines, sent, progress;
 };

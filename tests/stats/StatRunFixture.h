@@ -6,8 +6,9 @@
 #include "StatTestSupport.h"
 
 #include "Image.h"
-#include "link/AppState.h"
 #include "link/Ats.h"
+#include "link/ExchangeSet.h"
+#include "link/LinkOptions.h"
 #include "link/RequestTracker.h"
 #include "platform/Wait.h"
 #include "stats/StatIK.h"
@@ -88,28 +89,25 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(peer.Ok());
         peer.Pty().MapToPort(1);
-        app.CurDir = env.Dir();
         app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
-        ats = std::make_unique<TAts>(app, 1);
+        ats = &exchanges.Add(std::make_unique<TAts>(app, 1));
         ats->InitSettings();
         ats->Link().SetPaceInterval(1);
         ats->SwitchPort(true);
         ASSERT_TRUE(ats->PortIsOpen());
-        app.Ats[0] = ats.get();
-        app.CurrentAts = ats.get();
-        app.CurrentAtsNumber = 1;
+        exchanges.Select(1);
         tracker.TimerWeStillGetIt->setInterval(250);
         tracker.AskNoAnswer = [this] {
             ++asked;
             return answers.empty() ? RequestTracker::NoAnswer::Abort : answers.takeFirst();
         };
-        buttons = new StatButtons(new QWidget(&main), app, tracker, &main,
+        buttons = new StatButtons(new QWidget(&main), exchanges, tracker, env.Dir(), &main,
                                   [this](const QString& s) { status << s; });
         main.show();
     }
     void TearDown() override {
         EscTracker::SetEscDown(false);
-        ats.reset();
+        exchanges.Clear();
     }
     // Clicks the button; the run (and the script) go on until it returns.
     void Run(const char* button) {
@@ -150,9 +148,10 @@ protected:
 
     TestEnv env;
     SimPeer peer;
-    AppState app;
+    LinkOptions app;
+    ExchangeSet exchanges;
     RequestTracker tracker;
-    std::unique_ptr<TAts> ats;
+    TAts* ats = nullptr;
     QMainWindow main;
     StatButtons* buttons = nullptr;
     QStringList status;

@@ -41,10 +41,10 @@ TEST(CallRecords, StartRowHoldsTheFrameAndTheEndBillsIt) {
 TEST(CallRecords, FreeCallsLeaveNoRowAndDlitHoldsWhatFits) {
     TariffRig r;
     ASSERT_TRUE(r.Start());
-    r.app.MaxNoPaneTime = 5;
+    r.mode.maxNoPaneTime = 5;
     r.Call(1, QStringLiteral("100"), QStringLiteral("200"), 1, 4999); // free
-    r.app.MaxNoPaneTime = 0;
-    r.app.TarifTimeMode = 2;
+    r.mode.maxNoPaneTime = 0;
+    r.mode.timeMode = 2;
     r.Call(3, QStringLiteral("100"), QStringLiteral("200"), 1, 32767); // fits DLIT
     r.Call(3, QStringLiteral("100"), QStringLiteral("200"), 1, 32768); // does not
     QList<qint64> dest, dlit;

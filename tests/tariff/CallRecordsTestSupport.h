@@ -2,9 +2,9 @@
 // Call frames, a terminal's worth of tariff tables in a temporary folder, and
 // readers for what ended up in the tables and the program log.
 #include "TestSupport.h"
-#include "link/AppState.h"
 #include "link/AtsSettings.h"
 #include "link/CallFrame.h"
+#include "link/LinkOptions.h"
 #include "platform/Clock.h"
 #include "platform/Codec.h"
 #include "platform/ProgramLog.h"
@@ -18,7 +18,6 @@
 #include <array>
 #include <memory>
 #include <ostream>
-
 
 // Frames by the codec (its placement is checked against literal nibbles in
 // the link tests). A negative kit gives an unusable frame (N5 below 8).
@@ -61,14 +60,14 @@ inline QStringList LogLines() {
 // A terminal's tariffication in a temporary working folder, on a test clock.
 struct TariffRig {
     TestEnv env;
-    AppState app;
+    LinkOptions app;
+    BillingRules mode;
     std::unique_ptr<TTariffTables> tables;
     std::unique_ptr<TCallRecords> calls;
     std::unique_ptr<AtsSettings> ats;
 
     explicit TariffRig(const QDateTime& now = QDateTime(QDate(2026, 12, 5), QTime(10, 0))) {
         Clock::SetTestTime(now);
-        app.CurDir = env.Dir();
         ats = std::make_unique<AtsSettings>(1, QString());
         QDir().mkpath(env.Path(QStringLiteral("Tables")));
         Destinations(QStringLiteral("Sng.db"), QString());
@@ -79,9 +78,9 @@ struct TariffRig {
         Clock::SetTestTime(QDateTime());
     }
     bool Start() {
-        tables = std::make_unique<TTariffTables>(app.CurDir);
+        tables = std::make_unique<TTariffTables>(env.Dir());
         const bool ok = tables->OpenTables();
-        calls = std::make_unique<TCallRecords>(app, *tables);
+        calls = std::make_unique<TCallRecords>(mode, *tables);
         return ok;
     }
     void Stop() {

@@ -47,11 +47,10 @@ TEST(StartupRecoveryCrash, Child) {
     const int from = qEnvironmentVariableIntValue("VARNEL_RECOVERY_FROM");
     SetLogDir(dir);
     Clock::SetTestTime(kBase.addMSecs(qint64(from) * 10));
-    AppState app;
-    app.CurDir = dir;
+    BillingRules mode;
     TTariffTables tables(dir);
     tables.OpenTables();
-    TCallRecords calls(app, tables);
+    TCallRecords calls(mode, tables);
     AtsSettings ats(1, QString());
     QFile progress(dir + QStringLiteral("/progress.txt"));
     ASSERT_TRUE(progress.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered));

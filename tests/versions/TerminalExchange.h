@@ -2,8 +2,8 @@
 // An exchange of the terminal on a given port, whose line the version windows
 // take over as the main window lends it (ExchangeVersionLine): the tests and
 // the benchmark go through the real exchange object and its port.
-#include "link/AppState.h"
 #include "link/Ats.h"
+#include "link/LinkOptions.h"
 #include "versions/ExchangeVersionLine.h"
 
 #include <QStringList>
@@ -11,7 +11,7 @@
 #include <memory>
 
 struct TerminalExchange {
-    AppState app;
+    LinkOptions app;
     std::unique_ptr<TAts> ats;
     QStringList Status; // the main window's status list
 
@@ -25,8 +25,8 @@ struct TerminalExchange {
     }
     VersionLineProvider Lines() {
         return [this]() -> std::unique_ptr<VersionLine> {
-            return std::make_unique<ExchangeVersionLine>(
-                *ats, app.DuplexMode, [this](const QString& l) { Status << l; });
+            return std::make_unique<ExchangeVersionLine>(*ats, app.DuplexMode,
+                                                         [this](const QString& l) { Status << l; });
         };
     }
 };

@@ -39,7 +39,7 @@ void AtsStatePage::StateATSClick() {
     const QPointer<AtsStatePage> self(this);
     const QPointer<QPlainTextEdit> memo(m_memo);
     memo->clear();
-    StateSummary summary(*m_ctx.app, *tracker, *m_ctx.puuWait);
+    StateSummary summary(*m_ctx.exchanges, *tracker, *m_ctx.puuWait);
     summary.Send = m_ctx.hooks.Send;
     summary.Progress = m_ctx.hooks.Progress;
     summary.OnLine = [memo](const QString& line) {

@@ -8,10 +8,11 @@
 #include <QTimer>
 #include <QWidget>
 
-StatePages::StatePages(QWidget* window, AppState& app, StateHooks hooks) : QObject(window) {
+StatePages::StatePages(QWidget* window, ExchangeSet& exchanges, StateHooks hooks)
+    : QObject(window) {
     setObjectName(QStringLiteral("StatePages"));
     m_ctx.window = window;
-    m_ctx.app = &app;
+    m_ctx.exchanges = &exchanges;
     m_ctx.hooks = std::move(hooks);
     m_ctx.puuWait = window->findChild<QTimer*>(QStringLiteral("TimerPuuWait"));
     if (!m_ctx.puuWait) {

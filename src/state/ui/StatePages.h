@@ -24,7 +24,7 @@ class QTimer;
 class QWidget;
 class RepairPages;
 class RequestTracker;
-struct AppState;
+class ExchangeSet;
 
 // What the window lends the state tabs.
 struct StateHooks {
@@ -41,7 +41,7 @@ struct StateHooks {
 // Shared by the tabs: the hooks, TimerPuuWait and the one run at a time.
 struct StateContext {
     QWidget* window = nullptr;
-    AppState* app = nullptr;
+    ExchangeSet* exchanges = nullptr;
     StateHooks hooks;
     QTimer* puuWait = nullptr;
     // A request sequence or the state summary is running (its waits handle
@@ -58,7 +58,7 @@ class StatePages : public QObject {
 public:
     // Builds into window's pages; belongs to window. TimerPuuWait is the
     // window's timer of that name, or one of its own when the window has none.
-    StatePages(QWidget* window, AppState& app, StateHooks hooks);
+    StatePages(QWidget* window, ExchangeSet& exchanges, StateHooks hooks);
     ~StatePages() override;
 
     // Binds the progress window (when it is made after the tabs).

@@ -29,9 +29,11 @@ const std::vector<StatButtonInfo>& StatButtonCatalogue() {
     return c;
 }
 
-StatButtons::StatButtons(QWidget* page, AppState& app, RequestTracker& tracker, QWidget* mainWindow,
+StatButtons::StatButtons(QWidget* page, ExchangeSet& exchanges, RequestTracker& tracker,
+                         const QString& curDir, QWidget* mainWindow,
                          std::function<void(const QString&)> status)
-    : QObject(mainWindow), m_ctx(app, tracker), m_progress(std::make_unique<TFormStatPr>()) {
+    : QObject(mainWindow), m_ctx(exchanges, tracker, curDir),
+      m_progress(std::make_unique<TFormStatPr>()) {
     setObjectName(QStringLiteral("StatButtons"));
     m_progress->BindTracker(tracker);
     m_desk = std::make_unique<StatDesk>(m_ctx, mainWindow, *m_progress, std::move(status));

@@ -19,7 +19,7 @@ class QWidget;
 class RequestTracker;
 class StatDesk;
 class TFormStatPr;
-struct AppState;
+class ExchangeSet;
 
 // The buttons, in their order on the tab.
 struct StatButtonInfo {
@@ -37,7 +37,8 @@ public:
     // Builds the buttons on page (may be null: no buttons) and the progress
     // window, and binds the progress window to the tracker. status: a line
     // for the main window's status list.
-    StatButtons(QWidget* page, AppState& app, RequestTracker& tracker, QWidget* mainWindow,
+    StatButtons(QWidget* page, ExchangeSet& exchanges, RequestTracker& tracker,
+                const QString& curDir, QWidget* mainWindow,
                 std::function<void(const QString&)> status = {});
     ~StatButtons() override;
 

@@ -1,6 +1,5 @@
 #include "stats/ui/TrunkRun.h"
 
-#include "link/AppState.h"
 #include "stats/StatRun.h"
 #include "stats/ui/StatDesk.h"
 #include "stats/ui/UnitStatIK.h"
@@ -11,7 +10,7 @@
 namespace {
 template <class Overview> void RunKind(StatDesk& desk) {
     {
-        auto overview = std::make_unique<Overview>(desk.Context().App.CurDir);
+        auto overview = std::make_unique<Overview>(desk.Context().CurDir);
         RunTrunkStatistics(desk, *overview);
     } // the windows and the protocol object are freed
     desk.RestoreMain();

@@ -1,23 +1,9 @@
-#include "console/MainSettings.h"
+#include "console/RollFontSettings.h"
 
 #include "platform/Registry.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
-
-const QString MainSettings::kKey = QStringLiteral("\\Software\\ZezozuDaruduri\\Current ATS");
-const QString MainSettings::kRestartText =
-    QStringLiteral("Изменения вступят в силу после перезапуска программы");
-
-void CreateSettings::Read(const Registry& reg) {
-    WindowState = reg.ReadInteger(QStringLiteral("WindowState"), 0);
-    TarifTimeMode = reg.ReadInteger(QStringLiteral("TarifTimeMode"), 1);
-    Duplex = reg.ReadInteger(QStringLiteral("Duplex"), 0);
-    Platform = reg.ReadInteger(QStringLiteral("Platform"), 0);
-    MaxNoPaneTime = reg.ReadInteger(QStringLiteral("MaxNoPaneTime"), 0);
-    CorrectLogOff = reg.ReadBool(QStringLiteral("CorrectLogOff"));
-    FourDigitYear = reg.ReadBool(QStringLiteral("FourDigitYear"), false);
-}
 
 void RollFontSettings::Read(const Registry& reg) {
     Name = reg.ReadString(QStringLiteral("FontName"), QString());

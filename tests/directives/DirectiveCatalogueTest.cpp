@@ -1,11 +1,11 @@
 // The button catalogue checked for the faults a typo would make, and the
 // directives the composed buttons build.
-#include "ConsoleTestSupport.h"
+#include "TestSupport.h"
 
-#include "console/ComposedDirectives.h"
-#include "console/DirectiveCatalogue.h"
-#include "console/DirectiveEntry.h"
-#include "console/MaskEngine.h"
+#include "directives/ComposedDirectives.h"
+#include "directives/DirectiveCatalogue.h"
+#include "directives/DirectiveText.h"
+#include "directives/MaskEngine.h"
 #include "link/LineCode.h"
 #include "link/Notation.h"
 
@@ -74,7 +74,7 @@ TEST(DirectiveCatalogue, HoldsEveryButtonOnce) {
 }
 
 TEST(DirectiveCatalogue, FixedDirectivesGoOutWhole) {
-    MaskEngine line(DirectiveEntry::kFreeMask);
+    MaskEngine line(DirectiveText::kFreeMask);
     for (const DirectiveButton& b : DirectiveCatalogue::Buttons()) {
         if (b.IsTemplate()) continue;
         EXPECT_TRUE(b.hint.endsWith(QLatin1Char('-'))) << Where(b).toStdString();
@@ -84,7 +84,7 @@ TEST(DirectiveCatalogue, FixedDirectivesGoOutWhole) {
                 << Where(b).toStdString() << ": " << QString(c).toStdString();
         }
         // The input line takes the directive as it is.
-        line.SetMask(DirectiveEntry::kFreeMask);
+        line.SetMask(DirectiveText::kFreeMask);
         line.SetText(b.hint);
         EXPECT_EQ(line.Text().trimmed(), b.hint) << Where(b).toStdString();
     }
@@ -97,7 +97,7 @@ TEST(DirectiveCatalogue, TemplatesMatchTheirHints) {
         const MaskEngine m(b.mask);
         EXPECT_TRUE(b.mask.startsWith(QLatin1Char('>')) && b.mask.endsWith(QStringLiteral(";1;_")))
             << where;
-        EXPECT_LE(m.Length(), DirectiveEntry::kLineLength) << where;
+        EXPECT_LE(m.Length(), DirectiveText::kLineLength) << where;
         EXPECT_EQ(m.NextInput(0), b.caret) << where;
 
         // The hint up to its explanation, field by field: the same number of

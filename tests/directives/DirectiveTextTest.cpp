@@ -1,4 +1,4 @@
-#include "console/DirectiveText.h"
+#include "directives/DirectiveText.h"
 
 #include <gtest/gtest.h>
 

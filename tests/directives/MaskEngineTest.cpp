@@ -1,7 +1,7 @@
 // The mask engine without widgets: the free directive mask, a template mask
 // and the small field masks.
-#include "console/MaskEngine.h"
-#include "ConsoleTestSupport.h"
+#include "directives/MaskEngine.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "console/MaskEngine.h"
+#include "directives/MaskEngine.h"
 
 namespace {
 bool IsAsciiDigit(QChar c) {

@@ -1,4 +1,4 @@
-#include "console/ExitSignals.h"
+#include "app/ExitSignals.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

@@ -8,6 +8,10 @@
 
 namespace DirectiveText {
 
+// The input line's free mask and its length in characters.
+extern const QString kFreeMask; // ">ll_cccccccccccccccccccccc;1;_"
+inline constexpr int kLineLength = 25;
+
 struct Built {
     QString directive;    // the line's characters without spaces, "-" ensured
     bool hadDash = false; // the line held a "-" somewhere

@@ -1,6 +1,8 @@
-#include "console/DirectiveText.h"
+#include "directives/DirectiveText.h"
 
 namespace DirectiveText {
+
+const QString kFreeMask = QStringLiteral(">ll_cccccccccccccccccccccc;1;_");
 
 Built Build(const QString& lineText) {
     Built b;

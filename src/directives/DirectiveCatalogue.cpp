@@ -1,7 +1,7 @@
 // The directive button catalogue. Each block is one group of tabs; the
 // blocks are kept apart only to stay within the string-literal limits of
 // every compiler.
-#include "console/DirectiveCatalogue.h"
+#include "directives/DirectiveCatalogue.h"
 
 #include "platform/ProgramLog.h"
 

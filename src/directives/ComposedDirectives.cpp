@@ -1,4 +1,4 @@
-#include "console/ComposedDirectives.h"
+#include "directives/ComposedDirectives.h"
 
 #include "link/Notation.h"
 

@@ -1,0 +1,121 @@
+#include "app/Terminal.h"
+
+#include "link/Ats.h"
+#include "link/RequestTracker.h"
+#include "platform/ProgramLog.h"
+#include "platform/Registry.h"
+#include "platform/SerialPort.h"
+#include "tariff/CallRecords.h"
+#include "tariff/TariffTables.h"
+
+#include <QDir>
+
+Terminal::Terminal(const QString& curDir, QObject* parent)
+    : QObject(parent),
+      m_curDir(curDir.isEmpty() ? QDir::currentPath() : QDir(curDir).absolutePath()),
+      m_tracker(std::make_unique<RequestTracker>()) {
+    m_recovery = [](const QString& dir, const QList<tables::RecoveryTable>& list,
+                    const tables::RecoveryHooks& hooks) {
+        tables::RecoverTables(dir, list, hooks);
+    };
+}
+
+Terminal::~Terminal() {
+    Shutdown();
+}
+
+bool Terminal::Start() {
+    // The working folder and the roll folder under it.
+    QDir().mkpath(m_curDir + QStringLiteral("/Rulon"));
+    m_link.RollDir = m_curDir + QStringLiteral("/Rulon/");
+    SetLogDir(m_curDir);
+
+    // Tariff and call tables: the destination tables, today's call table and
+    // the two tariff tables; call frames of every exchange go to them.
+    m_tables = std::make_unique<TTariffTables>(m_curDir);
+    m_tables->OpenTables();
+    m_calls = std::make_unique<TCallRecords>(m_billing, *m_tables);
+
+    m_reg = std::make_unique<Registry>();
+    m_link.RegistryPath = m_reg->StorePath();
+    bool usable = false;
+    if (m_reg->IsAccessible()) {
+        if (RegistryKey key{*m_reg, CreateSettings::kKey, true}) {
+            m_started.Read(*m_reg);
+            // After an unclean end the tariff tables are rebuilt first.
+            if (m_started.PreviousRunCrashed()) RecoverTariffTables();
+            // Until a clean shut-down writes true, the next start sees a crash.
+            usable = m_reg->WriteBool(QStringLiteral("CorrectLogOff"), false);
+        }
+    }
+    if (!usable) {
+        m_reg.reset();
+        m_shutDown = true;
+        m_calls.reset();
+        m_tables->CloseTables();
+        return false;
+    }
+    m_billing.timeMode = m_started.TarifTimeMode;
+    m_billing.maxNoPaneTime = m_started.MaxNoPaneTime;
+    m_link.DuplexMode = m_started.DuplexMode();
+    m_link.BlockSend = m_started.BlockSend();
+
+    for (int n = 1; n <= ExchangeSet::kCount; ++n) {
+        TAts& ats =
+            m_exchanges.Add(std::make_unique<TAts>(m_link, n, m_ports ? m_ports(n) : nullptr));
+        ats.SetCallSink(m_calls.get());
+    }
+    return true;
+}
+
+// After the journal has settled an interrupted commit, "DestTar.db" and
+// "TarifTA2.db" are verified and rebuilt, each closed before and reopened
+// after.
+void Terminal::RecoverTariffTables() {
+    tables::RecoveryHooks hooks;
+    hooks.closeTable = [this](const QString& f) { m_tables->CloseTariffTable(f); };
+    hooks.reopenTable = [this](const QString& f) { m_tables->ReopenTariffTable(f); };
+    m_recovery(m_tables->StandardDir(),
+               {{QStringLiteral("DestTar.db"),
+                 tables::TableDesc::FromFields(TTariffTables::DestTarFields())},
+                {QStringLiteral("TarifTA2.db"),
+                 tables::TableDesc::FromFields(TTariffTables::TarifTAFields())}},
+               hooks);
+}
+
+void Terminal::OpenLines() {
+    if (m_shutDown) return;
+    for (int n = 1; n <= ExchangeSet::kCount; ++n)
+        if (TAts* ats = Ats(n)) ats->InitSettings();
+    m_exchanges.Select(1);
+    // The bound of an unanswered request ("TimerStatWait").
+    if (RegistryKey key{*m_reg, CreateSettings::kKey, true}) {
+        const QString name = QStringLiteral("TimerStatWait");
+        const int wait = key->ReadInteger(name, 20000);
+        if (!key->ValueExists(name)) key->WriteInteger(name, 20000);
+        m_tracker->SetWatchdogInterval(wait);
+    }
+}
+
+void Terminal::SetBlockSend(bool blockSend) {
+    m_link.BlockSend = blockSend;
+    for (int n = 1; n <= ExchangeSet::kCount; ++n)
+        if (TAts* ats = Ats(n)) ats->Link().SetBlockSend(blockSend);
+}
+
+void Terminal::Shutdown(std::optional<int> windowState) {
+    if (m_shutDown) return;
+    m_shutDown = true;
+    // Exchanges: ports and rolls closed; then the tables.
+    for (int n = 1; n <= ExchangeSet::kCount; ++n)
+        if (TAts* ats = Ats(n)) ats->SetCallSink(nullptr);
+    m_exchanges.Clear();
+    m_calls.reset();
+    if (m_tables) m_tables->CloseTables();
+    if (m_reg) {
+        if (RegistryKey key{*m_reg, CreateSettings::kKey, true}) {
+            if (windowState) key->WriteInteger(QStringLiteral("WindowState"), *windowState);
+            key->WriteBool(QStringLiteral("CorrectLogOff"), true);
+        }
+    }
+}

@@ -1,0 +1,74 @@
+// The terminal without a window, under a plain QCoreApplication: started
+// after an unclean end, its line opened to the simulator, a call billed, and
+// shut down cleanly.
+#include "TestSupport.h"
+
+#include "app/Terminal.h"
+#include "link/Ats.h"
+#include "platform/Registry.h"
+#include "tables/Table.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+QList<QVariantList> Rows(const QString& path) {
+    QList<QVariantList> rows;
+    auto t = tables::Table::ForFile(path);
+    if (!t->Open(true)) return rows;
+    for (int i = 0; i < t->RecordCount(); ++i) {
+        t->GoTo(i);
+        QVariantList r;
+        for (int f = 0; f < t->Fields().size(); ++f)
+            r << t->Value(f);
+        rows << r;
+    }
+    return rows;
+}
+
+std::optional<bool> CorrectLogOff() {
+    Registry reg;
+    RegistryKey key{reg, CreateSettings::kKey, false};
+    return key ? key->ReadBool(QStringLiteral("CorrectLogOff")) : std::nullopt;
+}
+} // namespace
+
+TEST(HeadlessTerminal, OpensItsLineBillsACallAndShutsDownCleanly) {
+    ASSERT_FALSE(QCoreApplication::instance()->inherits("QGuiApplication"));
+    TestEnv env;
+    SimProcess sim;
+    ASSERT_FALSE(sim.Start({QStringLiteral("--seed"), QStringLiteral("5")}, 1).isEmpty());
+    {
+        Registry reg;
+        ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS 1"), true));
+        reg.WriteInteger(QStringLiteral("Port"), 1);
+        reg.WriteBool(QStringLiteral("In"), true);
+        reg.CloseKey();
+        // The previous run ended uncleanly: the start recovers the tables
+        // without a window.
+        ASSERT_TRUE(reg.OpenKey(CreateSettings::kKey, true));
+        reg.WriteBool(QStringLiteral("CorrectLogOff"), false);
+    }
+
+    Terminal term(env.Dir());
+    ASSERT_TRUE(term.Start());
+    EXPECT_EQ(CorrectLogOff(), false) << "a run in progress counts as unclean until it ends";
+    term.OpenLines();
+    TAts* ats = term.Ats(1);
+    ASSERT_NE(ats, nullptr);
+    ASSERT_TRUE(ats->PortIsOpen());
+    EXPECT_EQ(term.Current(), ats);
+    EXPECT_FALSE(term.Ats(2)->PortIsOpen());
+
+    EXPECT_TRUE(sim.Command(QStringLiteral("call 1234 5678 1 1")).startsWith(QStringLiteral("ok")));
+    const QString destTar = env.Path(QStringLiteral("Tables/DestTar.db"));
+    EXPECT_TRUE(WaitUntil([&] { return Rows(destTar).size() == 1; }, 10000));
+
+    term.Shutdown();
+    EXPECT_EQ(CorrectLogOff(), true);
+    const auto rows = Rows(destTar);
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0][0].toString(), QStringLiteral("1234"));
+    EXPECT_EQ(rows[0][5].toString(), QStringLiteral("5678"));
+}
