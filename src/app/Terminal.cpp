@@ -4,7 +4,6 @@
 #include "link/RequestTracker.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
-#include "platform/SerialPort.h"
 #include "tariff/CallRecords.h"
 #include "tariff/TariffTables.h"
 
@@ -61,8 +60,7 @@ bool Terminal::Start() {
     m_link.BlockSend = m_started.BlockSend();
 
     for (int n = 1; n <= ExchangeSet::kCount; ++n) {
-        TAts& ats =
-            m_exchanges.Add(std::make_unique<TAts>(m_link, n, m_ports ? m_ports(n) : nullptr));
+        TAts& ats = m_exchanges.Add(std::make_unique<TAts>(m_link, n));
         ats.SetCallSink(m_calls.get());
     }
     return true;

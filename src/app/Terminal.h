@@ -24,7 +24,6 @@
 
 class Registry;
 class RequestTracker;
-class SerialPort;
 class TAts;
 class TCallRecords;
 class TTariffTables;
@@ -37,15 +36,12 @@ public:
     using Recovery =
         std::function<void(const QString& tableDir, const QList<tables::RecoveryTable>& list,
                            const tables::RecoveryHooks& hooks)>;
-    // The port of exchange number: a device port when this is not set.
-    using PortFactory = std::function<std::unique_ptr<SerialPort>(int number)>;
 
     // curDir empty: the current working directory.
     explicit Terminal(const QString& curDir = QString(), QObject* parent = nullptr);
     ~Terminal() override;
 
     void SetRecovery(Recovery recovery) { m_recovery = std::move(recovery); }
-    void SetPortFactory(PortFactory ports) { m_ports = std::move(ports); }
 
     // False when the settings store cannot be used: nothing of the terminal
     // then runs and the program must end.
@@ -86,7 +82,6 @@ private:
     BillingRules m_billing;
     CreateSettings m_started;
     Recovery m_recovery;
-    PortFactory m_ports;
     std::unique_ptr<Registry> m_reg;
     std::unique_ptr<TTariffTables> m_tables;
     std::unique_ptr<TCallRecords> m_calls;

@@ -23,7 +23,6 @@ public:
     void SetText(const QString& text);
     int CaretPos() const { return cursorPosition(); }
     void SetCaretPos(int pos);
-    const MaskEngine& Engine() const { return m_engine; }
 
     // Types one character at the caret as a key press would; false when the
     // position refuses it.

@@ -59,7 +59,6 @@ public:
     void ScrollToEnd();
     // Automatic scrolling on change (detached while the operator works inside).
     void SetAutoScroll(bool on) { m_autoScroll = on; }
-    bool AutoScroll() const { return m_autoScroll; }
     void clear();
 
     // Filling from a roll file, block by block (TFLoad).
@@ -83,14 +82,6 @@ public:
     int TopLine() const;
     int VisibleLines() const;
 
-    // Familiar names for the text edits this view replaces.
-    QString toPlainText() const { return Text(); }
-    int blockCount() const { return LineCount(); }
-    void appendPlainText(const QString& line) { AppendLine(line); }
-    void setPlainText(const QString& text) {
-        clear();
-        InsertAtEnd(text);
-    }
 
 signals:
     void entered(); // focus in

@@ -37,7 +37,6 @@ public:
     void SetMask(const QString& mask);
     QString Mask() const { return m_mask; }
     int Length() const { return int(m_slots.size()); }
-    QChar BlankChar() const { return m_blank; }
     bool IsLiteral(int pos) const;
     const Slot& At(int pos) const { return m_slots.at(size_t(pos)); }
 

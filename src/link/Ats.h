@@ -89,7 +89,6 @@ public:
     bool IsSending() const { return m_line->IsSending(); }
 
     // Encoder register state (the receive side keeps its own).
-    const LineCodeState& TxState() const { return m_tx; }
 
     AtsSettings Settings;
 

@@ -41,7 +41,6 @@ public:
     // or the store cannot be written.
     bool OpenKey(const QString& keyPath, bool create);
     void CloseKey();
-    QString CurrentKey() const { return m_key; }
 
     bool ValueExists(const QString& name) const;
     QStringList ValueNames() const;

@@ -82,7 +82,6 @@ public:
     void SetPortNumber(int number) override { m_number = number; }
     int PortNumber() const override { return m_number; }
     void SetHardwareFlow(bool on) override;
-    bool HardwareFlow() const { return m_flow; }
     bool Open() override;
     void Close() override;
     bool IsOpen() const override;

@@ -25,7 +25,6 @@ public:
     // Takes the lock and starts listening. False when another instance holds
     // the lock (or the lock cannot be made).
     bool TryBecomePrimary();
-    bool IsPrimary() const { return m_primary; }
     // Asks the running instance to come to the front. True when it answered.
     bool SendActivate(int timeoutMs = 2000) const;
 

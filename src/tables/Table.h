@@ -75,7 +75,6 @@ public:
     // Key search: SetIndex names the field later FindKey calls compare (an
     // in-memory index built on demand and rebuilt when the file changes).
     bool SetIndex(const QString& fieldName);
-    QString IndexName() const { return m_indexName; }
     // Exact search of the text key on the current index; makes the row current.
     bool FindKey(const QString& key);
     // First row whose fields equal the values (numbers compare as numbers,

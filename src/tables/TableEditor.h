@@ -18,7 +18,6 @@ public:
 
     // nullptr (or a closed table): inactive.
     void SetTable(Table* table);
-    Table* GetTable() const { return m_table; }
     State GetState() const { return m_state; }
     bool Editing() const { return m_state == State::Edit || m_state == State::Insert; }
 

@@ -138,7 +138,6 @@ public:
     Transaction& operator=(const Transaction&) = delete;
 
     static Transaction* Current();
-    bool Joined() const { return m_outer != nullptr; }
 
     // Crash simulation for tests: stop as if the process had died there (the
     // changes stay out of this process's caches, its journal state is

@@ -100,6 +100,25 @@ TEST(Process, SignalsCloseTheWindowCleanlyAndASecondStartHandsOver) {
     }
 }
 
+// The start-up password dialog runs inside the first show, before the main
+// loop: an exit signal then still ends the terminal cleanly.
+TEST(Process, TermEndsTheTerminalWhileThePasswordIsAsked) {
+    TestEnv env;
+    Terminal term(env, InstanceName("passw"));
+    {
+        Registry reg(term.registry);
+        ASSERT_TRUE(reg.OpenKey(kMain, true));
+        reg.WriteBool(QStringLiteral("PasswEn"), true);
+    }
+    ASSERT_TRUE(term.StartAndWaitShown()) << term.proc.readAllStandardError().toStdString();
+    EXPECT_FALSE(term.proc.waitForFinished(500)); // the dialog is up
+    ::kill(pid_t(term.proc.processId()), SIGTERM);
+    ASSERT_TRUE(term.proc.waitForFinished(15000));
+    EXPECT_EQ(term.proc.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(term.proc.exitCode(), 0);
+    EXPECT_EQ(Stored(term.registry, QStringLiteral("CorrectLogOff")), QStringLiteral("true"));
+}
+
 // The demonstration script against a scratch home: a second start while the
 // first runs leaves the first one's settings, simulator and logs alone.
 TEST(Process, SecondDemoStartLeavesTheRunningDemoAlone) {
