@@ -17,6 +17,8 @@
 #include "platform/ui/EscKey.h"
 #include "stats/ui/CordWindows.h"
 #include "stats/ui/KitPanel.h"
+#include "stats/ui/StatButtons.h"
+#include "stats/ui/StatDesk.h"
 #include "stats/ui/UnitAKBal.h"
 #include "stats/ui/UnitNaprAK.h"
 #include "stats/ui/UnitPB.h"
@@ -114,6 +116,8 @@ public:
             total.start();
             std::printf("%s:\n", button);
             form.findChild<QPushButton*>(QLatin1String(button))->click();
+            StatButtons* stats = form.findChild<StatButtons*>();
+            WaitUntil([&] { return !stats->Desk().Busy(); }, 600000);
             std::printf("  run: %.1f s from the button to the end%s\n",
                         double(total.elapsed()) / 1000,
                         next == steps.size() ? "" : " (stopped early)");
@@ -251,9 +255,8 @@ int main(int argc, char** argv) {
     steps.Button("ButtonStatPB");
 
     // Subscriber kits: block 0 with its refresh every 2 s instead of 30.
-    QTimer* refresh = form.findChild<QTimer*>(QStringLiteral("TimerStatAK"));
+    QTimer* refresh = nullptr;
     int refreshes = 0;
-    QObject::connect(refresh, &QTimer::timeout, [&] { ++refreshes; });
     steps.Then([] { return Top<TFormStatAK>() != nullptr; },
                [&] {
                    TFormStatAK* o = Top<TFormStatAK>();
@@ -262,7 +265,9 @@ int main(int argc, char** argv) {
                });
     steps.Then([] { return Top<TFormAKNapr>() != nullptr; },
                [&] {
-                   refresh->setInterval(2000);
+                   refresh = Top<TFormAKNapr>()->TimerStatAK;
+                   QObject::connect(refresh, &QTimer::timeout, [&] { ++refreshes; });
+                   refresh->start(2000);
                    refreshes = 0;
                    begin(Top<TFormAKNapr>()->PanelGet);
                });

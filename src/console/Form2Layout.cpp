@@ -145,13 +145,11 @@ void TForm2::BuildWindow() {
     }
     setStatusBar(bar);
 
-    // Window timers whose handlers belong to the statistics and state
-    // analysis; the receive parser keeps its own four.
+    // A window timer whose handler belongs to the state analysis; the
+    // receive parser keeps its own four.
     m_timerPuuWait = Named(new QTimer(this), QStringLiteral("TimerPuuWait"));
     m_timerPuuWait->setInterval(6000);
     m_timerPuuWait->setSingleShot(true);
-    m_timerStatAK = Named(new QTimer(this), QStringLiteral("TimerStatAK"));
-    m_timerStatAK->setInterval(30000);
 }
 
 QWidget* TForm2::BuildTopStrip() {

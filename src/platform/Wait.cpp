@@ -1,5 +1,7 @@
 #include "platform/Wait.h"
 
+#include "platform/EscNotifier.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
@@ -14,7 +16,9 @@ bool EscTracker::IsEscDown() {
     return g_escDown;
 }
 void EscTracker::SetEscDown(bool down) {
+    const bool pressed = down && !g_escDown;
     g_escDown = down;
+    if (pressed) emit EscNotifier::Instance().pressed();
 }
 
 bool WaitWhile(const std::function<bool()>& cond, bool escEnds) {

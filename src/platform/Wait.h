@@ -18,7 +18,8 @@ void EndWaits(bool end = true);
 bool WaitFor(int ms, bool escEnds);
 
 // Application-wide tracking of the Esc key. Install once after the
-// application object exists; IsEscDown() answers "is Esc held now".
+// application object exists; IsEscDown() answers "is Esc held now", and
+// EscNotifier (platform/EscNotifier.h) tells when it goes down.
 namespace EscTracker {
 void Install();
 bool IsEscDown();

@@ -1,8 +1,8 @@
 #pragma once
 // One statistics run on the selected exchange, the part all kinds share:
-// the start, the request step (RunStep) with its waits, the frame rules of
-// the answers (Parse), the live request and the end (EndRun), which every
-// path of a run reaches. The run takes the exchange's data frames with a
+// the start, the request steps with their waits, the frame rules of the
+// answers (Parse), the live request and the end (End), which every path of a
+// run reaches. The run takes the exchange's data frames with a
 // RequestSession for its whole length and gives the line back at the end.
 //
 // Frame rules: a one-shot step ignores the first two frames and decodes the
@@ -10,13 +10,18 @@
 // NoContinue); a step that writes tables decodes only at the third; a live
 // step decodes every frame and never finishes by itself.
 //
-// Waits sleep on the event loop: the windows stay alive, the receive path,
-// the timers and Parse run inside them. No widgets here: the windows come in
-// through Hooks.
+// The run is a state machine on the event loop: a step is sent, the run
+// waits for its frame (decoded, or an abort, Esc or the line lost), then for
+// the quiet line, then goes on. The waits are woken by the frames, the answer
+// timers and the Esc key; the port's output is looked at every millisecond
+// while the line drains, and a 100 ms guard notices a line taken over by
+// another session. No widgets here: the windows come in through Hooks.
 #include "stats/StatProtocol.h"
 
+#include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include <array>
 #include <functional>
@@ -46,7 +51,8 @@ private:
     StatFields m_spare;
 };
 
-class StatRun {
+class StatRun : public QObject {
+    Q_OBJECT
 public:
     // What the run asks of the windows; each may be left empty.
     struct Hooks {
@@ -60,8 +66,9 @@ public:
     // The run belongs to the exchange selected now. Marks the context
     // running until the run ends.
     StatRun(StatContext& ctx, StatProtocol& protocol, Hooks hooks = {});
-    // Ends the run if it has not ended.
-    ~StatRun();
+    // A run that has not ended gives the line back at once, without waits
+    // (the continuation goes out unless a request is still leaving).
+    ~StatRun() override;
     StatRun(const StatRun&) = delete;
     StatRun& operator=(const StatRun&) = delete;
 
@@ -70,6 +77,8 @@ public:
     bool PortOpen() const;
     StatFields& Fields();
     RequestSession* Session() const { return m_session.get(); }
+    // The end has begun: nothing more is sent (ended() follows once the line
+    // is given back).
     bool Ended() const { return m_ended; }
 
     // Run start: AbortRequest := false, RequestPending := true.
@@ -81,44 +90,62 @@ public:
     // window with showProgress. False when the run has ended.
     bool Begin(bool report, bool showProgress);
 
-    // One request that must complete before the next: sends it, waits until
-    // its frame is decoded, the operator aborts or Esc is held, then sets the
-    // progress and waits while frames still arrive (Esc ends that wait).
-    // False when the step ended without its frame: the run has ended.
-    bool RunStep(const StatStep& step);
-    // The steps in order; false as soon as one ends the run.
-    bool RunSteps(const std::vector<StatStep>& steps);
-    // Waits while frames still arrive (Esc ends the wait).
-    void WaitQuiet();
+    // The requests that must complete one after the other: each is sent once
+    // the one before has its frame decoded, its progress set and the line
+    // quiet; then done. Anything else ends the run and done is not called:
+    // no frame before an abort, Esc (held while a frame or the quiet line is
+    // awaited, or when a step is due), the line lost.
+    void RunSteps(std::vector<StatStep> steps, std::function<void()> done);
     // The live request: sent without waiting and without continuation, its
     // frames decoded as they come; then EndProgress.
     void StartLive(const StatStep& step);
 
     // ---- a detail view opened from the shown result (a block or a rack)
     // A one-shot request of the detail: the frames are taken again, the
-    // request sent with RequestPending and a clear AbortRequest; waits until
-    // its frame is decoded or the operator aborts (Esc too with escEnds). A
-    // failure leaves the run going. True when the frame was decoded.
-    bool Request(const StatStep& step, bool escEnds);
-    // The detail is closed: no more requests for now, nothing decoded, the
-    // wait for a quiet line (Esc ends it), the continuation spaces, and the
-    // line's text shown again (no frames expected) until the next request.
-    void Pause();
+    // request sent with RequestPending and a clear AbortRequest; done(true)
+    // once its frame is decoded, done(false) when the operator aborts, the
+    // decoding is stopped or the line is lost. Esc does not cut it. A failure
+    // leaves the run going.
+    void Request(const StatStep& step, std::function<void(bool decoded)> done);
+    // The detail is closed: no more requests for now (a pending one is
+    // dropped), nothing decoded, the wait for a quiet line, the continuation
+    // spaces, and the line's text shown again (no frames expected) until the
+    // next request; then done.
+    void Pause(std::function<void()> done);
     // Nothing more reaches the protocol until the next request (a window
     // that shows the frames has been hidden).
     void StopDecoding();
     // The requests are done and the result is about to be shown: the
     // hourglass and the progress window go (kinds without a live step call
-    // it after their last RunStep).
+    // it after their last step).
     void EndProgress();
-    // EndRun: no more requests, the frames decoded no more, the wait for a
-    // quiet line (Esc ends it), the continuation spaces, the line given back,
-    // the cursor and the progress window restored. Runs once.
+    // No more requests (a pending wait is dropped), the frames decoded no
+    // more, the line quiet, the continuation spaces, the line given back, the
+    // cursor and the progress window restored; then ended(). Runs once; may
+    // finish before it returns.
     void End();
 
+signals:
+    void ended();
+
 private:
+    // What the run waits for.
+    enum class Wait {
+        None,
+        Frame,     // a step's frame
+        StepQuiet, // the line quiet after a step
+        Request,   // a detail request's frame
+        Drain,     // a request still leaving the port (Esc does not cut it)
+        Quiet,     // the line quiet before the continuation (Esc cuts it)
+    };
+
     void Send(const StatStep& step);
-    void Quiet();
+    void NextStep();
+    void Quiet(std::function<void()> then);
+    void Finish();
+    void SetWait(Wait wait);
+    void Wake();
+    void Advance();
     void Parse(const uint8_t* data, int code);
     bool Alive() const;
     void Cursor(bool busy);
@@ -126,11 +153,23 @@ private:
     StatContext& m_ctx;
     StatProtocol& m_protocol;
     Hooks m_hooks;
+    QPointer<RequestTracker> m_tracker;
     QPointer<TAts> m_ats;
     int m_number = 0;
     std::unique_ptr<RequestSession> m_session;
     bool m_ended = false;
+    bool m_finished = false;
     bool m_busyCursor = false;
     bool m_progressShown = false;
     bool m_decoded = false; // the one-shot frame of the last request was decoded
+
+    Wait m_wait = Wait::None;
+    std::vector<StatStep> m_steps;
+    size_t m_next = 0;
+    std::function<void()> m_stepsDone;
+    std::function<void(bool)> m_requestDone;
+    std::function<void()> m_quietDone;
+    QTimer m_wake;  // the next look at the wait, from the event loop
+    QTimer m_drain; // the port's output while the line drains
+    QTimer m_guard; // a look now and then while waiting
 };

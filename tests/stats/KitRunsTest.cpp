@@ -11,6 +11,7 @@
 #include "stats/ui/UnitVSK.h"
 
 #include <QMouseEvent>
+#include <QPointer>
 
 namespace {
 // The last directive is a read from `address` and `frames` of it have come.
@@ -37,9 +38,7 @@ uint32_t ColourOf(KitWindow* w, int panel) {
 
 TEST_F(StatRuns, SubscriberBlocksReadBlockedBitsThenLiveOnesAndRefresh) {
     sim::SimMemory& m = peer.Sim().Memory();
-    auto* refresh = new QTimer(&main); // the main window's TimerStatAK
-    refresh->setObjectName(QStringLiteral("TimerStatAK"));
-    refresh->setInterval(60000);
+    QPointer<QTimer> refresh; // the detail's TimerStatAK
     // Block 0: position 5 blocked, 6 not; both change on every live frame.
     m.SetBit(kAkBlocked, 63 - 5, true);
     m.SetBit(kAkBlocked, 63 - 6, false);
@@ -55,6 +54,9 @@ TEST_F(StatRuns, SubscriberBlocksReadBlockedBitsThenLiveOnesAndRefresh) {
         [&] { return (o = TopWindow<TFormStatAK>()) && o->isVisible(); },
         [&] {
             d = o->FormAKNapr();
+            refresh = d->TimerStatAK;
+            EXPECT_EQ(refresh->interval(), 30000);
+            refresh->setInterval(60000);
             EXPECT_EQ(peer.Directives, QStringList({"ТО_8,408C,3,10,,1-", "ТО_8,5F34,7,10,,1-"}));
             for (KitPanel* p : o->Panels()) {
                 EXPECT_EQ(p->Raised(), p->Tag() < kAkBlocksPresent) << p->Tag();
@@ -109,7 +111,7 @@ TEST_F(StatRuns, SubscriberBlocksReadBlockedBitsThenLiveOnesAndRefresh) {
                 });
     script.Then([&] { return o->isVisible(); }, [&] { o->close(); });
     Run("ButtonStatAK");
-    EXPECT_FALSE(refresh->isActive());
+    EXPECT_TRUE(refresh.isNull()); // freed with the run's windows
     ExpectEndedCleanly();
 }
 

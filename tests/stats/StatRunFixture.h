@@ -2,7 +2,7 @@
 // The fixture of the statistics runs: a terminal's exchange object on a
 // pseudo-terminal with the simulated exchange at the far end, the
 // "Статистика" buttons on a main window, and the operator's steps as a
-// script that runs inside the run's waits.
+// script that runs on the event loop while the run goes on.
 #include "StatTestSupport.h"
 
 #include "Image.h"
@@ -16,6 +16,7 @@
 #include "stats/ui/KitPanel.h"
 #include "stats/ui/KitWindow.h"
 #include "stats/ui/StatButtons.h"
+#include "stats/ui/StatDesk.h"
 #include "stats/ui/UnitStatIK.h"
 #include "stats/ui/UnitStatPr.h"
 #include "stats/ui/UnitVK.h"
@@ -39,7 +40,7 @@ template <class T> T* TopWindow() {
     return nullptr;
 }
 
-// Steps of a test that runs inside a run's waits: each action runs once its
+// Steps of a test that run while a run goes on: each action runs once its
 // condition holds, in order, the next condition looked at once it has begun.
 // A script that stalls is cut short after 30 s: Esc is held and the
 // statistics windows are hidden until the run ends.
@@ -63,7 +64,7 @@ private:
                     qobject_cast<KitWindow*>(w))
                     w->hide();
         } else if (m_next < m_steps.size() && m_steps[m_next].first()) {
-            // Outside this timer's slot: an action may run a window's wait,
+            // Outside this timer's slot: an action may open a modal question,
             // and the timer does not fire while its slot runs.
             QTimer::singleShot(0, this, m_steps[m_next++].second);
         } else if (m_next < m_steps.size() && m_clock.elapsed() > 30000) {
@@ -109,10 +110,12 @@ protected:
         EscTracker::SetEscDown(false);
         exchanges.Clear();
     }
-    // Clicks the button; the run (and the script) go on until it returns.
+    // Clicks the button; the run (and the script) go on until the run has
+    // ended and its windows are freed (a stalled script ends it after 30 s).
     void Run(const char* button) {
         script.Start();
         buttons->Button(QLatin1String(button))->click();
+        EXPECT_TRUE(WaitUntil([this] { return !buttons->Desk().Busy(); }, 35000));
         EXPECT_TRUE(script.Done());
     }
     // The line is given back, the windows are gone, the main window is back.

@@ -1,103 +1,129 @@
 #include "stats/ui/AkRun.h"
 
-#include "platform/Wait.h"
 #include "stats/StatRun.h"
 #include "stats/ui/StatDesk.h"
 #include "stats/ui/UnitAKBal.h"
 #include "stats/ui/UnitNaprAK.h"
 
-#include <QPointer>
 #include <QTimer>
 
+#include <functional>
+#include <memory>
+#include <utility>
+
 namespace {
-// The block detail of a run: opened from the overview, its blocked bits and
-// then its live free bits requested again at every tick of the refresh timer
-// while it is shown.
-class BlockDetail {
+// The run with the overview (freed with the run): the blocks, then each
+// block opened shows its blocked bits and then its live free bits, both
+// requested again at every tick of the refresh timer while it is shown (the
+// overview hidden meanwhile); then the line is given back to printouts until
+// the next block.
+class AkRun : public QObject {
 public:
-    BlockDetail(StatDesk& desk, StatRun& run, TFormStatAK& overview)
-        : m_run(run), m_overview(overview), m_detail(*overview.FormAKNapr()) {
-        // The main window's TimerStatAK, else the detail's own.
-        m_timer = desk.MainTimer(QStringLiteral("TimerStatAK"));
-        if (!m_timer) m_timer = m_detail.TimerStatAK;
-        m_detail.Hidden = [this] {
-            m_closing = true;
-            m_run.StopDecoding();
-        };
+    AkRun(StatDesk& desk, std::unique_ptr<TFormStatAK> overview)
+        : m_desk(desk), m_overview(std::move(overview)), m_detail(*m_overview->FormAKNapr()),
+          m_timer(*m_detail.TimerStatAK),
+          m_run(std::make_unique<StatRun>(desk.Context(), m_overview->Stats(), desk.Hooks())) {
+        connect(m_run.get(), &StatRun::ended, this, [this] {
+            m_timer.stop();
+            m_desk.Finished(this);
+        });
     }
-    ~BlockDetail() {
-        m_detail.Hidden = nullptr;
-        if (m_timer) m_timer->stop();
+    ~AkRun() override {
+        m_detail.disconnect(this);
+        m_overview->disconnect(this);
+        m_timer.stop();
+        m_run.reset();
+        m_overview.reset();
+        m_desk.RestoreMain();
     }
 
-    // A block panel's click: the detail shown until it is closed, the
-    // overview hidden meanwhile; then the line is given back to printouts
-    // until the next block.
-    void Open(int block) {
-        if (m_open || m_run.Ended() || !m_timer) return;
-        m_open = true;
-        m_closing = false;
-        {
-            BusyCursor busy;
-            m_run.Fields().SelectedUnit = block;
-            m_overview.hide();
-            Refresh();
-            m_detail.ShowBlock(block);
-            m_detail.show();
-            m_detail.raise();
-        }
-        const auto tick =
-            QObject::connect(m_timer, &QTimer::timeout, &m_detail, [this] { Refresh(); });
-        m_timer->start();
-        const QPointer<TFormAKNapr> detail(&m_detail);
-        WaitWhile([&] { return detail && detail->isVisible(); }, false);
-        m_timer->stop();
-        QObject::disconnect(tick);
-        m_overview.show();
-        m_run.Pause();
-        m_detail.hide();
-        m_open = false;
+    void Start() {
+        m_run->Prepare();
+        if (!m_run->Begin(true, true)) return;
+        m_run->RunSteps(TStatAKAts::OverviewSteps(), [this] { Live(); });
     }
 
 private:
-    // ButtonStatAKNaprClick, the tick of TimerStatAK: the blocked bits (Esc
-    // does not end the wait), then the free bits live.
-    void Refresh() {
-        if (m_refreshing) return; // a tick while the previous one still waits
-        m_refreshing = true;
-        const int block = m_run.Fields().SelectedUnit;
-        if (m_run.Request(TStatAKAts::BlockedStep(block), false) && !m_closing)
-            m_run.StartLive(TStatAKAts::FreeStep(block));
-        m_refreshing = false;
+    void Live() {
+        m_run->EndProgress();
+        connect(&m_detail, &KitWindow::hidden, this, &AkRun::DetailHidden);
+        connect(&m_timer, &QTimer::timeout, this, [this] { Refresh(nullptr); });
+        connect(m_overview.get(), &KitWindow::panelClicked, this, &AkRun::Open);
+        connect(m_overview.get(), &KitWindow::hidden, this, [this] {
+            // Not hidden for the detail: the live display ends.
+            if (!m_open || m_pausing) m_run->End();
+        });
+        m_desk.ShowLive(m_overview.get());
     }
 
-    StatRun& m_run;
-    TFormStatAK& m_overview;
+    // A block panel's click: the detail shown once the blocked bits are in.
+    // A block clicked while the line is given back after the one before
+    // opens once it is.
+    void Open(int block) {
+        if (m_run->Ended()) return;
+        if (m_open) {
+            if (m_pausing) m_pending = block;
+            return;
+        }
+        m_open = true;
+        m_closing = false;
+        m_busy = std::make_unique<BusyCursor>();
+        m_run->Fields().SelectedUnit = block;
+        m_overview->hide();
+        Refresh([this, block] {
+            m_detail.ShowBlock(block);
+            m_detail.show();
+            m_detail.raise();
+            m_busy.reset();
+            m_timer.start();
+        });
+    }
+
+    // ButtonStatAKNaprClick, the tick of TimerStatAK: the blocked bits (Esc
+    // does not cut the wait), then the free bits live.
+    void Refresh(std::function<void()> then) {
+        if (m_refreshing) return; // a tick while the previous one still waits
+        m_refreshing = true;
+        const int block = m_run->Fields().SelectedUnit;
+        m_run->Request(TStatAKAts::BlockedStep(block), [this, block, then](bool decoded) {
+            m_refreshing = false;
+            if (decoded && !m_closing) m_run->StartLive(TStatAKAts::FreeStep(block));
+            if (then) then();
+        });
+    }
+
+    void DetailHidden() {
+        if (!m_open || m_closing) return;
+        m_closing = true;
+        m_run->StopDecoding();
+        m_timer.stop();
+        m_refreshing = false;
+        if (m_run->Ended()) return;
+        m_overview->show();
+        m_pausing = true;
+        m_run->Pause([this] {
+            m_pausing = false;
+            m_open = false;
+            if (m_pending >= 0) Open(std::exchange(m_pending, -1));
+        });
+    }
+
+    StatDesk& m_desk;
+    std::unique_ptr<TFormStatAK> m_overview;
     TFormAKNapr& m_detail;
-    QPointer<QTimer> m_timer;
+    QTimer& m_timer; // the detail's refresh timer
+    std::unique_ptr<StatRun> m_run;
+    std::unique_ptr<BusyCursor> m_busy; // from the click until the detail shows
     bool m_open = false;
     bool m_closing = false;
     bool m_refreshing = false;
+    bool m_pausing = false;
+    int m_pending = -1; // a block clicked while pausing
 };
 } // namespace
 
 void ButtonStatAKClick(StatDesk& desk) {
-    {
-        TFormStatAK overview;
-        RunSubscriberStatistics(desk, overview);
-    } // the windows and the protocol object are freed
-    desk.RestoreMain();
-}
-
-void RunSubscriberStatistics(StatDesk& desk, TFormStatAK& overview) {
-    StatRun run(desk.Context(), overview.Stats(), desk.Hooks());
-    run.Prepare();
-    if (!run.Begin(true, true) || !run.RunSteps(TStatAKAts::OverviewSteps())) return;
-    run.EndProgress();
-    BlockDetail detail(desk, run, overview);
-    QObject context; // the click binding lasts as long as the run
-    QObject::connect(&overview, &KitWindow::panelClicked, &context,
-                     [&detail](int block) { detail.Open(block); });
-    desk.ShowLive(&overview);
-    run.End();
+    auto* run = new AkRun(desk, std::make_unique<TFormStatAK>());
+    desk.Keep(run);
+    run->Start();
 }

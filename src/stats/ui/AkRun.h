@@ -1,12 +1,9 @@
 #pragma once
 // The run of the subscriber kit statistics ("Статистика АК"): the block
 // overview, then any number of blocks opened in the detail window, each
-// refreshed by TimerStatAK (30 s) while it is shown.
+// refreshed by the detail's TimerStatAK (30 s) while it is shown.
 class StatDesk;
-class TFormStatAK;
 
-// ButtonStatAKClick.
+// ButtonStatAKClick: the run starts (it goes on on the event loop; the desk
+// keeps it until it ends).
 void ButtonStatAKClick(StatDesk& desk);
-
-// The run with the overview (created by the caller, freed after).
-void RunSubscriberStatistics(StatDesk& desk, TFormStatAK& overview);

@@ -54,5 +54,5 @@ void KitWindow::KitHover(int index) {
 void KitWindow::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
     // A minimised window is still shown.
-    if (!e->spontaneous() && Hidden) Hidden();
+    if (!e->spontaneous()) emit hidden();
 }

@@ -9,7 +9,6 @@
 #include <QString>
 #include <QWidget>
 
-#include <functional>
 #include <vector>
 
 class KitWindow : public QWidget {
@@ -34,9 +33,6 @@ public:
     // The status bar shows the kit status of the panel's colour.
     void KitHover(int index);
 
-    // Called when the window is hidden (its frames are decoded no more).
-    std::function<void()> Hidden;
-
     KitPanel* PanelGet = nullptr;
     QTimer* Timer1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
@@ -44,6 +40,9 @@ public:
 signals:
     // A panel clicked, by its index (0 for Panel1).
     void panelClicked(int index);
+    // The window has been hidden or closed (a minimised window is still
+    // shown).
+    void hidden();
 
 protected:
     void hideEvent(QHideEvent* e) override;

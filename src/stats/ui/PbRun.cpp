@@ -4,24 +4,52 @@
 #include "stats/ui/StatDesk.h"
 #include "stats/ui/UnitPB.h"
 
-void ButtonStatPBClick(StatDesk& desk) {
-    {
-        TFormStatPB window;
-        RunBatteryStatistics(desk, window);
-    } // the window and the protocol object are freed
-    desk.RestoreMain();
-}
+#include <memory>
 
-void RunBatteryStatistics(StatDesk& desk, TFormStatPB& window) {
-    StatRun run(desk.Context(), window.Stats(), desk.Hooks());
-    run.Prepare();
-    if (!run.Begin(true, true) || !run.RunStep(TStatPbAts::CountStep())) return;
-    const int last = run.Fields().PbLastKit;
-    if (!run.RunSteps(TStatPbAts::TableSteps(last))) return;
-    run.StartLive(TStatPbAts::BusyStep(last));
-    window.ShowReceivers(last);
-    window.Hidden = [&run] { run.StopDecoding(); };
-    desk.ShowLive(&window);
-    window.Hidden = nullptr;
-    run.End();
+namespace {
+// The run with the window (freed with the run).
+class PbRun : public QObject {
+public:
+    PbRun(StatDesk& desk, std::unique_ptr<TFormStatPB> window)
+        : m_desk(desk), m_window(std::move(window)),
+          m_run(std::make_unique<StatRun>(desk.Context(), m_window->Stats(), desk.Hooks())) {
+        connect(m_run.get(), &StatRun::ended, this, [this] { m_desk.Finished(this); });
+    }
+    ~PbRun() override {
+        m_window->disconnect(this);
+        m_run.reset();
+        m_window.reset();
+        m_desk.RestoreMain();
+    }
+
+    void Start() {
+        m_run->Prepare();
+        if (!m_run->Begin(true, true)) return;
+        m_run->RunSteps({TStatPbAts::CountStep()}, [this] {
+            m_run->RunSteps(TStatPbAts::TableSteps(m_run->Fields().PbLastKit), [this] { Live(); });
+        });
+    }
+
+private:
+    void Live() {
+        const int last = m_run->Fields().PbLastKit;
+        m_run->StartLive(TStatPbAts::BusyStep(last));
+        m_window->ShowReceivers(last);
+        connect(m_window.get(), &KitWindow::hidden, this, [this] {
+            m_run->StopDecoding();
+            m_run->End();
+        });
+        m_desk.ShowLive(m_window.get());
+    }
+
+    StatDesk& m_desk;
+    std::unique_ptr<TFormStatPB> m_window;
+    std::unique_ptr<StatRun> m_run;
+};
+} // namespace
+
+void ButtonStatPBClick(StatDesk& desk) {
+    auto* run = new PbRun(desk, std::make_unique<TFormStatPB>());
+    desk.Keep(run);
+    run->Start();
 }

@@ -3,10 +3,7 @@
 // the excluded and blocked bits, then the busy bits live until the window is
 // closed.
 class StatDesk;
-class TFormStatPB;
 
-// ButtonStatPBClick.
+// ButtonStatPBClick: the run starts (it goes on on the event loop; the desk
+// keeps it until it ends).
 void ButtonStatPBClick(StatDesk& desk);
-
-// The run with the window (created by the caller, freed after).
-void RunBatteryStatistics(StatDesk& desk, TFormStatPB& window);

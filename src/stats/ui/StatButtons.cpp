@@ -78,7 +78,7 @@ void StatButtons::SetRun(const QString& name, Run run) {
 }
 
 void StatButtons::Click(const QString& name) {
-    if (m_ctx.Running) return; // one run at a time
+    if (m_ctx.Running || m_desk->Busy()) return; // one run at a time
     for (const auto& [button, run] : m_buttons)
         if (button->objectName() == name && run) {
             const Run copy = run; // the binding may change during the run

@@ -49,7 +49,8 @@ public:
 
     // Binds a button (by name) to a run; the button is enabled.
     void SetRun(const QString& name, Run run);
-    // A button's click: its run, unless a run is already active.
+    // A button's click: its run starts, unless a run is already active; it
+    // goes on on the event loop.
     void Click(const QString& name);
 
 private:

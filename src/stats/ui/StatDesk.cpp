@@ -1,6 +1,5 @@
 #include "stats/ui/StatDesk.h"
 
-#include "platform/Wait.h"
 #include "stats/ui/UnitStatPr.h"
 
 #include <QApplication>
@@ -24,6 +23,11 @@ void BusyCursor::Release() {
 StatDesk::StatDesk(StatContext& ctx, QWidget* mainWindow, TFormStatPr& progress,
                    std::function<void(const QString&)> status)
     : m_ctx(ctx), m_main(mainWindow), m_progress(progress), m_status(std::move(status)) {}
+
+StatDesk::~StatDesk() {
+    m_remembered = false; // the main window is going too
+    delete m_run.data();
+}
 
 StatRun::Hooks StatDesk::Hooks() {
     StatRun::Hooks h;
@@ -58,8 +62,6 @@ void StatDesk::ShowLive(QWidget* window) {
     }
     window->show();
     window->raise();
-    const QPointer<QWidget> w(window);
-    WaitWhile([&] { return w && w->isVisible(); }, false);
 }
 
 void StatDesk::RestoreMain() {
@@ -68,6 +70,14 @@ void StatDesk::RestoreMain() {
     if (m_main) m_main->setWindowState(m_mainState);
 }
 
-QTimer* StatDesk::MainTimer(const QString& name) const {
-    return m_main ? m_main->findChild<QTimer*>(name, Qt::FindDirectChildrenOnly) : nullptr;
+void StatDesk::Keep(QObject* run) {
+    delete m_run.data();
+    m_run = run;
+}
+
+void StatDesk::Finished(QObject* run) {
+    if (run != m_run) return;
+    QTimer::singleShot(0, &m_progress, [this, done = QPointer<QObject>(run)] {
+        if (done && done == m_run) delete done.data();
+    });
 }

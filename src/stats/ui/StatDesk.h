@@ -1,8 +1,9 @@
 #pragma once
 // The windows' side of every statistics run: the progress window, the
-// hourglass, the status line, the question asked before a refresh, and the
-// live display (the main window minimised while a statistics window is
-// shown, its state put back at the end of the run).
+// hourglass, the status line, the question asked before a refresh, the live
+// display (the main window minimised while a statistics window is shown, its
+// state put back at the end of the run), and the run going on (one kind's
+// run with its windows, kept from its button to its end).
 #include "stats/StatRun.h"
 
 #include <QPointer>
@@ -11,7 +12,6 @@
 
 #include <functional>
 
-class QTimer;
 class TFormStatPr;
 
 // The hourglass cursor from construction to Release or destruction.
@@ -31,6 +31,10 @@ class StatDesk {
 public:
     StatDesk(StatContext& ctx, QWidget* mainWindow, TFormStatPr& progress,
              std::function<void(const QString&)> status);
+    // A run still going on is freed (its line given back at once).
+    ~StatDesk();
+    StatDesk(const StatDesk&) = delete;
+    StatDesk& operator=(const StatDesk&) = delete;
 
     StatContext& Context() { return m_ctx; }
     QWidget* MainWindow() const { return m_main; }
@@ -43,13 +47,17 @@ public:
     bool Ask(const QString& question);
 
     // Live display: the main window's state is remembered and the window
-    // minimised, `window` shown; the event loop runs while it is visible.
+    // minimised, `window` shown (the run ends when it is hidden).
     void ShowLive(QWidget* window);
     // Puts the main window's remembered state back (once per ShowLive).
     void RestoreMain();
-    // A timer of the main window by name ("TimerStatAK"); null when it has
-    // none.
-    QTimer* MainTimer(const QString& name) const;
+
+    // The run of a kind (its windows with it) is kept until Finished; then
+    // it is freed from the event loop, outside its own handlers.
+    void Keep(QObject* run);
+    void Finished(QObject* run);
+    // A run is kept: no other starts.
+    bool Busy() const { return !m_run.isNull(); }
 
 private:
     StatContext& m_ctx;
@@ -58,4 +66,5 @@ private:
     std::function<void(const QString&)> m_status;
     Qt::WindowStates m_mainState;
     bool m_remembered = false;
+    QPointer<QObject> m_run;
 };

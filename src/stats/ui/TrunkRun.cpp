@@ -8,45 +8,70 @@
 #include <memory>
 
 namespace {
-template <class Overview> void RunKind(StatDesk& desk) {
-    {
-        auto overview = std::make_unique<Overview>(desk.Context().CurDir);
-        RunTrunkStatistics(desk, *overview);
-    } // the windows and the protocol object are freed
-    desk.RestoreMain();
+// The run with the kind's overview (freed with the run).
+class TrunkRun : public QObject {
+public:
+    TrunkRun(StatDesk& desk, std::unique_ptr<TrunkOverview> overview)
+        : m_desk(desk), m_overview(std::move(overview)),
+          m_run(std::make_unique<StatRun>(desk.Context(), m_overview->Stats(), desk.Hooks())) {
+        connect(m_run.get(), &StatRun::ended, this, [this] {
+            m_overview->Stats().Tables().Close();
+            m_desk.Finished(this);
+        });
+        connect(m_overview.get(), &TrunkOverview::hidden, m_run.get(), &StatRun::End);
+    }
+    ~TrunkRun() override {
+        m_run.reset();
+        m_overview.reset();
+        m_desk.RestoreMain();
+    }
+
+    void Start() {
+        TrunkStats& stats = m_overview->Stats();
+        const TrunkKind& kind = stats.Kind();
+        m_run->Prepare();
+        stats.Tables().Open(m_run->Number());
+        // Stored configuration in both tables: the operator may skip the
+        // reading.
+        const bool refresh =
+            !stats.Tables().BothHoldRows() || m_desk.Ask(QStringLiteral("Обновить данные"));
+        if (refresh) {
+            if (!m_run->Begin(true, true)) return;
+            m_run->RunSteps(kind.Refresh, [this] {
+                m_overview->Stats().LoadRecords();
+                Live();
+            });
+        } else {
+            // A closed port ends the stored path without a word.
+            if (!m_run->Begin(false, false)) return;
+            stats.LoadRecords();
+            m_run->RunSteps(kind.Stored, [this] { Live(); });
+        }
+    }
+
+private:
+    void Live() {
+        m_overview->Repaint();
+        m_run->StartLive(m_overview->Stats().Kind().Live);
+        m_desk.ShowLive(m_overview.get());
+    }
+
+    StatDesk& m_desk;
+    std::unique_ptr<TrunkOverview> m_overview;
+    std::unique_ptr<StatRun> m_run;
+};
+
+template <class Overview> void StartKind(StatDesk& desk) {
+    auto* run = new TrunkRun(desk, std::make_unique<Overview>(desk.Context().CurDir));
+    desk.Keep(run);
+    run->Start();
 }
 } // namespace
 
 void ButtonStatVKClick(StatDesk& desk) {
-    RunKind<TFormStatVK>(desk);
+    StartKind<TFormStatVK>(desk);
 }
 
 void ButtonStatIKClick(StatDesk& desk) {
-    RunKind<TFormStatIK>(desk);
-}
-
-void RunTrunkStatistics(StatDesk& desk, TrunkOverview& overview) {
-    TrunkStats& stats = overview.Stats();
-    const TrunkKind& kind = stats.Kind();
-    StatRun run(desk.Context(), stats, desk.Hooks());
-    run.Prepare();
-    stats.Tables().Open(run.Number());
-    // Stored configuration in both tables: the operator may skip the reading.
-    const bool refresh =
-        !stats.Tables().BothHoldRows() || desk.Ask(QStringLiteral("Обновить данные"));
-    if (refresh) {
-        if (!run.Begin(true, true) || !run.RunSteps(kind.Refresh)) return;
-        run.WaitQuiet();
-        stats.LoadRecords();
-    } else {
-        // A closed port ends the stored path without a word.
-        if (!run.Begin(false, false)) return;
-        stats.LoadRecords();
-        if (!run.RunSteps(kind.Stored)) return;
-    }
-    overview.Repaint();
-    run.StartLive(kind.Live);
-    desk.ShowLive(&overview);
-    run.End();
-    stats.Tables().Close();
+    StartKind<TFormStatIK>(desk);
 }

@@ -3,11 +3,8 @@
 // the button through the stored or refreshed configuration to the live
 // overview, and its end.
 class StatDesk;
-class TrunkOverview;
 
-// ButtonStatVKClick and ButtonStatIKClick.
+// ButtonStatVKClick and ButtonStatIKClick: the run starts (it goes on on the
+// event loop; the desk keeps it until it ends).
 void ButtonStatVKClick(StatDesk& desk);
 void ButtonStatIKClick(StatDesk& desk);
-
-// The run with the kind's overview (created by the caller, freed after).
-void RunTrunkStatistics(StatDesk& desk, TrunkOverview& overview);

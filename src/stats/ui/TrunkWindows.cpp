@@ -1,13 +1,12 @@
 #include "stats/ui/TrunkWindows.h"
 
 #include "platform/ProgramLog.h"
-#include "platform/Wait.h"
 #include "stats/ui/KitPanel.h"
 
 #include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QPointer>
+#include <QHideEvent>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTimer>
@@ -52,6 +51,7 @@ TrunkOverview::TrunkOverview(std::unique_ptr<TrunkStats> stats, int columns, con
 }
 
 TrunkOverview::~TrunkOverview() {
+    if (m_detail) m_detail->disconnect(this);
     m_stats->FrameArrived = nullptr;
     m_stats->LiveFrame = nullptr;
     m_stats->Tables().Close();
@@ -59,6 +59,13 @@ TrunkOverview::~TrunkOverview() {
 
 void TrunkOverview::SetDetail(std::unique_ptr<TrunkDetail> detail) {
     m_detail = std::move(detail);
+    connect(m_detail.get(), &TrunkDetail::hidden, this, &TrunkOverview::DetailHidden);
+}
+
+void TrunkOverview::hideEvent(QHideEvent* e) {
+    QWidget::hideEvent(e);
+    // A minimised window is still shown.
+    if (!e->spontaneous() && !m_detailShown) emit hidden();
 }
 
 void TrunkOverview::Repaint() {
@@ -87,14 +94,17 @@ void TrunkOverview::DirectionClick(int d) {
     if (!m_detail || m_detail->isVisible()) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_stats->Selected = d;
+    m_detailShown = true;
     hide();
     m_detail->ShowDirection(d);
     m_detail->Repaint();
     QApplication::restoreOverrideCursor();
     m_detail->show();
-    const QPointer<TrunkDetail> detail(m_detail.get());
-    WaitWhile([&] { return detail && detail->isVisible(); }, false);
-    if (detail) detail->hide();
+}
+
+void TrunkOverview::DetailHidden() {
+    if (!m_detailShown) return;
+    m_detailShown = false;
     Repaint();
     show();
 }
@@ -140,6 +150,11 @@ void TrunkDetail::Repaint() {
     ProgressBar1->setRange(0, std::max(det.total, 1));
     ProgressBar1->setValue(det.busy);
     ShowTotals(det);
+}
+
+void TrunkDetail::hideEvent(QHideEvent* e) {
+    QWidget::hideEvent(e);
+    if (!e->spontaneous()) emit hidden();
 }
 
 void TrunkDetail::KitHover(int k) {

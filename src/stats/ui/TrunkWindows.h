@@ -35,7 +35,8 @@ public:
     // PanelGet lime for 40 ms.
     void FlashReceive();
     // A direction panel: the detail window of the direction, shown until it
-    // is closed (the overview is hidden meanwhile).
+    // is closed (the overview is hidden meanwhile, then repainted and shown
+    // again).
     void DirectionClick(int direction);
     // The status bar shows the load hint of the panel's colour.
     void DirectionHover(int direction);
@@ -44,14 +45,23 @@ public:
     QTimer* Timer1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
 
+signals:
+    // The overview has been hidden or closed, other than for its detail
+    // window: the live display ends.
+    void hidden();
+
 protected:
     // The detail window of this kind (owned by the overview).
     void SetDetail(std::unique_ptr<TrunkDetail> detail);
+    void hideEvent(QHideEvent* e) override;
 
 private:
+    void DetailHidden();
+
     std::unique_ptr<TrunkStats> m_stats;
     std::unique_ptr<TrunkDetail> m_detail;
     std::vector<KitPanel*> m_panels;
+    bool m_detailShown = false; // hidden for the detail window
 };
 
 class TrunkDetail : public QWidget {
@@ -69,7 +79,12 @@ public:
 
     QProgressBar* ProgressBar1 = nullptr;
 
+signals:
+    // The detail has been hidden or closed.
+    void hidden();
+
 protected:
+    void hideEvent(QHideEvent* e) override;
     // The kind's labels.
     virtual void ShowCount(int present) = 0;
     virtual void ShowTotals(const TrunkStats::Detail& detail) = 0;

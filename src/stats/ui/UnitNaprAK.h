@@ -20,7 +20,7 @@ public:
     // Every kit that is not blocked from the free bits.
     void PaintLive();
 
-    // The refresh timer used when the main window has no TimerStatAK.
+    // The refresh of the block shown (30 s).
     QTimer* TimerStatAK = nullptr;
 
 private:

@@ -1,0 +1,6 @@
+#include "platform/EscNotifier.h"
+
+EscNotifier& EscNotifier::Instance() {
+    static EscNotifier notifier;
+    return notifier;
+}
