@@ -3,38 +3,11 @@
 #include "console/MaskEdit.h"
 #include "link/AppState.h"
 #include "link/Ats.h"
-#include "platform/Wait.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPointer>
 #include <QSignalBlocker>
-
-namespace {
-// Hourglass cursor for the life of a wait (only where there is a screen).
-struct BusyCursor {
-    bool on = false;
-    BusyCursor() {
-        if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            on = true;
-        }
-    }
-    ~BusyCursor() {
-        if (on) QApplication::restoreOverrideCursor();
-    }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
-} // namespace
-
-void WaitForLine(TAts& ats, bool escEnds) {
-    if (!ats.IsSending()) return;
-    BusyCursor busy;
-    const QPointer<TAts> alive(&ats);
-    WaitWhile([&] { return alive && alive->IsSending(); }, escEnds);
-}
 
 const QString DirectiveEntry::kFreeMask = QStringLiteral(">ll_cccccccccccccccccccccc;1;_");
 
@@ -49,6 +22,10 @@ DirectiveEntry::DirectiveEntry(AppState& app, MaskEdit* edit, QComboBox* stack, 
         if (m_stackBox->lineEdit()) m_stackBox->lineEdit()->setMaxLength(kStackTextLength);
         connect(m_stackBox, &QComboBox::activated, this, &DirectiveEntry::StackSelected);
     }
+}
+
+DirectiveEntry::~DirectiveEntry() {
+    if (m_busyCursor) QApplication::restoreOverrideCursor();
 }
 
 void DirectiveEntry::Reset() {
@@ -79,17 +56,34 @@ void DirectiveEntry::Execute() {
     }
     emit executing(b.directive);
     const int n = m_app.CurrentAtsNumber;
-    if (n >= 1 && n <= int(m_app.Ats.size()) && m_app.Ats[size_t(n - 1)]) {
-        TAts& ats = *m_app.Ats[size_t(n - 1)];
-        ats.SendDirective(b.directive);
-        // Normal mode: until the paced queue has drained, or Esc (the bytes
-        // then go on in the background). Duplex: until sent or dropped.
-        WaitForLine(ats, !m_app.DuplexMode);
-    }
+    TAts* ats = n >= 1 && n <= int(m_app.Ats.size()) ? m_app.Ats[size_t(n - 1)] : nullptr;
+    if (ats) ats->SendDirective(b.directive);
     // The whole line selected: typing starts a new directive, Enter sends
     // this one again.
     m_edit->setFocus();
     m_edit->selectAll();
+    // Normal mode: until the paced queue has drained, or Esc (the bytes then
+    // go on in the background). Duplex: until sent or dropped. The hourglass
+    // shows while the line sends (only where there is a screen).
+    if (ats && ats->IsSending() && !m_busyCursor &&
+        qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_busyCursor = true;
+    }
+    if (ats)
+        m_lineWait.ForLine(*ats, !m_app.DuplexMode, [this](StepWait::End) { EndLineWait(); });
+    else
+        m_lineWait.Stop();
+    if (!ats) QMetaObject::invokeMethod(this, &DirectiveEntry::EndLineWait, Qt::QueuedConnection);
+}
+
+void DirectiveEntry::EndLineWait() {
+    if (m_lineWait.Active()) return; // a later directive's wait goes on
+    if (m_busyCursor) {
+        QApplication::restoreOverrideCursor();
+        m_busyCursor = false;
+    }
+    emit lineFree();
 }
 
 void DirectiveEntry::SendFixed(const QString& text) {

@@ -144,11 +144,8 @@ void TForm2::BuildWindow() {
     }
     setStatusBar(bar);
 
-    // Window timers whose handlers belong to the statistics and state
-    // analysis; the receive parser keeps its own four.
-    m_timerPuuWait = Named(new QTimer(this), QStringLiteral("TimerPuuWait"));
-    m_timerPuuWait->setInterval(6000);
-    m_timerPuuWait->setSingleShot(true);
+    // A window timer whose handler belongs to the statistics; the receive
+    // parser keeps its own four, the state tabs their pause.
     m_timerStatAK = Named(new QTimer(this), QStringLiteral("TimerStatAK"));
     m_timerStatAK->setInterval(30000);
 }
@@ -276,9 +273,9 @@ QWidget* TForm2::BuildSettingsPage() {
     }
     // The table utility: verify and rebuild a Paradox table by hand (locked
     // with the page while the password is asked).
-    auto* tableUtil = Named(new QPushButton(QStringLiteral("Проверка таблиц")),
-                            QStringLiteral("ButtonTableUtil"),
-                            QStringLiteral("Проверка и восстановление таблиц"));
+    auto* tableUtil =
+        Named(new QPushButton(QStringLiteral("Проверка таблиц")), QStringLiteral("ButtonTableUtil"),
+              QStringLiteral("Проверка и восстановление таблиц"));
     grid->addWidget(tableUtil, 5, 1, Qt::AlignLeft | Qt::AlignTop);
     connect(tableUtil, &QPushButton::clicked, this, [this] {
         auto* w = new TMainFormTableUtil(m_app.CurDir, this);

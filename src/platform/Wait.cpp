@@ -14,7 +14,14 @@ bool EscTracker::IsEscDown() {
     return g_escDown;
 }
 void EscTracker::SetEscDown(bool down) {
+    const bool pressed = down && !g_escDown;
     g_escDown = down;
+    if (pressed) emit EscNotifier::Instance().pressed();
+}
+
+EscNotifier& EscNotifier::Instance() {
+    static EscNotifier notifier;
+    return notifier;
 }
 
 bool WaitWhile(const std::function<bool()>& cond, bool escEnds) {

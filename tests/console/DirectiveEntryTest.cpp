@@ -1,12 +1,15 @@
-// The directive entry bound to real widgets, without an exchange: typing,
-// the layout correction, Execute's text handling and the command stack.
+// The directive entry bound to real widgets: typing, the layout correction,
+// Execute's text handling, the command stack, and the wait for the line of
+// an exchange on a port in memory.
 #include "ConsoleTestSupport.h"
 
 #include "console/DirectiveEntry.h"
 #include "console/MaskEdit.h"
 #include "link/AppState.h"
+#include "link/Ats.h"
 
 #include <QComboBox>
+#include <QSignalSpy>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -170,4 +173,37 @@ TEST_F(EntryFixture, ClickInABlankLineStartsAtTheFirstCellAndASentLineIsSelected
     EXPECT_EQ(edit->CaretPos(), 1);
     TypeText(edit, QString::fromUtf8("Л"));
     EXPECT_EQ(Trimmed(edit->Text()), QString::fromUtf8("КЛ_2"));
+}
+
+// After Execute the operator waits, with the hourglass, until the line has
+// sent the directive; in normal mode Esc ends the wait and the bytes go on.
+TEST_F(EntryFixture, WaitForTheLineEndsWhenSentOrOnEsc) {
+    TestEnv env;
+    app.RollDir = env.Dir() + QLatin1Char('/');
+    auto* port = new FakePort;
+    auto ats = std::make_unique<TAts>(app, 1, std::unique_ptr<SerialPort>(port));
+    ats->SwitchPort(true);
+    ats->Link().SetPaceInterval(1);
+    app.Ats[0] = app.CurrentAts = ats.get();
+    app.CurrentAtsNumber = 1;
+    QSignalSpy free(entry, &DirectiveEntry::lineFree);
+    const QString to = QString::fromUtf8("ТО_5,-");
+    entry->SendFixed(to);
+    EXPECT_TRUE(entry->WaitingForLine());
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    EXPECT_TRUE(WaitUntil([&] { return free.count() == 1; }));
+    EXPECT_FALSE(ats->IsSending());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // A slow line: Esc ends the wait while the bytes still go.
+    ats->Link().SetPaceInterval(100);
+    entry->SendFixed(to);
+    EscTracker::SetEscDown(true);
+    EXPECT_TRUE(WaitUntil([&] { return free.count() == 2; }, 500));
+    EscTracker::SetEscDown(false);
+    EXPECT_TRUE(ats->IsSending());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return !ats->IsSending(); }, 5000));
+    app.Ats[0] = app.CurrentAts = nullptr;
 }
