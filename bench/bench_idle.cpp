@@ -5,9 +5,9 @@
 //
 //   bench_idle [SECONDS]   (idle period, default 5)
 #include "TestSupport.h"
-#include "console/DirectiveEntry.h"
-#include "link/Ats.h"
 #include "link/LinkOptions.h"
+#include "link/Ats.h"
+#include "link/StepWait.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
 #include "platform/Wait.h"
@@ -52,6 +52,14 @@ void Idle(int ms) {
     loop.exec();
 }
 
+// The operator's wait for the line, as the directive entry keeps it.
+void LineWait(TAts& ats, bool escEnds) {
+    QEventLoop loop;
+    StepWait wait;
+    wait.ForLine(ats, escEnds, [&loop](StepWait::End) { loop.quit(); });
+    loop.exec();
+}
+
 // CPU share while fn runs.
 template <class F> void Measure(const char* what, F fn) {
     QElapsedTimer wall;
@@ -87,7 +95,7 @@ int main(int argc, char** argv) {
         t.lines[0]->Link().SetPaceInterval(150);
         Measure("SendDirective, paced at 150 ms (9 codes)", [&] {
             t.lines[0]->SendDirective(QStringLiteral("ТО_5,-"));
-            WaitForLine(*t.lines[0], true);
+            LineWait(*t.lines[0], true);
         });
     }
     for (const auto& p : ptys)
@@ -98,7 +106,7 @@ int main(int argc, char** argv) {
                     t.app.DuplexBoundMs);
         Measure("SendDirective, clear-to-send never raised (9 codes)", [&] {
             t.lines[0]->SendDirective(QStringLiteral("ТО_5,-"));
-            WaitForLine(*t.lines[0], false);
+            LineWait(*t.lines[0], false);
         });
         Measure("idle, nothing arriving", [&] { Idle(seconds * 1000); });
     }

@@ -7,6 +7,7 @@
 #include "console/OkCancl1.h"
 #include "console/UnitAKNum.h"
 #include "directives/DirectiveCatalogue.h"
+#include "link/Ats.h"
 #include "platform/Wait.h"
 #include "platform/ui/TabPages.h"
 
@@ -14,10 +15,10 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -30,6 +31,8 @@ DirectiveButtons::DirectiveButtons(QWidget* window, DirectiveEntry& entry, Termi
     // The dialogs are made once and keep what was typed.
     m_blockParams = new TOkCancl1(window);
     m_lineNumber = new TFormAKNum(window);
+    m_indexedPause = new QTimer(this);
+    m_indexedPause->setInterval(kIndexedPauseMs);
     BuildClock();
     BuildCatalogue();
     BuildComposed();
@@ -232,22 +235,39 @@ void DirectiveButtons::DiagnosticsTOClick() {
 }
 
 void DirectiveButtons::WriteIndexedClick() {
-    // A second click while a run goes on (its waits handle clicks) is ignored.
+    // A second click while a run goes on is ignored.
     if (m_writing) return;
     m_entry.Reset();
     if (m_blockParams->exec() != QDialog::Accepted) return;
-    ComposedDirectives::IndexedWrite run(m_blockParams->Params(), BlockNumber());
+    m_indexed.emplace(m_blockParams->Params(), BlockNumber());
     m_writing = true;
-    const QPointer<DirectiveButtons> self(this);
-    const QPointer<DirectiveEntry> entry(&m_entry);
-    while (!EscTracker::IsEscDown()) {
-        const auto directive = run.Next();
-        if (!directive) break;
-        entry->SendFixed(*directive);
-        if (!self || !entry) return;
-        if (!WaitFor(kIndexedPauseMs, true) || !self || !entry) break;
-    }
-    if (self) m_writing = false;
+    WriteNext();
+}
+
+// One cell: its directive, the wait for the line (Esc shortens it), the
+// pause; Esc pressed during the pause, or held when it begins, ends the run.
+void DirectiveButtons::WriteNext() {
+    if (EscTracker::IsEscDown()) return EndWrite();
+    const auto directive = m_indexed->Next();
+    if (!directive) return EndWrite();
+    m_entry.SendFixed(*directive);
+    auto pause = [this](StepWait::End end) {
+        if (end == StepWait::End::Gone) return EndWrite();
+        m_indexedWait.ForTimer(*m_indexedPause, true, [this](StepWait::End e) {
+            if (e != StepWait::End::Done) return EndWrite();
+            WriteNext();
+        });
+    };
+    if (TAts* ats = m_term.Current())
+        m_indexedWait.ForLine(*ats, !ats->Duplex(), pause);
+    else
+        pause(StepWait::End::Done);
+}
+
+void DirectiveButtons::EndWrite() {
+    m_indexedWait.Stop();
+    m_indexed.reset();
+    m_writing = false;
 }
 
 void DirectiveButtons::UnblockClick() {

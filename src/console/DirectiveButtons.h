@@ -7,11 +7,13 @@
 // "Коммутатор" groups) and the exchange clock. Every directive goes through
 // the directive entry.
 #include "directives/ComposedDirectives.h"
+#include "link/StepWait.h"
 
 #include <QObject>
 #include <QStringList>
 
 #include <map>
+#include <optional>
 
 class Terminal;
 struct DirectiveButton;
@@ -24,12 +26,13 @@ class QPushButton;
 class QWidget;
 class TFormAKNum;
 class TOkCancl1;
+class QTimer;
 
 class DirectiveButtons : public QObject {
     Q_OBJECT
 public:
-    // Pause between two directives of an indexed write: the window keeps
-    // working and Esc is seen between them.
+    // Pause between two directives of an indexed write (after the one before
+    // has left the line); Esc pressed or held ends the run.
     static constexpr int kIndexedPauseMs = 10;
     // Buttons per column on a tab.
     static constexpr int kRowsPerColumn = 6;
@@ -76,6 +79,8 @@ private:
     void BuildCatalogue();
     void BuildComposed();
     void BuildClock();
+    void WriteNext();
+    void EndWrite();
 
     QWidget* m_window;
     DirectiveEntry& m_entry;
@@ -89,4 +94,7 @@ private:
     TFormAKNum* m_lineNumber = nullptr;
     ExchangeClock* m_clock = nullptr;
     bool m_writing = false;
+    std::optional<ComposedDirectives::IndexedWrite> m_indexed;
+    StepWait m_indexedWait;
+    QTimer* m_indexedPause = nullptr;
 };

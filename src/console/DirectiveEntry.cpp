@@ -3,38 +3,11 @@
 #include "app/Terminal.h"
 #include "console/MaskEdit.h"
 #include "link/Ats.h"
-#include "platform/Wait.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPointer>
 #include <QSignalBlocker>
-
-namespace {
-// Hourglass cursor for the life of a wait (only where there is a screen).
-struct BusyCursor {
-    bool on = false;
-    BusyCursor() {
-        if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            on = true;
-        }
-    }
-    ~BusyCursor() {
-        if (on) QApplication::restoreOverrideCursor();
-    }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
-} // namespace
-
-void WaitForLine(TAts& ats, bool escEnds) {
-    if (!ats.IsSending()) return;
-    BusyCursor busy;
-    const QPointer<TAts> alive(&ats);
-    WaitWhile([&] { return alive && alive->IsSending(); }, escEnds);
-}
 
 DirectiveEntry::DirectiveEntry(Terminal& term, MaskEdit* edit, QComboBox* stack, QObject* parent)
     : QObject(parent), m_term(term), m_edit(edit), m_stackBox(stack) {
@@ -47,6 +20,10 @@ DirectiveEntry::DirectiveEntry(Terminal& term, MaskEdit* edit, QComboBox* stack,
         if (m_stackBox->lineEdit()) m_stackBox->lineEdit()->setMaxLength(kStackTextLength);
         connect(m_stackBox, &QComboBox::activated, this, &DirectiveEntry::StackSelected);
     }
+}
+
+DirectiveEntry::~DirectiveEntry() {
+    if (m_busyCursor) QApplication::restoreOverrideCursor();
 }
 
 void DirectiveEntry::Reset() {
@@ -76,17 +53,34 @@ void DirectiveEntry::Execute() {
         SyncStack();
     }
     emit executing(b.directive);
-    if (TAts* current = m_term.Current()) {
-        TAts& ats = *current;
-        ats.SendDirective(b.directive);
-        // Normal mode: until the paced queue has drained, or Esc (the bytes
-        // then go on in the background). Duplex: until sent or dropped.
-        WaitForLine(ats, !m_term.Link().DuplexMode);
-    }
+    TAts* ats = m_term.Current();
+    if (ats) ats->SendDirective(b.directive);
     // The whole line selected: typing starts a new directive, Enter sends
     // this one again.
     m_edit->setFocus();
     m_edit->selectAll();
+    // Normal mode: until the paced queue has drained, or Esc (the bytes then
+    // go on in the background). Duplex: until sent or dropped. The hourglass
+    // shows while the line sends (only where there is a screen).
+    if (ats && ats->IsSending() && !m_busyCursor &&
+        qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_busyCursor = true;
+    }
+    if (ats)
+        m_lineWait.ForLine(*ats, !ats->Duplex(), [this](StepWait::End) { EndLineWait(); });
+    else
+        m_lineWait.Stop();
+    if (!ats) QMetaObject::invokeMethod(this, &DirectiveEntry::EndLineWait, Qt::QueuedConnection);
+}
+
+void DirectiveEntry::EndLineWait() {
+    if (m_lineWait.Active()) return; // a later directive's wait goes on
+    if (m_busyCursor) {
+        QApplication::restoreOverrideCursor();
+        m_busyCursor = false;
+    }
+    emit lineFree();
 }
 
 void DirectiveEntry::SendFixed(const QString& text) {

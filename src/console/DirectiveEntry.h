@@ -3,19 +3,20 @@
 // (ComboBoxStek) bound to the selected exchange. Typed directives, the
 // directive buttons, the clock and the state analysis all send through here:
 // Reset, set the text, Execute.
+//
+// After a directive is handed to the exchange the operator waits, with the
+// hourglass, while its line still has bytes to send; in normal link mode Esc
+// ends that wait (the bytes still go). The wait does not block: lineFree()
+// tells when it is over.
 #include "directives/DirectiveText.h"
+#include "link/StepWait.h"
 
 #include <QObject>
 #include <QString>
 
 class MaskEdit;
 class QComboBox;
-class TAts;
 class Terminal;
-
-// The operator waits, with the hourglass, while the exchange's line still has
-// bytes to send (escEnds: a held Esc ends the wait; the bytes still go).
-void WaitForLine(TAts& ats, bool escEnds);
 
 class DirectiveEntry : public QObject {
     Q_OBJECT
@@ -23,12 +24,15 @@ public:
     static constexpr int kStackTextLength = 20;
 
     DirectiveEntry(Terminal& term, MaskEdit* edit, QComboBox* stack, QObject* parent = nullptr);
+    ~DirectiveEntry() override;
 
     // The free mask, an empty line, focus and caret to the start.
     void Reset();
     // Sends the line's directive to the selected exchange; the line keeps
-    // it, selected.
+    // it, selected. The wait for the line follows.
     void Execute();
+    // The operator's wait for the line is going on.
+    bool WaitingForLine() const { return m_lineWait.Active(); }
     // Reset, the line's text := text, Execute (the fixed-directive buttons).
     void SendFixed(const QString& text);
     // Reset, then a template mask with the caret at its first position to fill.
@@ -39,18 +43,23 @@ public:
     void StackSelected(int index);
 
     MaskEdit* Edit() const { return m_edit; }
-    const CommandStack& Stack() const { return m_stack; }
 
 signals:
     // A directive is about to be handed to the exchange ("Передача").
     void executing(const QString& directive);
+    // The wait for the line after Execute is over (drained, Esc, or no
+    // exchange); always from the event loop.
+    void lineFree();
 
 private:
     void KeyDown(int key);
     void TextChanged();
     void SyncStack();
+    void EndLineWait();
 
     Terminal& m_term;
+    StepWait m_lineWait;
+    bool m_busyCursor = false;
     MaskEdit* m_edit;
     QComboBox* m_stackBox;
     CommandStack m_stack;

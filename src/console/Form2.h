@@ -162,7 +162,6 @@ private:
     QButtonGroup* m_groupPlatform = nullptr;
     QLineEdit* m_editMaxNoPaneTime = nullptr;
     QCheckBox* m_checkFourDigitYear = nullptr;
-    QTimer* m_timerPuuWait = nullptr;
 
     std::array<AtsRow, 4> m_rows{};
 };

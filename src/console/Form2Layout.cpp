@@ -145,11 +145,6 @@ void TForm2::BuildWindow() {
     }
     setStatusBar(bar);
 
-    // A window timer whose handler belongs to the state analysis; the
-    // receive parser keeps its own four.
-    m_timerPuuWait = Named(new QTimer(this), QStringLiteral("TimerPuuWait"));
-    m_timerPuuWait->setInterval(6000);
-    m_timerPuuWait->setSingleShot(true);
 }
 
 QWidget* TForm2::BuildTopStrip() {

@@ -57,6 +57,7 @@ public:
     ~TAts() override;
 
     int Number() const { return Settings.Number; }
+    bool Duplex() const { return m_duplex; } // the link mode fixed at start-up
     const QString& Key() const { return Settings.Key; }
     QString AutoFileName() const { return m_autoFileName; }
 

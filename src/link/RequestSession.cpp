@@ -3,16 +3,31 @@
 #include "link/Ats.h"
 #include "link/LineCode.h"
 #include "link/RequestTracker.h"
+#include "link/StepWait.h"
+#include "platform/EscNotifier.h"
 #include "platform/Wait.h"
 
-#include <QElapsedTimer>
+#include <QTimer>
+
+// The waits of one asynchronous capture: the line sending the request, then
+// the bound; ctx drops a report not yet made when the session ends.
+struct RequestSession::CaptureWait {
+    QObject ctx;
+    StepWait wait;
+    QTimer bound;
+    CaptureReport done;
+    QMetaObject::Connection esc;
+    bool waiting = false;
+    unsigned generation = 0;
+};
 
 RequestSession::RequestSession(TAts& ats, RequestTracker& tracker) : RequestSession(ats) {
     m_tracker = &tracker;
     tracker.AbortRequest = false;
 }
 
-RequestSession::RequestSession(TAts& ats) : m_ats(&ats), m_data(kDataSize, 0) {
+RequestSession::RequestSession(TAts& ats)
+    : m_ats(&ats), m_data(kDataSize, 0), m_capture(std::make_unique<CaptureWait>()) {
     if (RequestSession* before = ats.m_session) before->Release();
     ats.m_session = this;
 }
@@ -27,10 +42,12 @@ void RequestSession::Release() {
     TAts* ats = m_ats.data();
     m_ats.clear();
     m_raw = nullptr;
-    if (!ats || ats->m_session != this) return;
-    ats->m_session = nullptr;
-    ats->Receiver().StopFrames();
-    ats->Receiver().StopCapture();
+    if (ats && ats->m_session == this) {
+        ats->m_session = nullptr;
+        ats->Receiver().StopFrames();
+        ats->Receiver().StopCapture();
+    }
+    EndCapture(CaptureEnd::LineLost);
 }
 
 TAts* RequestSession::Exchange() const {
@@ -91,6 +108,7 @@ void RequestSession::StartCapture(const QString& prefix, int length) {
 
 void RequestSession::StopCapture() {
     if (m_ats) m_ats->Receiver().StopCapture();
+    EndCapture(CaptureEnd::TimedOut);
 }
 
 bool RequestSession::CapturePending() const {
@@ -99,23 +117,66 @@ bool RequestSession::CapturePending() const {
 
 void RequestSession::OnCaptured(const QString& value) {
     CapturedValue = value;
+    EndCapture(CaptureEnd::Value);
 }
 
-std::optional<QString> RequestSession::Capture(const QString& prefix, int length,
-                                               const std::function<void()>& send, int timeoutMs,
-                                               bool escEnds) {
+void RequestSession::Capture(const QString& prefix, int length, const std::function<void()>& send,
+                             int timeoutMs, CaptureReport done, bool escEnds) {
+    CaptureWait& c = *m_capture;
+    c.wait.Stop();
+    c.bound.stop();
+    ++c.generation;
+    QObject::disconnect(c.esc);
+    c.done = std::move(done);
+    c.waiting = true;
     CapturedValue.clear();
     StartCapture(prefix, length);
     if (send) send();
-    QElapsedTimer t;
-    t.start();
-    WaitWhile([&] { return CapturePending() && t.elapsed() < timeoutMs; }, escEnds);
-    if (!m_ats) return std::nullopt;
-    if (CapturePending()) {
-        StopCapture();
-        return std::nullopt;
+    if (!c.waiting) return; // ended by send()
+    if (!m_ats) {
+        EndCapture(CaptureEnd::LineLost);
+        return;
     }
-    return CapturedValue;
+    // Esc is watched over both waits, so a press between them is not lost.
+    if (escEnds) {
+        if (EscTracker::IsEscDown()) {
+            EndCapture(CaptureEnd::Escaped);
+            return;
+        }
+        c.esc = QObject::connect(&EscNotifier::Instance(), &EscNotifier::pressed, &c.ctx,
+                                 [this] { EndCapture(CaptureEnd::Escaped); });
+    }
+    c.bound.setInterval(timeoutMs);
+    c.wait.ForLine(*m_ats, false, [this](StepWait::End end) {
+        if (end == StepWait::End::Gone) return EndCapture(CaptureEnd::LineLost);
+        m_capture->wait.ForTimer(m_capture->bound, false,
+                                 [this](StepWait::End) { EndCapture(CaptureEnd::TimedOut); });
+    });
+}
+
+bool RequestSession::CaptureWaiting() const {
+    return m_capture->waiting;
+}
+
+void RequestSession::EndCapture(CaptureEnd end) {
+    CaptureWait& c = *m_capture;
+    if (!c.waiting) return;
+    c.waiting = false;
+    QObject::disconnect(c.esc);
+    c.wait.Stop();
+    c.bound.stop();
+    if (end != CaptureEnd::Value && m_ats) m_ats->Receiver().StopCapture();
+    const QString value = end == CaptureEnd::Value ? CapturedValue : QString();
+    QMetaObject::invokeMethod(
+        &c.ctx,
+        [this, generation = c.generation, end, value] {
+            CaptureWait& w = *m_capture;
+            if (generation != w.generation) return;
+            CaptureReport done = std::move(w.done);
+            w.done = nullptr;
+            if (done) done(end, value);
+        },
+        Qt::QueuedConnection);
 }
 
 void RequestSession::SetRaw(RawHandler handler) {

@@ -12,7 +12,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <memory>
 #include <vector>
 
 class RequestTracker;
@@ -62,13 +62,24 @@ public:
     void StopCapture();
     bool CapturePending() const;
     QString CapturedValue;
-    // StartCapture, then send() (which makes the exchange print the value),
-    // then waits on the event loop until the value is taken, timeoutMs pass
-    // or (escEnds) Esc is held. nullopt when no value came; the capture is
-    // then given up.
-    std::optional<QString> Capture(const QString& prefix, int length,
-                                   const std::function<void()>& send, int timeoutMs,
-                                   bool escEnds = true);
+
+    // How an asynchronous capture ended.
+    enum class CaptureEnd {
+        Value,    // the value was taken (also in CapturedValue)
+        TimedOut, // no value within the bound, or the capture was given up
+        Escaped,  // Esc was pressed (or held when a wait began)
+        LineLost, // the session lost the line
+    };
+    using CaptureReport = std::function<void(CaptureEnd end, const QString& value)>;
+    // StartCapture, then send() (which makes the exchange print the value).
+    // The bound of timeoutMs runs from when the line has sent what send()
+    // queued. done is called once, from the event loop, when the value is
+    // taken, the bound has passed, Esc is pressed (escEnds) or the line is
+    // lost; every end but Value gives the capture up. A new capture, or the
+    // session's end, drops a report not yet made.
+    void Capture(const QString& prefix, int length, const std::function<void()>& send,
+                 int timeoutMs, CaptureReport done, bool escEnds = true);
+    bool CaptureWaiting() const;
 
     // ---- raw mode
     // Every received code goes to the handler (it must copy what it keeps);
@@ -87,9 +98,12 @@ private:
     void OnCaptured(const QString& value);
     void OnRaw(const uint8_t* codes, int count);
     void Release();
+    void EndCapture(CaptureEnd end);
 
     QPointer<TAts> m_ats;
     RequestTracker* m_tracker = nullptr;
     std::vector<uint8_t> m_data;
     RawHandler m_raw;
+    struct CaptureWait;
+    std::unique_ptr<CaptureWait> m_capture;
 };

@@ -2,6 +2,8 @@
 // Waits that keep the window alive: the event loop runs (and sleeps between
 // events) until the condition turns false. Handlers run inside such a wait and
 // must tolerate re-entry.
+#include <QObject>
+
 #include <functional>
 
 // Runs the event loop while cond() is true. With escEnds, a held Esc key ends
@@ -25,3 +27,4 @@ void Install();
 bool IsEscDown();
 void SetEscDown(bool down); // tests and synthetic input
 } // namespace EscTracker
+

@@ -4,10 +4,7 @@
 #include "link/ExchangeSet.h"
 #include "link/Notation.h"
 #include "link/RequestSession.h"
-#include "platform/Wait.h"
-#include "state/PuuWait.h"
 
-#include <QElapsedTimer>
 #include <QTimer>
 
 const std::vector<StateCell>& StateSummary::Cells() {
@@ -53,63 +50,91 @@ std::optional<QString> StateSummary::Line(int index, const QString& captured) {
 StateSummary::StateSummary(ExchangeSet& exchanges, RequestTracker& tracker, QTimer& pause)
     : m_exchanges(exchanges), m_tracker(tracker), m_pause(pause) {}
 
+StateSummary::~StateSummary() = default;
+
 void StateSummary::SendDirective(const QString& text) const {
     if (Send) Send(text);
 }
 
-StateSummary::End StateSummary::Run() {
+void StateSummary::Run() {
+    if (m_running) return;
     TAts* ats = m_exchanges.Current();
-    if (!ats) return End::NoExchange;
-    if (ats->Session()) return End::LineBusy;
+    if (!ats) {
+        if (OnEnd) OnEnd(End::NoExchange);
+        return;
+    }
+    if (ats->Session()) {
+        if (OnEnd) OnEnd(End::LineBusy);
+        return;
+    }
+    m_running = true;
+    m_ats = ats;
+    m_end = End::Done;
+    m_cell = 0;
     if (Progress.Show) Progress.Show();
     if (Progress.SetBar) Progress.SetBar(0);
-    End end = End::Done;
-    {
-        RequestSession session(*ats, m_tracker);
-        const auto& cells = Cells();
-        for (size_t i = 0; i < cells.size(); ++i) {
-            // The directive goes to the selected exchange: it must still be
-            // the one whose printout is captured.
-            if (m_exchanges.Current() != ats) {
-                end = End::LineLost;
-                break;
-            }
-            session.CapturedValue.clear();
-            session.StartCapture(cells[i].prefix, kValueLength);
-            SendDirective(cells[i].directive);
-            QElapsedTimer t;
-            t.start();
-            const bool notEscaped = WaitWhile(
-                [&] { return session.CapturePending() && t.elapsed() < CaptureMs; }, true);
-            if (!session.Exchange()) {
-                end = End::LineLost;
-                break;
-            }
-            if (session.CapturePending()) {
-                session.StopCapture(); // no value: no line for this cell
-            } else if (const auto line = Line(int(i), session.CapturedValue); line && OnLine) {
-                OnLine(*line);
-            }
-            // Esc shortens the waits, the sequence goes on; only the program's
-            // end stops it.
-            if (!notEscaped) {
-                if (!EscTracker::IsEscDown()) {
-                    end = End::LineLost;
-                    break;
-                }
-                end = End::Escaped;
-            }
-            if (i < 3 && Progress.SetBar) Progress.SetBar(kBar[i]);
-            if (!PuuWait(m_pause)) {
-                if (!EscTracker::IsEscDown()) {
-                    end = End::LineLost;
-                    break;
-                }
-                end = End::Escaped;
-            }
-        }
-        if (end == End::Done || end == End::Escaped) SendDirective(QStringLiteral("УК_6,-"));
+    m_session = std::make_unique<RequestSession>(*ats, m_tracker);
+    ReadCell();
+}
+
+// The cell's directive goes out with its capture armed.
+void StateSummary::ReadCell() {
+    // The directive goes to the selected exchange: it must still be the one
+    // whose printout is captured.
+    if (!m_ats || m_exchanges.Current() != m_ats || !m_session->Exchange()) {
+        Finish(End::LineLost);
+        return;
     }
+    const StateCell& cell = Cells()[m_cell];
+    m_session->Capture(
+        cell.prefix, kValueLength, [this, &cell] { SendDirective(cell.directive); }, CaptureMs,
+        [this](RequestSession::CaptureEnd end, const QString& value) { CellRead(end, value); });
+}
+
+void StateSummary::CellRead(RequestSession::CaptureEnd end, const QString& value) {
+    using CE = RequestSession::CaptureEnd;
+    if (end == CE::LineLost) {
+        Finish(End::LineLost);
+        return;
+    }
+    // A value that did not come gives no line.
+    if (end == CE::Value) {
+        if (const auto line = Line(int(m_cell), value); line && OnLine) OnLine(*line);
+    }
+    // Esc shortens the waits; the sequence goes on.
+    if (end == CE::Escaped) m_end = End::Escaped;
+    if (m_cell < 3 && Progress.SetBar) Progress.SetBar(kBar[m_cell]);
+    m_wait.ForTimer(m_pause, true, [this](StepWait::End e) { Paused(e); });
+}
+
+void StateSummary::Paused(StepWait::End end) {
+    if (end == StepWait::End::Escaped) m_end = End::Escaped;
+    if (++m_cell < Cells().size()) {
+        ReadCell();
+        return;
+    }
+    Close();
+}
+
+// "УК_6,-" closes the run; the line is given back once it has been sent.
+void StateSummary::Close() {
+    if (!m_ats) {
+        Finish(End::LineLost);
+        return;
+    }
+    SendDirective(QStringLiteral("УК_6,-"));
+    if (!m_ats) {
+        Finish(End::LineLost);
+        return;
+    }
+    m_wait.ForLine(*m_ats, !m_ats->Duplex(), [this](StepWait::End) { Finish(m_end); });
+}
+
+void StateSummary::Finish(End end) {
+    m_wait.Stop();
+    m_session.reset();
+    m_ats.clear();
+    m_running = false;
     if (Progress.Hide) Progress.Hide();
-    return end;
+    if (OnEnd) OnEnd(end);
 }

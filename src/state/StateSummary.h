@@ -5,16 +5,25 @@
 // lines; "УК_6,-" closes the run. The cells and their readings are a table.
 //
 // The directives go out through Send (the directive entry, as typed ones);
-// the progress window is driven through StateProgress. Every wait handles
-// window messages and sleeps; Esc in any wait ends the run: no further
-// directive is sent, the progress window is hidden and the line given back.
+// the progress window is driven through StateProgress. The run is a state
+// machine woken by the line, its timers and Esc: each cell's capture waits
+// for the directive to leave the line and then up to CaptureMs for the value,
+// then the pause timer runs. Esc cuts the wait it falls into short (and any
+// wait while it is held); the sequence goes on and ends as Escaped.
+#include "link/RequestSession.h"
+#include "link/StepWait.h"
+
+#include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class QTimer;
+class TAts;
 class RequestTracker;
 class ExchangeSet;
 
@@ -42,7 +51,8 @@ struct StateCell {
     const char* otherwise = "";
 };
 
-class StateSummary {
+class StateSummary : public QObject {
+    Q_OBJECT
 public:
     static constexpr int kValueLength = 5;
     static constexpr int kCaptureMs = 6000;
@@ -51,7 +61,7 @@ public:
         Done,       // four cells read, "УК_6,-" sent
         Escaped,    // the same, with waits shortened by Esc
         LineLost,   // another request took the line, another exchange was selected,
-                    // or the program is ending
+                    // or the exchange went away
         NoExchange, // no exchange selected
         LineBusy,   // another request (a statistics run) holds the line: not started
     };
@@ -64,22 +74,38 @@ public:
     // Progress after cells 1..3.
     static constexpr int kBar[3] = {40, 70, 100};
 
-    // pause: TimerPuuWait, the wait after each cell.
+    // pause: the state tabs' pause timer, the wait after each cell.
     StateSummary(ExchangeSet& exchanges, RequestTracker& tracker, QTimer& pause);
+    ~StateSummary() override;
 
     std::function<void(const QString&)> Send;   // one directive to the selected exchange
     std::function<void(const QString&)> OnLine; // each line as it is formed
+    std::function<void(End)> OnEnd;             // once, when the run is over
     StateProgress Progress;
     // Bound of each capture wait; a value that does not come within it gives
     // no line and the run goes on.
     int CaptureMs = kCaptureMs;
 
-    End Run();
+    // Starts the run. A run that cannot start (NoExchange, LineBusy) ends at
+    // once: OnEnd is called before Run returns.
+    void Run();
+    bool Running() const { return m_running; }
 
 private:
+    void ReadCell();
+    void CellRead(RequestSession::CaptureEnd end, const QString& value);
+    void Paused(StepWait::End end);
+    void Close();
+    void Finish(End end);
     void SendDirective(const QString& text) const;
 
     ExchangeSet& m_exchanges;
     RequestTracker& m_tracker;
     QTimer& m_pause;
+    QPointer<TAts> m_ats;
+    std::unique_ptr<RequestSession> m_session;
+    StepWait m_wait;
+    size_t m_cell = 0;
+    End m_end = End::Done;
+    bool m_running = false;
 };

@@ -127,6 +127,7 @@ TEST_F(ButtonsFixture, IndexedWriteRunsUntilItsEndOrEsc) {
     Named<QRadioButton>("RadioGroupBlock2")->click();
     WhenModal<TOkCancl1>(form.get(), fill({"00100", "00102", "00001", "00010", "0000F"}));
     QTest::mouseClick(write, Qt::LeftButton);
+    EXPECT_TRUE(WaitUntil([&] { return !buttons->Writing(); }, 5000));
     EXPECT_EQ(executed, QStringList({QString::fromUtf8("ЗЯ_200100,0000F-"),
                                      QString::fromUtf8("ЗЯ_200101,0001F-"),
                                      QString::fromUtf8("ЗЯ_200102,0002F-")}));
@@ -138,6 +139,7 @@ TEST_F(ButtonsFixture, IndexedWriteRunsUntilItsEndOrEsc) {
     });
     WhenModal<TOkCancl1>(form.get(), fill({"00100", "00200", "  Z  ", "00001", ""}));
     QTest::mouseClick(write, Qt::LeftButton);
+    EXPECT_TRUE(WaitUntil([&] { return !buttons->Writing(); }, 5000));
     EscTracker::SetEscDown(false);
     QObject::disconnect(esc);
     EXPECT_EQ(executed.size(), 4);

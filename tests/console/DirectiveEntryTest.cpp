@@ -1,13 +1,16 @@
-// The directive entry bound to real widgets, without an exchange: typing,
-// the layout correction, Execute's text handling and the command stack.
+// The directive entry bound to real widgets: typing, the layout correction,
+// Execute's text handling, the command stack, and the wait for the line of
+// an exchange on a port in memory.
 #include "ConsoleTestSupport.h"
 
 #include "app/Terminal.h"
 #include "console/DirectiveEntry.h"
 #include "console/MaskEdit.h"
-#include "directives/DirectiveText.h"
+#include "link/LinkOptions.h"
+#include "link/Ats.h"
 
 #include <QComboBox>
+#include <QSignalSpy>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -171,4 +174,37 @@ TEST_F(EntryFixture, ClickInABlankLineStartsAtTheFirstCellAndASentLineIsSelected
     EXPECT_EQ(edit->CaretPos(), 1);
     TypeText(edit, QString::fromUtf8("Л"));
     EXPECT_EQ(Trimmed(edit->Text()), QString::fromUtf8("КЛ_2"));
+}
+
+// After Execute the operator waits, with the hourglass, until the line has
+// sent the directive; in normal mode Esc ends the wait and the bytes go on.
+TEST_F(EntryFixture, WaitForTheLineEndsWhenSentOrOnEsc) {
+    TestEnv env;
+    LinkOptions options;
+    options.RollDir = env.Dir() + QLatin1Char('/');
+    TAts* ats = &app.Exchanges().Add(
+        std::make_unique<TAts>(options, 1, std::make_unique<FakePort>()));
+    ats->SwitchPort(true);
+    ats->Link().SetPaceInterval(1);
+    app.Exchanges().Select(1);
+    QSignalSpy free(entry, &DirectiveEntry::lineFree);
+    const QString to = QString::fromUtf8("ТО_5,-");
+    entry->SendFixed(to);
+    EXPECT_TRUE(entry->WaitingForLine());
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    EXPECT_TRUE(WaitUntil([&] { return free.count() == 1; }));
+    EXPECT_FALSE(ats->IsSending());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // A slow line: Esc ends the wait while the bytes still go.
+    ats->Link().SetPaceInterval(100);
+    entry->SendFixed(to);
+    EscTracker::SetEscDown(true);
+    EXPECT_TRUE(WaitUntil([&] { return free.count() == 2; }, 500));
+    EscTracker::SetEscDown(false);
+    EXPECT_TRUE(ats->IsSending());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return !ats->IsSending(); }, 5000));
+    app.Exchanges().Clear();
 }

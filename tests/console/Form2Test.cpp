@@ -151,6 +151,7 @@ TEST(Form2, EnterSendsTheTypedDirectiveToTheSelectedExchange) {
 
     // A directive sent to another exchange does not reach this line.
     form->Entry().SendFixed(QString::fromUtf8("УК_1-"));
+    EXPECT_TRUE(WaitUntil([&] { return !form->Ats(1)->IsSending(); }));
     EXPECT_FALSE(pty.ReadMaster(1, 300).empty());
     Find<QComboBox>(form.get(), "ComboBoxATS")->setFocus();
     QTest::keyClick(Find<QComboBox>(form.get(), "ComboBoxATS"), Qt::Key_Down);

@@ -40,25 +40,51 @@ TEST(SimE2E, CellValueIsCapturedFromThePrintoutAndCutFromTheRoll) {
         return f.open(QIODevice::ReadOnly) ? Codec::FromCp1251(f.readAll()) : QString();
     };
     EXPECT_TRUE(sim.Command(QStringLiteral("poke 77 AB")).startsWith(QStringLiteral("ok")));
-    std::optional<QString> value;
+    using End = RequestSession::CaptureEnd;
+    std::optional<End> end;
+    QString value;
+    auto report = [&](End e, const QString& v) {
+        end = e;
+        value = v;
+    };
     {
         RequestSession s(*ats, tracker);
-        value = s.Capture(
+        s.Capture(
             QStringLiteral("00077+-"), 5, [&] { ats->SendDirective(QStringLiteral("РЯ_77-")); },
-            5000);
+            5000, report);
+        ASSERT_TRUE(WaitUntil([&] { return end.has_value(); }, 8000));
     }
-    ASSERT_TRUE(value.has_value());
-    EXPECT_EQ(*value, QStringLiteral("000AB"));
+    EXPECT_EQ(*end, End::Value);
+    EXPECT_EQ(value, QStringLiteral("000AB"));
     // The rest of the printout went to the roll, without the cell's line.
     ASSERT_TRUE(WaitUntil([&] { return roll().contains(QStringLiteral("РЯ_77-")); }, 3000));
     EXPECT_FALSE(roll().contains(QStringLiteral("00077+-"))) << roll().toStdString();
 
     // After a capture that gave up, the same printout is plain roll text.
+    end.reset();
     {
         RequestSession s(*ats, tracker);
-        EXPECT_FALSE(s.Capture(
-                          QStringLiteral("НИКОГДА"), 5, [] {}, 300)
-                         .has_value());
+        s.Capture(
+            QStringLiteral("НИКОГДА"), 5, [] {}, 300, report);
+        ASSERT_TRUE(WaitUntil([&] { return end.has_value(); }, 3000));
+    }
+    EXPECT_EQ(*end, End::TimedOut);
+    // Esc ends a capture; a session that loses the line reports it.
+    end.reset();
+    {
+        RequestSession s(*ats, tracker);
+        s.Capture(
+            QStringLiteral("НИКОГДА"), 5, [] {}, 60000, report);
+        EscTracker::SetEscDown(true);
+        EscTracker::SetEscDown(false);
+        ASSERT_TRUE(WaitUntil([&] { return end.has_value(); }, 3000));
+        EXPECT_EQ(*end, End::Escaped);
+        end.reset();
+        s.Capture(
+            QStringLiteral("НИКОГДА"), 5, [] {}, 60000, report);
+        RequestSession other(*ats, tracker);
+        ASSERT_TRUE(WaitUntil([&] { return end.has_value(); }, 3000));
+        EXPECT_EQ(*end, End::LineLost);
     }
     EXPECT_FALSE(ats->Receiver().CapturePending());
     ats->SendDirective(QStringLiteral("РЯ_77-"));

@@ -43,7 +43,7 @@ struct StatePagesFixture : ::testing::Test {
         WaitWhile([&] { return !shown; }, false);
         QObject::connect(&form->Entry(), &DirectiveEntry::executing,
                          [this](const QString& d) { executed << d; });
-        Named<QTimer>("TimerPuuWait")->setInterval(30);
+        form->findChild<StatePages*>()->PuuWaitTimer().setInterval(30);
     }
     template <class W> W* Named(const char* name) { return Find<W>(form.get(), name); }
     void Type(const char* field, const char* text) {
@@ -124,6 +124,8 @@ TEST_F(StatePagesFixture, ResultButtonsFillTheirLists) {
 
 TEST_F(StatePagesFixture, RequestButtonsSendTheirSequences) {
     Click("Button16");
+    Click("Button16"); // ignored while the run goes on
+    EXPECT_TRUE(WaitUntil([&] { return executed.size() >= 3; }, 5000));
     EXPECT_EQ(executed, Utf8List({"РЯ_271E7-", "РЯ_271E8-", "ТО_5,-"}));
     executed.clear();
     Click("Button14");
@@ -182,8 +184,7 @@ TEST(StatePagesSim, StateSummaryFillsItsListFromTheSimulator) {
     ASSERT_TRUE(WaitUntil([&] { return form.Ats(1) && form.Ats(1)->PortIsOpen(); }, 5000));
     auto* pages = form.findChild<StatePages*>();
     ASSERT_NE(pages, nullptr);
-    form.findChild<QTimer*>(QStringLiteral("TimerPuuWait"))
-        ->setInterval(qEnvironmentVariableIsSet("VARNEL_STATE_SHOT") ? 6000 : 50);
+    pages->PuuWaitTimer().setInterval(qEnvironmentVariableIsSet("VARNEL_STATE_SHOT") ? 6000 : 50);
 
     QStringList progress;
     pages->SetProgress({[&] { progress << QStringLiteral("show"); },
@@ -194,6 +195,7 @@ TEST(StatePagesSim, StateSummaryFillsItsListFromTheSimulator) {
     ASSERT_NE(button, nullptr);
     StatePagesFixture::Reveal(button);
     button->click();
+    ASSERT_TRUE(WaitUntil([&] { return progress.contains(QStringLiteral("hide")); }, 30000));
     EXPECT_EQ(progress, Utf8List({"show", "0", "40", "70", "100", "hide"}));
     auto* memo = form.findChild<QPlainTextEdit*>(QStringLiteral("MemoStateATS"));
     EXPECT_EQ(memo->toPlainText().split(QLatin1Char('\n')),

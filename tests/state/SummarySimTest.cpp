@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 namespace {
 class Summary : public ::testing::Test {
@@ -54,7 +55,12 @@ protected:
                       [this](int v) { progress << QString::number(v); },
                       [this] { progress << QStringLiteral("hide"); }};
         s.CaptureMs = captureMs;
-        return s.Run();
+        std::optional<StateSummary::End> end;
+        s.OnEnd = [&end](StateSummary::End e) { end = e; };
+        s.Run();
+        // Four cells, their pauses and the closing directive take seconds.
+        EXPECT_TRUE(WaitUntil([&] { return end.has_value(); }, 30000));
+        return end.value_or(StateSummary::End::LineLost);
     }
     QString Roll() const {
         QFile f(app.RollDir + QStringLiteral("Varnel1.rul"));

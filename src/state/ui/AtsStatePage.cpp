@@ -32,19 +32,25 @@ AtsStatePage::AtsStatePage(StateContext& ctx) : m_ctx(ctx) {
     connect(button, &QPushButton::clicked, this, &AtsStatePage::StateATSClick);
 }
 
+AtsStatePage::~AtsStatePage() = default;
+
 void AtsStatePage::StateATSClick() {
     RequestTracker* tracker = m_ctx.hooks.Tracker ? m_ctx.hooks.Tracker() : nullptr;
     if (m_ctx.busy || !tracker || !m_ctx.puuWait || !m_memo) return;
     m_ctx.busy = true;
-    const QPointer<AtsStatePage> self(this);
-    const QPointer<QPlainTextEdit> memo(m_memo);
-    memo->clear();
-    StateSummary summary(*m_ctx.exchanges, *tracker, *m_ctx.puuWait);
-    summary.Send = m_ctx.hooks.Send;
-    summary.Progress = m_ctx.hooks.Progress;
-    summary.OnLine = [memo](const QString& line) {
+    m_memo->clear();
+    // The run before has ended (busy was cleared); its object may still be
+    // on the stack of its last report.
+    if (m_run) m_run.release()->deleteLater();
+    m_run = std::make_unique<StateSummary>(*m_ctx.exchanges, *tracker, *m_ctx.puuWait);
+    m_run->Send = m_ctx.hooks.Send;
+    m_run->Progress = m_ctx.hooks.Progress;
+    m_run->OnLine = [memo = QPointer<QPlainTextEdit>(m_memo)](const QString& line) {
         if (memo) memo->appendPlainText(line);
     };
-    summary.Run();
-    if (self) m_ctx.busy = false;
+    m_run->OnEnd = [this](StateSummary::End end) {
+        m_ctx.busy = false;
+        emit finished(end);
+    };
+    m_run->Run();
 }

@@ -2,7 +2,11 @@
 // "Обслуживание АТС" › "Состояние АТС": the button "Снять состояние АТС" runs
 // the state summary on the selected exchange, its lines going into
 // MemoStateATS.
+#include "state/StateSummary.h"
+
 #include <QObject>
+
+#include <memory>
 
 class QPlainTextEdit;
 class QPushButton;
@@ -13,11 +17,18 @@ class AtsStatePage : public QObject {
 public:
     explicit AtsStatePage(StateContext& ctx);
 
-    // Clears the list and runs the summary; ignored while another run of the
-    // state tabs is going on or before the window has its request timers.
+    ~AtsStatePage() override;
+
+    // Clears the list and starts the summary; ignored while another run of
+    // the state tabs is going on or before the window has its request timers.
     void StateATSClick();
+
+signals:
+    // The summary has ended (also when it could not start).
+    void finished(StateSummary::End end);
 
 private:
     StateContext& m_ctx;
     QPlainTextEdit* m_memo = nullptr;
+    std::unique_ptr<StateSummary> m_run;
 };

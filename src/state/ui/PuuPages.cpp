@@ -1,7 +1,8 @@
 #include "state/ui/PuuPages.h"
 
+#include "link/ExchangeSet.h"
+#include "link/Ats.h"
 #include "platform/ui/TabPages.h"
-#include "state/PuuWait.h"
 #include "state/ui/StatePages.h"
 #include "state/ui/StateWidgets.h"
 
@@ -9,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 
 using unitstate::Unit;
@@ -146,17 +146,32 @@ unitstate::Fields PuuPages::FieldsOf(Unit unit) const {
 void PuuPages::RequestClick(Unit unit) {
     if (m_ctx.busy || !m_ctx.puuWait) return;
     m_ctx.busy = true;
-    const QPointer<PuuPages> self(this);
-    const QStringList directives = unitstate::RequestDirectives(unit);
-    for (qsizetype i = 0; i < directives.size(); ++i) {
-        if (i > 0) {
-            PuuWait(*m_ctx.puuWait);
-            if (!self) return;
-        }
-        m_ctx.Send(directives[i]);
-        if (!self) return;
+    m_requests = unitstate::RequestDirectives(unit);
+    m_next = 0;
+    SendNext();
+}
+
+// Each directive, once sent, is followed by the pause (Esc skips it); the
+// run ends when the last one has left the line.
+void PuuPages::SendNext() {
+    if (m_next >= m_requests.size()) {
+        m_ctx.busy = false;
+        return;
     }
-    m_ctx.busy = false;
+    m_ctx.Send(m_requests[m_next++]);
+    const bool last = m_next >= m_requests.size();
+    auto then = [this, last](StepWait::End) {
+        if (last) {
+            m_ctx.busy = false;
+            return;
+        }
+        m_wait.ForTimer(*m_ctx.puuWait, true, [this](StepWait::End) { SendNext(); });
+    };
+    TAts* ats = m_ctx.exchanges ? m_ctx.exchanges->Current() : nullptr;
+    if (ats)
+        m_wait.ForLine(*ats, !ats->Duplex(), then);
+    else
+        then(StepWait::End::Done);
 }
 
 void PuuPages::ResultClick(Unit unit) {

@@ -4,9 +4,11 @@
 // "Запросить" and its result button "Сформировать результат" that fills the
 // sub-tab's result list. The request button of "Состояние БГ" (Button14) is
 // the directive button of that sub-tab when the window has one.
+#include "link/StepWait.h"
 #include "state/UnitState.h"
 
 #include <QObject>
+#include <QStringList>
 
 #include <array>
 
@@ -20,8 +22,9 @@ class PuuPages : public QObject {
 public:
     explicit PuuPages(StateContext& ctx);
 
-    // Button14..Button17: the unit's directives, each after TimerPuuWait
-    // (Esc ends a wait early).
+    // Button14..Button17: the unit's directives, each after the state tabs'
+    // pause timer (Esc ends a wait early). Returns at once; the directives
+    // follow from the event loop.
     void RequestClick(unitstate::Unit unit);
     // Button11, Button12, Button13, Button18: the result list.
     void ResultClick(unitstate::Unit unit);
@@ -38,7 +41,11 @@ private:
         QPlainTextEdit* memo = nullptr;
     };
     const Page& PageOf(unitstate::Unit unit) const { return m_pages[size_t(unit)]; }
+    void SendNext();
 
     StateContext& m_ctx;
+    StepWait m_wait;
+    QStringList m_requests; // the run's directives
+    qsizetype m_next = 0;
     std::array<Page, 4> m_pages{};
 };

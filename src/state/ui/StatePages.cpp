@@ -14,12 +14,9 @@ StatePages::StatePages(QWidget* window, ExchangeSet& exchanges, StateHooks hooks
     m_ctx.window = window;
     m_ctx.exchanges = &exchanges;
     m_ctx.hooks = std::move(hooks);
-    m_ctx.puuWait = window->findChild<QTimer*>(QStringLiteral("TimerPuuWait"));
-    if (!m_ctx.puuWait) {
-        m_ctx.puuWait = new QTimer(this);
-        m_ctx.puuWait->setObjectName(QStringLiteral("TimerPuuWait"));
-        m_ctx.puuWait->setInterval(6000);
-    }
+    m_ctx.puuWait = new QTimer(this);
+    m_ctx.puuWait->setObjectName(QStringLiteral("TimerPuuWait"));
+    m_ctx.puuWait->setInterval(kPuuWaitMs);
     m_ctx.puuWait->setSingleShot(true);
     m_puu = std::make_unique<PuuPages>(m_ctx);
     m_atsState = std::make_unique<AtsStatePage>(m_ctx);

@@ -38,14 +38,14 @@ struct StateHooks {
     StateProgress Progress;
 };
 
-// Shared by the tabs: the hooks, TimerPuuWait and the one run at a time.
+// Shared by the tabs: the hooks, the pause timer and the one run at a time.
 struct StateContext {
     QWidget* window = nullptr;
     ExchangeSet* exchanges = nullptr;
     StateHooks hooks;
     QTimer* puuWait = nullptr;
-    // A request sequence or the state summary is running (its waits handle
-    // clicks): further starts are ignored until it ends.
+    // A request sequence or the state summary is running: further starts are
+    // ignored until it ends.
     bool busy = false;
 
     void Send(const QString& directive) const {
@@ -56,14 +56,18 @@ struct StateContext {
 class StatePages : public QObject {
     Q_OBJECT
 public:
-    // Builds into window's pages; belongs to window. TimerPuuWait is the
-    // window's timer of that name, or one of its own when the window has none.
+    // The pause between the state directives.
+    static constexpr int kPuuWaitMs = 6000;
+
+    // Builds into window's pages; belongs to window.
     StatePages(QWidget* window, ExchangeSet& exchanges, StateHooks hooks);
     ~StatePages() override;
 
     // Binds the progress window (when it is made after the tabs).
     void SetProgress(StateProgress progress);
     StateContext& Context() { return m_ctx; }
+    // The pause timer ("TimerPuuWait", kPuuWaitMs, single shot).
+    QTimer& PuuWaitTimer() { return *m_ctx.puuWait; }
 
     PuuPages* Puu() const { return m_puu.get(); }
     AtsStatePage* AtsState() const { return m_atsState.get(); }
