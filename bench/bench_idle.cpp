@@ -10,7 +10,6 @@
 #include "link/StepWait.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
-#include "platform/Wait.h"
 #include "platform/ui/EscKey.h"
 
 #include <QApplication>
@@ -28,10 +27,10 @@ struct IdleLines {
     LinkOptions app;
     std::vector<std::unique_ptr<TAts>> lines;
     IdleLines(const QString& dir, bool duplex, bool blockSend) {
-        app.RollDir = dir + QLatin1Char('/');
-        app.DuplexMode = duplex;
-        app.BlockSend = blockSend;
-        app.DuplexBoundMs = 300;
+        app.rollDir = dir + QLatin1Char('/');
+        app.duplexMode = duplex;
+        app.blockSend = blockSend;
+        app.duplexBoundMs = 300;
         for (int n = 1; n <= 4; ++n) {
             lines.push_back(std::make_unique<TAts>(app, n));
             lines.back()->SwitchPort(true);
@@ -103,7 +102,7 @@ int main(int argc, char** argv) {
     {
         IdleLines t(dir.path(), true, false);
         std::printf("duplex mode, \"Windows NT\", %d of 4 lines open, bound %d ms\n", t.Open(),
-                    t.app.DuplexBoundMs);
+                    t.app.duplexBoundMs);
         Measure("SendDirective, clear-to-send never raised (9 codes)", [&] {
             t.lines[0]->SendDirective(QStringLiteral("ТО_5,-"));
             LineWait(*t.lines[0], false);

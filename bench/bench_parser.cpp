@@ -78,8 +78,8 @@ struct Rig {
     std::unique_ptr<TAts> ats;
     Rig() {
         SetLogDir(dir.path());
-        app.RollDir = dir.path() + QLatin1Char('/');
-        app.RegistryPath = dir.path() + QStringLiteral("/settings.ini");
+        app.rollDir = dir.path() + QLatin1Char('/');
+        app.registryPath = dir.path() + QStringLiteral("/settings.ini");
         ats = std::make_unique<TAts>(app, 1);
         ats->SetCallSink(&calls);
     }

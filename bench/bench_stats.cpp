@@ -13,17 +13,16 @@
 #include "link/Ats.h"
 #include "link/RequestTracker.h"
 #include "platform/Registry.h"
-#include "platform/Wait.h"
 #include "platform/ui/EscKey.h"
 #include "stats/ui/CordWindows.h"
 #include "stats/ui/KitPanel.h"
 #include "stats/ui/StatButtons.h"
 #include "stats/ui/StatDesk.h"
-#include "stats/ui/UnitAKBal.h"
-#include "stats/ui/UnitNaprAK.h"
-#include "stats/ui/UnitPB.h"
-#include "stats/ui/UnitStatIK.h"
-#include "stats/ui/UnitVK.h"
+#include "stats/ui/FormStatAK.h"
+#include "stats/ui/FormAKNapr.h"
+#include "stats/ui/FormStatPB.h"
+#include "stats/ui/FormStatIK.h"
+#include "stats/ui/FormStatVK.h"
 
 #include <QApplication>
 #include <QDir>

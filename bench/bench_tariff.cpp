@@ -199,12 +199,12 @@ int main(int argc, char** argv) {
                     QStringLiteral("KOD:A10,TRF:F\n"), nullptr, nullptr);
 
     BillingRules mode;
-    TTariffTables tables(dir.path());
+    TariffTables tables(dir.path());
     if (!tables.OpenTables()) {
         std::fprintf(stderr, "cannot open the tables in %s\n", qPrintable(dir.path()));
         return 1;
     }
-    TCallRecords calls(mode, tables);
+    CallRecords calls(mode, tables);
     AtsSettings ats(1, QString());
 
     // Call j: kit j mod 2048 (distinct among 2000 in progress), B 8xxxxxx.

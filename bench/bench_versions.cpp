@@ -8,10 +8,9 @@
 #include "versions/TerminalExchange.h"
 
 #include "Memory.h"
-#include "platform/Wait.h"
-#include "versions/ui/UnitGetVers.h"
-#include "versions/ui/UnitKontrolSumm.h"
-#include "versions/ui/UnitSendVers.h"
+#include "versions/ui/FormGetVers.h"
+#include "versions/ui/FormKontrolSumm.h"
+#include "versions/ui/FormSendVers.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,10 +1,12 @@
 #include "TestSupport.h"
 
+#include "platform/EscTracker.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
-#include "platform/Wait.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -109,6 +111,27 @@ qint64 FakePort::Read(uint8_t* data, qint64 max) {
 void FakePort::Arrive(const std::vector<uint8_t>& bytes) {
     Input.insert(Input.end(), bytes.begin(), bytes.end());
     emit dataAvailable(qint64(bytes.size()));
+}
+
+bool WaitWhile(const std::function<bool()>& cond, bool escEnds) {
+    // A slow heartbeat makes sure conditions that change without an event
+    // (a port's output buffer draining) are looked at again.
+    QTimer heartbeat;
+    heartbeat.start(10);
+    while (cond()) {
+        if (escEnds && EscTracker::IsEscDown()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+bool WaitFor(int ms, bool escEnds) {
+    QElapsedTimer t;
+    t.start();
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(ms);
+    return WaitWhile([&] { return t.elapsed() < ms; }, escEnds);
 }
 
 bool WaitUntil(const std::function<bool()>& cond, int ms) {

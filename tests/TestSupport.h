@@ -140,6 +140,11 @@ public:
 
 // Runs the event loop until cond() holds or ms have passed; whether it holds.
 bool WaitUntil(const std::function<bool()>& cond, int ms = 3000);
+// Runs the event loop (sleeping between events) while cond() is true; with
+// escEnds a held Esc ends it. True when the condition ended it.
+bool WaitWhile(const std::function<bool()>& cond, bool escEnds = false);
+// Runs the event loop for about ms milliseconds (Esc ends it when escEnds).
+bool WaitFor(int ms, bool escEnds = false);
 
 // varnel-sim on a pseudo-terminal of its own (no calls of its own), driven
 // by its control commands, ended with the object.

@@ -12,12 +12,7 @@
 Terminal::Terminal(const QString& curDir, QObject* parent)
     : QObject(parent),
       m_curDir(curDir.isEmpty() ? QDir::currentPath() : QDir(curDir).absolutePath()),
-      m_tracker(std::make_unique<RequestTracker>()) {
-    m_recovery = [](const QString& dir, const QList<tables::RecoveryTable>& list,
-                    const tables::RecoveryHooks& hooks) {
-        tables::RecoverTables(dir, list, hooks);
-    };
-}
+      m_tracker(std::make_unique<RequestTracker>()) {}
 
 Terminal::~Terminal() {
     Shutdown();
@@ -26,23 +21,30 @@ Terminal::~Terminal() {
 bool Terminal::Start() {
     // The working folder and the roll folder under it.
     QDir().mkpath(m_curDir + QStringLiteral("/Rulon"));
-    m_link.RollDir = m_curDir + QStringLiteral("/Rulon/");
+    m_link.rollDir = m_curDir + QStringLiteral("/Rulon/");
     SetLogDir(m_curDir);
 
     // Tariff and call tables: the destination tables, today's call table and
     // the two tariff tables; call frames of every exchange go to them.
-    m_tables = std::make_unique<TTariffTables>(m_curDir);
+    m_tables = std::make_unique<TariffTables>(m_curDir);
     m_tables->OpenTables();
-    m_calls = std::make_unique<TCallRecords>(m_billing, *m_tables);
+    m_calls = std::make_unique<CallRecords>(m_billing, *m_tables);
 
     m_reg = std::make_unique<Registry>();
-    m_link.RegistryPath = m_reg->StorePath();
+    m_link.registryPath = m_reg->StorePath();
     bool usable = false;
     if (m_reg->IsAccessible()) {
         if (RegistryKey key{*m_reg, CreateSettings::kKey, true}) {
             m_started.Read(*m_reg);
             // After an unclean end the tariff tables are rebuilt first.
-            if (m_started.PreviousRunCrashed()) RecoverTariffTables();
+            if (m_started.PreviousRunCrashed()) {
+                m_recoveryDue = true;
+                if (!m_deferRecovery) {
+                    const Recovery r = PendingRecovery();
+                    tables::RecoverTables(r.tableDir, r.tables, r.hooks);
+                    m_recoveryDue = false;
+                }
+            }
             // Until a clean shut-down writes true, the next start sees a crash.
             usable = m_reg->WriteBool(QStringLiteral("CorrectLogOff"), false);
         }
@@ -56,8 +58,8 @@ bool Terminal::Start() {
     }
     m_billing.timeMode = m_started.TarifTimeMode;
     m_billing.maxNoPaneTime = m_started.MaxNoPaneTime;
-    m_link.DuplexMode = m_started.DuplexMode();
-    m_link.BlockSend = m_started.BlockSend();
+    m_link.duplexMode = m_started.DuplexMode();
+    m_link.blockSend = m_started.BlockSend();
 
     for (int n = 1; n <= ExchangeSet::kCount; ++n) {
         TAts& ats = m_exchanges.Add(std::make_unique<TAts>(m_link, n));
@@ -69,20 +71,21 @@ bool Terminal::Start() {
 // After the journal has settled an interrupted commit, "DestTar.db" and
 // "TarifTA2.db" are verified and rebuilt, each closed before and reopened
 // after.
-void Terminal::RecoverTariffTables() {
-    tables::RecoveryHooks hooks;
-    hooks.closeTable = [this](const QString& f) { m_tables->CloseTariffTable(f); };
-    hooks.reopenTable = [this](const QString& f) { m_tables->ReopenTariffTable(f); };
-    m_recovery(m_tables->StandardDir(),
-               {{QStringLiteral("DestTar.db"),
-                 tables::TableDesc::FromFields(TTariffTables::DestTarFields())},
+Terminal::Recovery Terminal::PendingRecovery() {
+    Recovery r;
+    r.tableDir = m_tables->StandardDir();
+    r.tables = {{QStringLiteral("DestTar.db"),
+                 tables::TableDesc::FromFields(TariffTables::DestTarFields())},
                 {QStringLiteral("TarifTA2.db"),
-                 tables::TableDesc::FromFields(TTariffTables::TarifTAFields())}},
-               hooks);
+                 tables::TableDesc::FromFields(TariffTables::TarifTAFields())}};
+    r.hooks.closeTable = [this](const QString& f) { m_tables->CloseTariffTable(f); };
+    r.hooks.reopenTable = [this](const QString& f) { m_tables->ReopenTariffTable(f); };
+    return r;
 }
 
 void Terminal::OpenLines() {
     if (m_shutDown) return;
+    Q_ASSERT(!m_recoveryDue); // no call is billed before its tables are sound
     for (int n = 1; n <= ExchangeSet::kCount; ++n)
         if (TAts* ats = Ats(n)) ats->InitSettings();
     m_exchanges.Select(1);
@@ -96,7 +99,7 @@ void Terminal::OpenLines() {
 }
 
 void Terminal::SetBlockSend(bool blockSend) {
-    m_link.BlockSend = blockSend;
+    m_link.blockSend = blockSend;
     for (int n = 1; n <= ExchangeSet::kCount; ++n)
         if (TAts* ats = Ats(n)) ats->Link().SetBlockSend(blockSend);
 }

@@ -8,10 +8,8 @@
 #include "app/Terminal.h"
 #include "console/Form2.h"
 #include "platform/SingleInstance.h"
-#include "platform/Wait.h"
 #include "platform/ui/EscKey.h"
 #include "platform/ui/QtTranslations.h"
-#include "tables/ui/TableUtilMain.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -30,7 +28,6 @@ void CloseLikeOperator(TForm2* form) {
         modal->close();
     }
     if (form) form->close();
-    EndWaits();
     QCoreApplication::quit();
 }
 } // namespace
@@ -58,7 +55,6 @@ int main(int argc, char** argv) {
         return 0;
     }
     InstallEscKeyFilter();
-    QObject::connect(&app, &QGuiApplication::lastWindowClosed, [] { EndWaits(); });
     // From the first moment: a message box or dialog shown while the window
     // is built or first shown (the table recovery, the start-up password)
     // closes too, and the program ends cleanly, giving up the single-instance
@@ -73,9 +69,7 @@ int main(int argc, char** argv) {
     });
 
     Terminal terminal;
-    terminal.SetRecovery(
-        [](const QString& dir, const QList<tables::RecoveryTable>& list,
-           const tables::RecoveryHooks& hooks) { RecoverTablesWithWindow(dir, list, hooks); });
+    terminal.DeferRecovery(); // the window shows it
     if (!terminal.Start()) {
         QMessageBox::critical(nullptr, QApplication::applicationDisplayName(),
                               QStringLiteral("Ошибка доступа к реестру. Программа будет закрыта"));

@@ -5,10 +5,10 @@
 #include "console/ExchangeClock.h"
 #include "console/MaskEdit.h"
 #include "console/OkCancl1.h"
-#include "console/UnitAKNum.h"
+#include "console/FormAKNum.h"
 #include "directives/DirectiveCatalogue.h"
 #include "link/Ats.h"
-#include "platform/Wait.h"
+#include "platform/EscTracker.h"
 #include "platform/ui/TabPages.h"
 
 #include <QButtonGroup>
@@ -29,7 +29,7 @@ DirectiveButtons::DirectiveButtons(QWidget* window, DirectiveEntry& entry, Termi
     : QObject(window), m_window(window), m_entry(entry), m_term(term) {
     setObjectName(QStringLiteral("DirectiveButtons"));
     // The dialogs are made once and keep what was typed.
-    m_blockParams = new TOkCancl1(window);
+    m_blockParams = new OkCancl1(window);
     m_lineNumber = new TFormAKNum(window);
     m_indexedPause = new QTimer(this);
     m_indexedPause->setInterval(kIndexedPauseMs);

@@ -25,7 +25,7 @@ class QBoxLayout;
 class QPushButton;
 class QWidget;
 class TFormAKNum;
-class TOkCancl1;
+class OkCancl1;
 class QTimer;
 
 class DirectiveButtons : public QObject {
@@ -47,7 +47,7 @@ public:
     const QStringList& Missing() const { return m_missing; }
 
     int BlockNumber() const;
-    TOkCancl1* BlockParamsDialog() const { return m_blockParams; }
+    OkCancl1* BlockParamsDialog() const { return m_blockParams; }
     TFormAKNum* LineNumberDialog() const { return m_lineNumber; }
     ExchangeClock* Clock() const { return m_clock; }
     // An indexed write is running.
@@ -90,7 +90,7 @@ private:
     QButtonGroup* m_block = nullptr;
     QButtonGroup* m_switchOO = nullptr;
     QButtonGroup* m_switchTO = nullptr;
-    TOkCancl1* m_blockParams = nullptr;
+    OkCancl1* m_blockParams = nullptr;
     TFormAKNum* m_lineNumber = nullptr;
     ExchangeClock* m_clock = nullptr;
     bool m_writing = false;

@@ -17,8 +17,8 @@
 #include "platform/Registry.h"
 #include "state/ui/StatePages.h"
 #include "stats/ui/StatButtons.h"
-#include "stats/ui/UnitStatPr.h"
-#include "tables/ui/TableUtilMain.h"
+#include "stats/ui/FormStatPr.h"
+#include "tables/ui/MainFormTableUtil.h"
 #include "tariff/TariffTables.h"
 #include "versions/ExchangeVersionLine.h"
 #include "versions/ui/VersionsPage.h"
@@ -53,12 +53,10 @@ void CheckRadio(QButtonGroup* g, int id) {
 
 namespace {
 // A window's own terminal, started; the recovery of the tables after an
-// unclean end shows the table utility window.
+// unclean end is the window's to show.
 std::unique_ptr<Terminal> StartedTerminal(const QString& curDir) {
     auto term = std::make_unique<Terminal>(curDir);
-    term->SetRecovery(
-        [](const QString& dir, const QList<tables::RecoveryTable>& list,
-           const tables::RecoveryHooks& hooks) { RecoverTablesWithWindow(dir, list, hooks); });
+    term->DeferRecovery();
     term->Start();
     return term;
 }
@@ -89,7 +87,7 @@ void TForm2::Compose() {
             TAts* ats = m_term.Current();
             if (!ats) return nullptr;
             return std::make_unique<ExchangeVersionLine>(
-                *ats, m_term.Link().DuplexMode, [this](const QString& l) { AddStatus(l); });
+                *ats, m_term.Link().duplexMode, [this](const QString& l) { AddStatus(l); });
         },
         m_term.CurDir(), this);
     auto* state = new StatePages(this, m_term.Exchanges(),
@@ -134,8 +132,8 @@ void TForm2::FormCreate() {
     m_editMaxNoPaneTime->setText(QString::number(cs.MaxNoPaneTime));
     m_checkFourDigitYear->setChecked(cs.FourDigitYear);
     CheckRadio(m_groupTarif, cs.TarifTimeMode);
-    CheckRadio(m_groupDuplex, m_term.Link().DuplexMode ? 1 : 0);
-    CheckRadio(m_groupPlatform, m_term.Link().BlockSend ? 0 : 1);
+    CheckRadio(m_groupDuplex, m_term.Link().duplexMode ? 1 : 0);
+    CheckRadio(m_groupPlatform, m_term.Link().blockSend ? 0 : 1);
     // Exchange names in the selector.
     {
         const QSignalBlocker block(m_comboATS);
@@ -181,10 +179,26 @@ void TForm2::showEvent(QShowEvent* e) {
     if (m_shownOnce || !m_usable) return;
     m_shownOnce = true;
     FormShow();
-    emit shown();
 }
 
+// After an unclean end the tariff tables are recovered first, with the table
+// utility window shown; the lines open when that is over.
 void TForm2::FormShow() {
+    if (!m_term.RecoveryDue()) {
+        ShowReady();
+        return;
+    }
+    const Terminal::Recovery r = m_term.PendingRecovery();
+    m_recovery = std::make_unique<TableRecovery>(
+        r.tableDir, r.tables, r.hooks,
+        [this](const QList<tables::UtilRun>&) {
+            m_term.RecoveryDone();
+            ShowReady();
+        },
+        m_term.CurDir(), this);
+}
+
+void TForm2::ShowReady() {
     try {
         // Settings of each exchange; ports that were open are opened;
         // exchange 1 is selected.
@@ -208,11 +222,13 @@ void TForm2::FormShow() {
     } catch (...) {
         WriteLog(QStringLiteral("Ошибка инициализации окна отображения"));
     }
+    emit shown();
 }
 
 void TForm2::FormDestroy() {
     if (m_destroyed) return;
     m_destroyed = true;
+    m_recovery.reset(); // a recovery still running is let finish
     m_redirected = nullptr;
     if (m_segments) m_segments->SetTable(nullptr);
     m_term.Shutdown(m_usable ? std::optional<int>(WindowStateValue(windowState())) : std::nullopt);
@@ -220,13 +236,13 @@ void TForm2::FormDestroy() {
 
 // The operator password locks the first nine pages, the entry field and its
 // button until the right password is given.
-TOperatorAccess& TForm2::Access() {
+OperatorAccess& TForm2::Access() {
     if (!m_access) {
         QList<QWidget*> guarded;
         for (int i = 0; i < 9 && i < m_pages->count(); ++i)
             guarded << m_pages->widget(i);
         guarded << m_maskEdit << m_buttonOK;
-        m_access = new TOperatorAccess(this, guarded, m_term.RegistryPath());
+        m_access = new OperatorAccess(this, guarded, m_term.RegistryPath());
     }
     return *m_access;
 }

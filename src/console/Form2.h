@@ -22,10 +22,11 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class QTimer;
-class TOperatorAccess;
+class OperatorAccess;
 class RollView;
 class SegmentsPage;
 class TAts;
+class TableRecovery;
 class Terminal;
 
 // The controls of one exchange: its row on "Настройки" (name, "Включен",
@@ -67,7 +68,7 @@ public:
     DirectiveEntry& Entry() { return *m_entry; }
     TAts* Ats(int number) const;
     RollView* View() const { return m_view; }
-    TOperatorAccess& Access();
+    OperatorAccess& Access();
     const AtsRow& Row(int number) const { return m_rows[size_t(number - 1)]; }
     QString PanelText(int panel) const;
 
@@ -117,6 +118,7 @@ private:
     void Compose();
     void FormCreate();
     void FormShow();
+    void ShowReady();
     void FormDestroy();
 
     void BindExchange(TAts& ats, AtsRow& row);
@@ -130,6 +132,7 @@ private:
     template <class Write> bool WriteMain(Write write);
 
     std::unique_ptr<Terminal> m_ownTerminal; // when the window made its own
+    std::unique_ptr<TableRecovery> m_recovery; // the start-up recovery shown
     Terminal& m_term;
     SegmentsPage* m_segments = nullptr; // the "Сегменты" tab
     AutoDirectivesPage* m_auto = nullptr;
@@ -138,7 +141,7 @@ private:
     bool m_shownOnce = false;
     bool m_destroyed = false;
     TAts* m_redirected = nullptr; // its printouts wait in the hidden list
-    TOperatorAccess* m_access = nullptr;
+    OperatorAccess* m_access = nullptr;
     // Pages the features fill.
     QWidget* m_pageAuto = nullptr;
     QWidget* m_pageStat = nullptr;

@@ -7,7 +7,7 @@
 #include "console/MaskEdit.h"
 #include "console/RollView.h"
 #include "platform/ui/Named.h"
-#include "tables/ui/TableUtilMain.h"
+#include "tables/ui/MainFormTableUtil.h"
 
 #include <QAction>
 #include <QButtonGroup>

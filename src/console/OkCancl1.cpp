@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-const QString TOkCancl1::kFieldMask = QStringLiteral(">aaaaa;1;_");
+const QString OkCancl1::kFieldMask = QStringLiteral(">aaaaa;1;_");
 
-TOkCancl1::TOkCancl1(QWidget* parent) : QDialog(parent) {
+OkCancl1::OkCancl1(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("OkCancl1"));
     setWindowTitle(QStringLiteral("Настройка"));
     auto* lay = new QVBoxLayout(this);
@@ -38,7 +38,7 @@ TOkCancl1::TOkCancl1(QWidget* parent) : QDialog(parent) {
     lay->addWidget(buttons);
 }
 
-ComposedDirectives::BlockParams TOkCancl1::Params() const {
+ComposedDirectives::BlockParams OkCancl1::Params() const {
     return {m_fields[0]->Text(), m_fields[1]->Text(), m_fields[2]->Text(), m_fields[3]->Text(),
             m_fields[4]->Text()};
 }

@@ -1,5 +1,5 @@
 #pragma once
-// TOkCancl1, the dialog "Настройка" of "Записать массив индексированно": five
+// OkCancl1, the dialog "Настройка" of "Записать массив индексированно": five
 // five-character fields in the exchange address notation and "OK"/"Cancel".
 // Created once with the main window; the fields keep what was typed.
 #include "directives/ComposedDirectives.h"
@@ -10,12 +10,12 @@
 
 class MaskEdit;
 
-class TOkCancl1 : public QDialog {
+class OkCancl1 : public QDialog {
     Q_OBJECT
 public:
     static const QString kFieldMask; // ">aaaaa;1;_"
 
-    explicit TOkCancl1(QWidget* parent = nullptr);
+    explicit OkCancl1(QWidget* parent = nullptr);
 
     // The fields as typed (blanks read as spaces).
     ComposedDirectives::BlockParams Params() const;

@@ -8,17 +8,17 @@
 
 TAts::TAts(const LinkOptions& options, int number, std::unique_ptr<SerialPort> port,
            QObject* parent)
-    : QObject(parent), Settings(number, options.RegistryPath), m_duplex(options.DuplexMode),
-      m_autoFileName(options.RollDir + QStringLiteral("Auto") + QString::number(number) +
+    : QObject(parent), Settings(number, options.registryPath), m_duplex(options.duplexMode),
+      m_autoFileName(options.rollDir + QStringLiteral("Auto") + QString::number(number) +
                      QStringLiteral(".txt")),
-      m_roll(options.RollDir + QStringLiteral("Varnel") + QString::number(number) +
+      m_roll(options.rollDir + QStringLiteral("Varnel") + QString::number(number) +
              QStringLiteral(".rul")),
       m_rx(*this) {
     Line::Mode mode;
-    mode.duplex = options.DuplexMode;
-    mode.blockSend = options.BlockSend;
-    mode.duplexBoundMs = options.DuplexBoundMs;
-    mode.reopenIntervalMs = options.ReopenIntervalMs;
+    mode.duplex = options.duplexMode;
+    mode.blockSend = options.blockSend;
+    mode.duplexBoundMs = options.duplexBoundMs;
+    mode.reopenIntervalMs = options.reopenIntervalMs;
     if (!port) port = std::make_unique<DevicePort>();
     m_line = std::make_unique<Line>(std::move(port), Settings.Key, mode);
     m_line->SetPortNumber(Settings.Port);

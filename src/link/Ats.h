@@ -49,7 +49,7 @@ public:
     static constexpr int kEncodedSize = 4096;
 
     // Reads "Port" from the exchange's key and opens the roll
-    // (options.RollDir + "VarnelN.rul"). port: the line's port; a DevicePort
+    // (options.rollDir + "VarnelN.rul"). port: the line's port; a DevicePort
     // when none is given.
     TAts(const LinkOptions& options, int number, std::unique_ptr<SerialPort> port = nullptr,
          QObject* parent = nullptr);

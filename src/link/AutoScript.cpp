@@ -3,7 +3,7 @@
 #include "link/Ats.h"
 #include "platform/Codec.h"
 #include "platform/ProgramLog.h"
-#include "platform/Wait.h"
+#include "platform/EscTracker.h"
 
 #include <QDir>
 #include <QFile>

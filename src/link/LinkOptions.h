@@ -4,14 +4,14 @@
 #include <QString>
 
 struct LinkOptions {
-    QString RegistryPath; // the settings store (empty: VARNEL_REGISTRY or the default)
-    QString RollDir;      // the working folder's "Rulon/"
+    QString registryPath; // the settings store (empty: VARNEL_REGISTRY or the default)
+    QString rollDir;       // the working folder's "Rulon/"
 
-    bool DuplexMode = false; // "Duplex" == 1, fixed at start-up
-    bool BlockSend = true;   // "Platform" == 0 ("Windows 9x")
+    bool duplexMode = false; // "Duplex" == 1, fixed at start-up
+    bool blockSend = true;   // "Platform" == 0 ("Windows 9x")
 
     // Bound of each duplex send wait and of the port reopen retry (tests
     // shorten them).
-    int DuplexBoundMs = 3000;
-    int ReopenIntervalMs = 5000;
+    int duplexBoundMs = 3000;
+    int reopenIntervalMs = 5000;
 };

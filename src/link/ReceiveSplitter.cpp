@@ -107,15 +107,10 @@ void ReceiveSplitter::ResetScan() {
 
 void ReceiveSplitter::Feed(const uint8_t* codes, int count) {
     if (count <= 0) return;
-    m_inbox.insert(m_inbox.end(), codes, codes + count);
-    if (m_busy) return;
+    // Output calls run no event loop, so a read never arrives inside another.
+    Q_ASSERT(!m_busy);
     m_busy = true;
-    while (!m_inbox.empty()) {
-        m_work.swap(m_inbox);
-        m_inbox.clear();
-        Take(m_work.data(), int(m_work.size()));
-        m_work.clear();
-    }
+    Take(codes, count);
     m_busy = false;
 }
 

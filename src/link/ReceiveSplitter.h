@@ -24,6 +24,8 @@ public:
     // Codes held at most (RxText).
     static constexpr int kCapacity = 20001;
 
+    // What the splitter hands on. Its calls run no event loop (no nested
+    // wait, no modal dialog): a read is processed whole before the next.
     class Output {
     public:
         virtual ~Output() = default;
@@ -106,10 +108,9 @@ private:
     int m_captureLength = 0;
     bool m_capturePending = false;
 
-    // Re-entry: codes handed over while the Output runs wait here.
-    std::vector<uint8_t> m_inbox;
-    std::vector<uint8_t> m_work;
     std::vector<uint8_t> m_frame; // the frame being handed over
+    // A read is being processed: a capture given up from inside an Output
+    // call shows its held text with the rest of that read.
     bool m_busy = false;
 
     // Scan bookkeeping, so that a read costs time in proportion to what it

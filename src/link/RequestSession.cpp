@@ -5,7 +5,7 @@
 #include "link/RequestTracker.h"
 #include "link/StepWait.h"
 #include "platform/EscNotifier.h"
-#include "platform/Wait.h"
+#include "platform/EscTracker.h"
 
 #include <QTimer>
 

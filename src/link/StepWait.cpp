@@ -2,7 +2,7 @@
 
 #include "link/Ats.h"
 #include "platform/EscNotifier.h"
-#include "platform/Wait.h"
+#include "platform/EscTracker.h"
 
 #include <QTimer>
 

@@ -1,6 +1,6 @@
 #pragma once
 // Wakes what waits for the operator's Esc without looking at the key all the
-// time: pressed() each time EscTracker (platform/Wait.h) sees the key go down.
+// time: pressed() each time EscTracker (platform/EscTracker.h) sees the key go down.
 #include <QObject>
 
 class EscNotifier : public QObject {

@@ -5,7 +5,7 @@
 #include "link/RequestSession.h"
 #include "link/RequestTracker.h"
 #include "platform/EscNotifier.h"
-#include "platform/Wait.h"
+#include "platform/EscTracker.h"
 
 #include <utility>
 

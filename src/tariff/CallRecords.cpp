@@ -27,14 +27,14 @@ QString FieldsText(qint64 number, qint64 b, int kit, const CallBill& bill, int c
 }
 } // namespace
 
-TCallRecords::TCallRecords(const BillingRules& mode, TTariffTables& tables)
+CallRecords::CallRecords(const BillingRules& mode, TariffTables& tables)
     : m_mode(mode), m_tables(tables) {}
 
-TCallRecords::~TCallRecords() {
+CallRecords::~CallRecords() {
     Sync();
 }
 
-bool TCallRecords::Commit(tables::Transaction& tx) {
+bool CallRecords::Commit(tables::Transaction& tx) {
     const bool defer = m_input > 0;
     if (defer) tx.DeferSync();
     QString e;
@@ -51,7 +51,7 @@ bool TCallRecords::Commit(tables::Transaction& tx) {
     return true;
 }
 
-void TCallRecords::Sync() {
+void CallRecords::Sync() {
     if (!m_unsynced) return;
     m_unsynced = false;
     QString e;
@@ -59,12 +59,12 @@ void TCallRecords::Sync() {
         WriteLog(QStringLiteral("Ошибка записи в таблицу DestTar ") + e);
 }
 
-void TCallRecords::InputDone() {
+void CallRecords::InputDone() {
     if (m_input > 0) --m_input;
     Sync();
 }
 
-void TCallRecords::OnCallStart(const AtsSettings& ats, const CallStartNibbles& n) {
+void CallRecords::OnCallStart(const AtsSettings& ats, const CallStartNibbles& n) {
     const CallStart c = DecodeCallStart(n);
     if (c.a <= 0 || c.kit < 0) return;
     Table* ta = m_tables.TableTA();
@@ -85,13 +85,13 @@ void TCallRecords::OnCallStart(const AtsSettings& ats, const CallStartNibbles& n
     }
 }
 
-void TCallRecords::EndFailed() {
+void CallRecords::EndFailed() {
     if (Table* ta = m_tables.TableTA()) ta->Cancel();
     WriteLog(QStringLiteral("Ошибка записи в таблицу DestTar"));
 }
 
 // A key search in Sng or Foren; a failing lookup counts as no hit.
-DestinationLookup TCallRecords::Lookup(bool foreign) {
+DestinationLookup CallRecords::Lookup(bool foreign) {
     return [this, foreign](const QString& key) -> std::optional<Destination> {
         Table* t = foreign ? m_tables.Foren() : m_tables.Sng();
         if (!t || !t->FindKey(key)) return std::nullopt;
@@ -99,9 +99,9 @@ DestinationLookup TCallRecords::Lookup(bool foreign) {
     };
 }
 
-void TCallRecords::OnCallEnd(const AtsSettings& ats, const CallEndNibbles& n) {
+void CallRecords::OnCallEnd(const AtsSettings& ats, const CallEndNibbles& n) {
     const QDateTime now = Clock::Now();
-    if (TTariffTables::DayNameOf(now.date()) != m_tables.DayName() && !m_tables.SwitchDayFile()) {
+    if (TariffTables::DayNameOf(now.date()) != m_tables.DayName() && !m_tables.SwitchDayFile()) {
         EndFailed();
         return;
     }

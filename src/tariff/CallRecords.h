@@ -18,17 +18,17 @@
 #include <QObject>
 #include <QString>
 
-class TTariffTables;
+class TariffTables;
 namespace tables {
 class Transaction;
 }
 
-class TCallRecords : public ICallSink {
+class CallRecords : public ICallSink {
 public:
     // The duration mode and the free-call limit are read from mode at each
     // call (the operator may change them while the terminal runs).
-    TCallRecords(const BillingRules& mode, TTariffTables& tables);
-    ~TCallRecords() override;
+    CallRecords(const BillingRules& mode, TariffTables& tables);
+    ~CallRecords() override;
 
     void OnCallStart(const AtsSettings& ats, const CallStartNibbles& n) override;
     void OnCallEnd(const AtsSettings& ats, const CallEndNibbles& n) override;
@@ -47,7 +47,7 @@ private:
     DestinationLookup Lookup(bool foreign);
 
     const BillingRules& m_mode;
-    TTariffTables& m_tables;
+    TariffTables& m_tables;
     int m_input = 0;         // depth of InputBegins
     bool m_unsynced = false; // deferred commits wait for Sync
     QObject m_timers;        // context of the fallback sync

@@ -31,7 +31,7 @@ QString FileStamp(const QString& path) {
 
 } // namespace
 
-const FieldList& TTariffTables::TarifTAFields() {
+const FieldList& TariffTables::TarifTAFields() {
     static const FieldList f{{QStringLiteral("AbNumber"), FieldType::Integer},
                              {QStringLiteral("AkNumber"), FieldType::Smallint},
                              {QStringLiteral("DateTime"), FieldType::DateTime},
@@ -43,7 +43,7 @@ const FieldList& TTariffTables::TarifTAFields() {
     return f;
 }
 
-const FieldList& TTariffTables::DestTarFields() {
+const FieldList& TariffTables::DestTarFields() {
     static const FieldList f{{QStringLiteral("AbNumber"), FieldType::Integer},
                              {QStringLiteral("Date_of_call"), FieldType::Date},
                              {QStringLiteral("Time_of_call"), FieldType::Time},
@@ -56,7 +56,7 @@ const FieldList& TTariffTables::DestTarFields() {
     return f;
 }
 
-const FieldList& TTariffTables::DayFields() {
+const FieldList& TariffTables::DayFields() {
     static const FieldList f{{QStringLiteral("ABON_A"), FieldType::String, 4},
                              {QStringLiteral("ABON_B"), FieldType::String, 15},
                              {QStringLiteral("HOUR"), FieldType::Smallint},
@@ -67,28 +67,28 @@ const FieldList& TTariffTables::DayFields() {
     return f;
 }
 
-const FieldList& TTariffTables::SegmentFields() {
+const FieldList& TariffTables::SegmentFields() {
     static const FieldList f{{QStringLiteral("Segment"), FieldType::String, 20},
                              {QStringLiteral("Comment"), FieldType::String, 255}};
     return f;
 }
 
-TTariffTables::TTariffTables(const QString& curDir) : m_curDir(curDir) {}
+TariffTables::TariffTables(const QString& curDir) : m_curDir(curDir) {}
 
-TTariffTables::~TTariffTables() {
+TariffTables::~TariffTables() {
     CloseTables();
 }
 
-QString TTariffTables::TemplatePath() const {
+QString TariffTables::TemplatePath() const {
     const QString cur = m_curDir.isEmpty() ? QDir::currentPath() : m_curDir;
     return tables::FindFileNoCase(cur, kTemplate);
 }
 
-QString TTariffTables::DayFilePath() const {
+QString TariffTables::DayFilePath() const {
     return tables::FindFileNoCase(m_dayDir, m_dayName + QStringLiteral(".dbf"));
 }
 
-bool TTariffTables::OpenOrCreate(std::unique_ptr<Table>& t, const QString& name,
+bool TariffTables::OpenOrCreate(std::unique_ptr<Table>& t, const QString& name,
                                  const FieldList& fields, int keys) {
     if (!t) t = Table::ForFile(tables::FindFileNoCase(m_stdDir, name));
     if (t->IsOpen()) return true;
@@ -103,7 +103,7 @@ bool TTariffTables::OpenOrCreate(std::unique_ptr<Table>& t, const QString& name,
     return true;
 }
 
-bool TTariffTables::OpenDestinations(bool logFailure) {
+bool TariffTables::OpenDestinations(bool logFailure) {
     bool ok = true;
     for (auto* t : {&m_sng, &m_foren}) {
         if (!*t) *t = Table::ForFile(tables::FindFileNoCase(m_stdDir, t == &m_sng ? kSng : kForen));
@@ -120,7 +120,7 @@ bool TTariffTables::OpenDestinations(bool logFailure) {
     return ok;
 }
 
-Table* TTariffTables::Destination(std::unique_ptr<Table>& t) {
+Table* TariffTables::Destination(std::unique_ptr<Table>& t) {
     if (!t) return nullptr;
     if (!t->IsOpen()) {
         // Tried again only after the companion program has changed the files.
@@ -131,14 +131,14 @@ Table* TTariffTables::Destination(std::unique_ptr<Table>& t) {
     return t->IsOpen() ? t.get() : nullptr;
 }
 
-Table* TTariffTables::Sng() {
+Table* TariffTables::Sng() {
     return Destination(m_sng);
 }
-Table* TTariffTables::Foren() {
+Table* TariffTables::Foren() {
     return Destination(m_foren);
 }
 
-bool TTariffTables::EnsureTemplate() {
+bool TariffTables::EnsureTemplate() {
     const QString path = TemplatePath();
     if (QFileInfo::exists(path)) return true;
     auto t = Table::ForFile(path);
@@ -149,7 +149,7 @@ bool TTariffTables::EnsureTemplate() {
     return true;
 }
 
-bool TTariffTables::OpenDayFile(bool replace) {
+bool TariffTables::OpenDayFile(bool replace) {
     if (m_today) m_today->Close();
     m_dayName = DayNameOf(Clock::Now().date());
     const QString path = DayFilePath();
@@ -166,7 +166,7 @@ bool TTariffTables::OpenDayFile(bool replace) {
     return true;
 }
 
-bool TTariffTables::OpenTables() {
+bool TariffTables::OpenTables() {
     QString e;
     m_stdDir = tables::AliasDirectory(tables::kAliasStandard, m_curDir, &e);
     if (m_stdDir.isEmpty()) {
@@ -190,16 +190,16 @@ bool TTariffTables::OpenTables() {
     return ok;
 }
 
-void TTariffTables::CloseTables() {
+void TariffTables::CloseTables() {
     for (auto* t : {&m_sng, &m_foren, &m_today, &m_ta, &m_tarif, &m_segm})
         if (*t) (*t)->Close();
 }
 
-bool TTariffTables::SwitchDayFile() {
+bool TariffTables::SwitchDayFile() {
     return OpenDayFile(true);
 }
 
-bool TTariffTables::CloseTariffTable(const QString& fileName) {
+bool TariffTables::CloseTariffTable(const QString& fileName) {
     for (auto* t : {&m_ta, &m_tarif}) {
         if (*t && QFileInfo((*t)->Path()).fileName().compare(fileName, Qt::CaseInsensitive) == 0) {
             (*t)->Close();
@@ -209,7 +209,7 @@ bool TTariffTables::CloseTariffTable(const QString& fileName) {
     return false;
 }
 
-bool TTariffTables::ReopenTariffTable(const QString& fileName) {
+bool TariffTables::ReopenTariffTable(const QString& fileName) {
     if (fileName.compare(kTarifTA, Qt::CaseInsensitive) == 0)
         return OpenOrCreate(m_ta, kTarifTA, TarifTAFields(), 0);
     if (fileName.compare(kDestTar, Qt::CaseInsensitive) == 0)

@@ -11,13 +11,13 @@
 
 #include <memory>
 
-class TTariffTables {
+class TariffTables {
 public:
     // curDir: the working folder (the template and the default table folders).
-    explicit TTariffTables(const QString& curDir);
-    ~TTariffTables();
-    TTariffTables(const TTariffTables&) = delete;
-    TTariffTables& operator=(const TTariffTables&) = delete;
+    explicit TariffTables(const QString& curDir);
+    ~TariffTables();
+    TariffTables(const TariffTables&) = delete;
+    TariffTables& operator=(const TariffTables&) = delete;
 
     // Start-up: finishes a commit cut short by a crash, opens Sng and Foren
     // with their index "KOD" (failure: "Ошибка открытия таблиц SNG или Foren"

@@ -2,7 +2,7 @@
 // check box caption and what is stored.
 #include "access/ui/OperatorAccess.h"
 #include "TestSupport.h"
-#include "access/Password.h"
+#include "access/PasswordLogic.h"
 #include "platform/Registry.h"
 
 #include <QApplication>
@@ -46,8 +46,8 @@ struct Answer {
     QString password, newPw, confirm, seenCaption;
     bool tick = false, cancel = false, lockedWhileShown = false, stars = false;
     int shown = 0;
-    void Connect(TOperatorAccess& access, const Console& c) {
-        QObject::connect(&access, &TOperatorAccess::DialogShown, [this, &c](QDialog* d) {
+    void Connect(OperatorAccess& access, const Console& c) {
+        QObject::connect(&access, &OperatorAccess::DialogShown, [this, &c](QDialog* d) {
             ++shown;
             lockedWhileShown = c.Locked();
             auto* box = d->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
@@ -71,7 +71,7 @@ std::optional<bool> PasswEn() {
     return reg.ReadBool(QStringLiteral("PasswEn"));
 }
 
-const QString kService = oper::TPasswordLogic::ServicePassword();
+const QString kService = oper::PasswordLogic::ServicePassword();
 
 } // namespace
 
@@ -82,29 +82,29 @@ const QString kService = oper::TPasswordLogic::ServicePassword();
 TEST(OperatorAccess, NoPasswEnAsksCancelStaysLockedAndThePasswordButtonAsksAgain) {
     TestEnv env;
     Console c;
-    TOperatorAccess access(&c.window, c.guarded);
+    OperatorAccess access(&c.window, c.guarded);
     Answer a;
     a.password = kService;
     a.cancel = true;
     a.Connect(access, c);
-    EXPECT_EQ(access.AskAtStartup(), TOperatorAccess::Outcome::Locked);
+    EXPECT_EQ(access.AskAtStartup(), OperatorAccess::Outcome::Locked);
     EXPECT_EQ(a.shown, 1);
     EXPECT_TRUE(a.lockedWhileShown && a.stars && c.Locked() && access.IsLocked());
     EXPECT_EQ(a.seenCaption, QStringLiteral("Не использовать пароль"));
     EXPECT_FALSE(PasswEn().has_value());
     a.cancel = false;
     a.newPw = a.confirm = QStringLiteral("секрет");
-    EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Unlocked);
+    EXPECT_EQ(access.RunProcedure(), OperatorAccess::Outcome::Unlocked);
     EXPECT_TRUE(c.Open());
     EXPECT_EQ(PasswEn(), std::optional<bool>(true));
     a.password = QStringLiteral("секрет");
     a.newPw = a.confirm = QString();
     a.tick = true; // "Не использовать пароль"
-    EXPECT_EQ(access.AskAtStartup(), TOperatorAccess::Outcome::Unlocked);
+    EXPECT_EQ(access.AskAtStartup(), OperatorAccess::Outcome::Unlocked);
     EXPECT_EQ(a.shown, 3);
     EXPECT_EQ(PasswEn(), std::optional<bool>(false));
     a.password = QStringLiteral("секре");
-    EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Locked);
+    EXPECT_EQ(access.RunProcedure(), OperatorAccess::Outcome::Locked);
     EXPECT_TRUE(c.Locked());
 }
 
@@ -112,16 +112,16 @@ TEST(OperatorAccess, PasswEnFalseStartsOpenAndTickingSwitchesItOn) {
     TestEnv env;
     PasswordOff();
     Console c;
-    TOperatorAccess access(&c.window, c.guarded);
+    OperatorAccess access(&c.window, c.guarded);
     Answer a;
     a.password = kService;
     a.tick = true;
     a.Connect(access, c);
-    EXPECT_EQ(access.AskAtStartup(), TOperatorAccess::Outcome::Unlocked);
+    EXPECT_EQ(access.AskAtStartup(), OperatorAccess::Outcome::Unlocked);
     EXPECT_EQ(a.shown, 0);
     EXPECT_TRUE(c.Open());
     // "Пароль": the box reads "Использовать пароль"; ticked, use goes on.
-    EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Unlocked);
+    EXPECT_EQ(access.RunProcedure(), OperatorAccess::Outcome::Unlocked);
     EXPECT_EQ(a.seenCaption, QStringLiteral("Использовать пароль"));
     EXPECT_EQ(PasswEn(), std::optional<bool>(true));
 }
@@ -130,7 +130,7 @@ TEST(OperatorAccess, RegistryFailureShowsTheMessageAndClosesTheWindow) {
     TestEnv env;
     Console c;
     c.window.show();
-    TOperatorAccess access(&c.window, c.guarded, QStringLiteral("/proc/varnel-none/r.ini"));
+    OperatorAccess access(&c.window, c.guarded, QStringLiteral("/proc/varnel-none/r.ini"));
     QString shownText;
     QTimer::singleShot(0, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -138,7 +138,7 @@ TEST(OperatorAccess, RegistryFailureShowsTheMessageAndClosesTheWindow) {
             box->accept();
         }
     });
-    EXPECT_EQ(access.RunProcedure(), TOperatorAccess::Outcome::Fatal);
+    EXPECT_EQ(access.RunProcedure(), OperatorAccess::Outcome::Fatal);
     EXPECT_EQ(shownText, QStringLiteral("Продолжение невозможно. Прграмма будет закрыта"));
     QApplication::processEvents();
     EXPECT_FALSE(c.window.isVisible());

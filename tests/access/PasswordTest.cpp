@@ -1,6 +1,6 @@
 // The password cipher against published DES and CFB vectors, the stored
 // digit form and its reading of malformed text, and the password rules.
-#include "access/Password.h"
+#include "access/PasswordLogic.h"
 #include "TestSupport.h"
 #include "access/PasswordCipher.h"
 #include "platform/Registry.h"
@@ -79,14 +79,14 @@ TEST(PasswordLogic, UnreadablePasswEnAsksAtStartup) {
 
 TEST(PasswordLogic, AcceptsDefaultServiceAndNewPasswords) {
     TestEnv env;
-    TPasswordLogic p;
+    PasswordLogic p;
     ASSERT_TRUE(p.Begin(nullptr));
     auto accepts = [&p](const QString& pw) {
         bool ok = false;
         EXPECT_TRUE(p.Accepts(pw, ok, nullptr));
         return ok;
     };
-    const QString service = TPasswordLogic::ServicePassword();
+    const QString service = PasswordLogic::ServicePassword();
     QString def;
     ASSERT_TRUE(p.OperatorPassword(def, nullptr));
     EXPECT_EQ(def.size(), 6);

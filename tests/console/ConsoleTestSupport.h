@@ -5,7 +5,6 @@
 
 #include "app/Terminal.h"
 #include "console/Form2.h"
-#include "platform/Wait.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -6,11 +6,11 @@
 #include "console/DirectiveEntry.h"
 #include "console/MaskEdit.h"
 #include "console/OkCancl1.h"
-#include "console/UnitAKNum.h"
+#include "console/FormAKNum.h"
 #include "directives/DirectiveCatalogue.h"
 #include "platform/Clock.h"
 #include "platform/Registry.h"
-#include "platform/Wait.h"
+#include "platform/EscTracker.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -114,18 +114,18 @@ TEST_F(ButtonsFixture, FixedSendsAtOnceTemplatePreparesTheLine) {
 TEST_F(ButtonsFixture, IndexedWriteRunsUntilItsEndOrEsc) {
     QPushButton* write = Named<QPushButton>("ButtonWriteIndexed");
     auto fill = [](QStringList fields) {
-        return [fields](TOkCancl1* d) {
+        return [fields](OkCancl1* d) {
             for (int i = 0; i < 5; ++i)
                 d->Field(i)->SetText(fields[i]);
             QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("OKBtn")), Qt::LeftButton);
         };
     };
-    WhenModal<TOkCancl1>(form.get(), [](TOkCancl1* d) { d->reject(); });
+    WhenModal<OkCancl1>(form.get(), [](OkCancl1* d) { d->reject(); });
     QTest::mouseClick(write, Qt::LeftButton);
     EXPECT_TRUE(executed.isEmpty()) << "Cancel sends nothing";
 
     Named<QRadioButton>("RadioGroupBlock2")->click();
-    WhenModal<TOkCancl1>(form.get(), fill({"00100", "00102", "00001", "00010", "0000F"}));
+    WhenModal<OkCancl1>(form.get(), fill({"00100", "00102", "00001", "00010", "0000F"}));
     QTest::mouseClick(write, Qt::LeftButton);
     EXPECT_TRUE(WaitUntil([&] { return !buttons->Writing(); }, 5000));
     EXPECT_EQ(executed, QStringList({QString::fromUtf8("ЗЯ_200100,0000F-"),
@@ -137,7 +137,7 @@ TEST_F(ButtonsFixture, IndexedWriteRunsUntilItsEndOrEsc) {
     auto esc = QObject::connect(&form->Entry(), &DirectiveEntry::executing, [this] {
         if (executed.size() == 4) EscTracker::SetEscDown(true);
     });
-    WhenModal<TOkCancl1>(form.get(), fill({"00100", "00200", "  Z  ", "00001", ""}));
+    WhenModal<OkCancl1>(form.get(), fill({"00100", "00200", "  Z  ", "00001", ""}));
     QTest::mouseClick(write, Qt::LeftButton);
     EXPECT_TRUE(WaitUntil([&] { return !buttons->Writing(); }, 5000));
     EscTracker::SetEscDown(false);

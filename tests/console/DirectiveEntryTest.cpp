@@ -181,7 +181,7 @@ TEST_F(EntryFixture, ClickInABlankLineStartsAtTheFirstCellAndASentLineIsSelected
 TEST_F(EntryFixture, WaitForTheLineEndsWhenSentOrOnEsc) {
     TestEnv env;
     LinkOptions options;
-    options.RollDir = env.Dir() + QLatin1Char('/');
+    options.rollDir = env.Dir() + QLatin1Char('/');
     TAts* ats = &app.Exchanges().Add(
         std::make_unique<TAts>(options, 1, std::make_unique<FakePort>()));
     ats->SwitchPort(true);

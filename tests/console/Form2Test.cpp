@@ -90,8 +90,8 @@ TEST(Form2, StartsOnAnEmptyRegistryAndEndsCleanly) {
         for (const char* radio :
              {"RadioGroupTarifTimeMode1", "RadioGroupDuplex0", "RadioGroupPlatform0"})
             EXPECT_TRUE(Find<QRadioButton>(form.get(), radio)->isChecked()) << radio;
-        EXPECT_TRUE(form->Term().Link().BlockSend);
-        EXPECT_FALSE(form->Term().Link().DuplexMode);
+        EXPECT_TRUE(form->Term().Link().blockSend);
+        EXPECT_FALSE(form->Term().Link().duplexMode);
 
         // While running, the registry says the run has not ended cleanly.
         EXPECT_EQ(Stored(env, kMain, QStringLiteral("CorrectLogOff")), QStringLiteral("false"));
@@ -179,12 +179,12 @@ TEST(Form2, SettingHandlersStoreAndApply) {
         ClickBox(Find<QRadioButton>(form.get(), "RadioGroupDuplex1"));
         EXPECT_EQ(answers.Texts, QStringList{restart});
         EXPECT_EQ(Stored(env, kMain, QStringLiteral("Duplex")), QStringLiteral("1"));
-        EXPECT_FALSE(form->Term().Link().DuplexMode);
+        EXPECT_FALSE(form->Term().Link().duplexMode);
         EXPECT_FALSE(form->Ats(1)->Link().GetMode().duplex)
             << "the exchanges keep their normal-mode pacing";
 
         ClickBox(Find<QRadioButton>(form.get(), "RadioGroupPlatform1"));
-        EXPECT_FALSE(form->Term().Link().BlockSend);
+        EXPECT_FALSE(form->Term().Link().blockSend);
         EXPECT_EQ(Stored(env, kMain, QStringLiteral("Platform")), QStringLiteral("1"));
         EXPECT_EQ(answers.Texts.size(), 1) << "no message for the platform";
 
@@ -216,8 +216,8 @@ TEST(Form2, SettingHandlersStoreAndApply) {
     }
     // The next start takes the new link mode.
     auto form = StartForm(env.Dir());
-    EXPECT_TRUE(form->Term().Link().DuplexMode);
-    EXPECT_FALSE(form->Term().Link().BlockSend);
+    EXPECT_TRUE(form->Term().Link().duplexMode);
+    EXPECT_FALSE(form->Term().Link().blockSend);
     EXPECT_EQ(form->Term().Billing().timeMode, 0);
     EXPECT_TRUE(Find<QRadioButton>(form.get(), "RadioGroupDuplex1")->isChecked());
     EXPECT_TRUE(Find<QCheckBox>(form.get(), "CheckBoxFourDigitYear")->isChecked());

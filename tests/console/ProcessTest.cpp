@@ -4,7 +4,6 @@
 
 #include "platform/Registry.h"
 #include "platform/SingleInstance.h"
-#include "platform/Wait.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -10,7 +10,7 @@
 #include "link/RequestTracker.h"
 #include "platform/Codec.h"
 #include "platform/Registry.h"
-#include "platform/Wait.h"
+#include "platform/EscTracker.h"
 #include "tables/Table.h"
 
 #include <QCheckBox>
@@ -30,13 +30,13 @@ TEST(SimE2E, CellValueIsCapturedFromThePrintoutAndCutFromTheRoll) {
     ASSERT_FALSE(sim.Start(kSim, 1).isEmpty());
     LinkOptions app;
     RequestTracker tracker;
-    app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
+    app.rollDir = env.Dir() + QStringLiteral("/Rulon/");
     auto ats = std::make_unique<TAts>(app, 1);
     ats->InitSettings();
     ats->SwitchPort(true);
     ASSERT_TRUE(ats->PortIsOpen());
     auto roll = [&] {
-        QFile f(app.RollDir + QStringLiteral("Varnel1.rul"));
+        QFile f(app.rollDir + QStringLiteral("Varnel1.rul"));
         return f.open(QIODevice::ReadOnly) ? Codec::FromCp1251(f.readAll()) : QString();
     };
     EXPECT_TRUE(sim.Command(QStringLiteral("poke 77 AB")).startsWith(QStringLiteral("ok")));

@@ -9,7 +9,7 @@
 #include "platform/Clock.h"
 #include "platform/Codec.h"
 #include "platform/ProgramLog.h"
-#include "platform/Wait.h"
+#include "platform/EscTracker.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -35,7 +35,7 @@ class AutoRun : public ::testing::Test {
 protected:
     void SetUp() override {
         Clock::SetTestTime(QDateTime(QDate(2026, 12, 5), QTime(9, 5)));
-        app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
+        app.rollDir = env.Dir() + QStringLiteral("/Rulon/");
         ats = std::make_unique<TAts>(app, 1, std::unique_ptr<SerialPort>(port));
         ats->SwitchPort(true);
         ats->Link().SetPaceInterval(1);

@@ -8,7 +8,6 @@
 #include "platform/Codec.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
-#include "platform/Wait.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -30,9 +29,9 @@ class Exchange : public ::testing::Test {
 protected:
     void SetUp() override {
         Clock::SetTestTime(QDateTime(QDate(2026, 12, 5), QTime(9, 5, 30)));
-        app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
-        app.DuplexBoundMs = 50;
-        app.ReopenIntervalMs = 50;
+        app.rollDir = env.Dir() + QStringLiteral("/Rulon/");
+        app.duplexBoundMs = 50;
+        app.reopenIntervalMs = 50;
     }
     void TearDown() override { Clock::SetTestTime(QDateTime()); }
 
@@ -54,7 +53,7 @@ protected:
         return ats;
     }
     QString Roll(int n = 1) const {
-        return Codec::FromCp1251(FileBytes(app.RollDir + QStringLiteral("Varnel%1.rul").arg(n)));
+        return Codec::FromCp1251(FileBytes(app.rollDir + QStringLiteral("Varnel%1.rul").arg(n)));
     }
     // Fills the pseudo-terminal so that nothing more can be written to it.
     static int FillLine(const PtyPair& pty) {
@@ -86,8 +85,8 @@ TEST_F(Exchange, FreshMachineGetsItsKeysAndDefaults) {
         EXPECT_EQ(ats->Settings.Key, QStringLiteral("ATS %1").arg(n));
         EXPECT_EQ(ats->Link().PortNumber(), n);
         EXPECT_EQ(Stored(n, QStringLiteral("PortDelayMS")), QStringLiteral("150"));
-        EXPECT_EQ(ats->RollLog().FileName(), app.RollDir + QStringLiteral("Varnel%1.rul").arg(n));
-        EXPECT_EQ(ats->AutoFileName(), app.RollDir + QStringLiteral("Auto%1.txt").arg(n));
+        EXPECT_EQ(ats->RollLog().FileName(), app.rollDir + QStringLiteral("Varnel%1.rul").arg(n));
+        EXPECT_EQ(ats->AutoFileName(), app.rollDir + QStringLiteral("Auto%1.txt").arg(n));
     }
     EXPECT_TRUE(status.isEmpty());
 }
@@ -151,9 +150,9 @@ TEST_F(Exchange, EditorsStoreWhatWasTypedAndUseTheDefaultOfTheNextStart) {
 }
 
 TEST_F(Exchange, RollIsAppendedNeverTruncatedAndEchoesFollowTheStampedLine) {
-    QDir().mkpath(app.RollDir);
+    QDir().mkpath(app.rollDir);
     {
-        QFile f(app.RollDir + QStringLiteral("Varnel1.rul"));
+        QFile f(app.rollDir + QStringLiteral("Varnel1.rul"));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("old\r\nroll");
     }
@@ -176,7 +175,7 @@ TEST_F(Exchange, RollIsAppendedNeverTruncatedAndEchoesFollowTheStampedLine) {
         QFile blocker(env.Path(QStringLiteral("blocker")));
         ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     }
-    app.RollDir = env.Path(QStringLiteral("blocker/"));
+    app.rollDir = env.Path(QStringLiteral("blocker/"));
     auto lost = Make(2);
     lost->SendDirective(QStringLiteral("ТО_5,-"));
     EXPECT_EQ(status.first(), QStringLiteral("Ошибка записи в рулон"));
@@ -217,10 +216,10 @@ TEST_F(Exchange, DuplexOnAPseudoTerminalSendsWithoutCtsAndGivesUpOnAFullLine) {
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
     pty.MapToPort(1);
-    app.DuplexMode = true;
+    app.duplexMode = true;
     for (bool block : {false, true}) {
         SCOPED_TRACE(block);
-        app.BlockSend = block;
+        app.blockSend = block;
         auto ats = Make(1);
         ats->SwitchPort(true);
         ASSERT_TRUE(ats->PortIsOpen());

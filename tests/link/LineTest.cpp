@@ -6,7 +6,6 @@
 #include "link/Line.h"
 #include "platform/Codec.h"
 #include "platform/ProgramLog.h"
-#include "platform/Wait.h"
 
 #include <QSignalSpy>
 #include <QTimer>

@@ -26,7 +26,7 @@ Codes Text(const QString& text) {
 class Request : public ::testing::Test {
 protected:
     void SetUp() override {
-        app.RollDir = env.Dir() + QLatin1Char('/');
+        app.rollDir = env.Dir() + QLatin1Char('/');
         ats = std::make_unique<TAts>(app, 1, std::unique_ptr<SerialPort>(port));
         ats->SwitchPort(true);
         port->Written.clear();

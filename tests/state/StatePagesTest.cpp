@@ -9,7 +9,6 @@
 #include "console/Form2.h"
 #include "link/Ats.h"
 #include "platform/Registry.h"
-#include "platform/Wait.h"
 #include "state/ui/StatePages.h"
 
 #include <QCheckBox>

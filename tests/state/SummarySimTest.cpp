@@ -10,7 +10,7 @@
 #include "link/RequestSession.h"
 #include "link/RequestTracker.h"
 #include "platform/Codec.h"
-#include "platform/Wait.h"
+#include "platform/EscTracker.h"
 #include "state/StateSummary.h"
 
 #include <QFile>
@@ -27,7 +27,7 @@ protected:
         const QString device = sim.Start({QStringLiteral("--seed"), QStringLiteral("7")});
         ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/")));
         MapPort(1, device);
-        app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
+        app.rollDir = env.Dir() + QStringLiteral("/Rulon/");
         ats = &exchanges.Add(std::make_unique<TAts>(app, 1));
         ats->InitSettings();
         ats->SwitchPort(true);
@@ -63,7 +63,7 @@ protected:
         return end.value_or(StateSummary::End::LineLost);
     }
     QString Roll() const {
-        QFile f(app.RollDir + QStringLiteral("Varnel1.rul"));
+        QFile f(app.rollDir + QStringLiteral("Varnel1.rul"));
         return f.open(QIODevice::ReadOnly) ? Codec::FromCp1251(f.readAll()) : QString();
     }
 

@@ -4,11 +4,11 @@
 // details.
 #include "StatRunFixture.h"
 
-#include "stats/ui/UnitAKBal.h"
-#include "stats/ui/UnitISK.h"
-#include "stats/ui/UnitNaprAK.h"
-#include "stats/ui/UnitPB.h"
-#include "stats/ui/UnitVSK.h"
+#include "stats/ui/FormStatAK.h"
+#include "stats/ui/FormStatISK.h"
+#include "stats/ui/FormAKNapr.h"
+#include "stats/ui/FormStatPB.h"
+#include "stats/ui/FormStatVSK.h"
 
 #include <QMouseEvent>
 #include <QPointer>

@@ -1,7 +1,7 @@
 // The cord and battery-receiver statistics without a line: the requests of
 // racks and receiver counts, and the colour rules.
-#include "stats/StatCord.h"
-#include "stats/StatPB.h"
+#include "stats/CordStats.h"
+#include "stats/StatPbAts.h"
 
 #include <gtest/gtest.h>
 

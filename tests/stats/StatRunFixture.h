@@ -10,17 +10,17 @@
 #include "link/ExchangeSet.h"
 #include "link/LinkOptions.h"
 #include "link/RequestTracker.h"
-#include "platform/Wait.h"
-#include "stats/StatIK.h"
-#include "stats/StatVK.h"
+#include "platform/EscTracker.h"
+#include "stats/StatIKAts.h"
+#include "stats/StatVKAts.h"
 #include "stats/ui/KitPanel.h"
 #include "stats/ui/KitWindow.h"
 #include "stats/ui/StatButtons.h"
 #include "stats/ui/StatDesk.h"
-#include "stats/ui/UnitStatIK.h"
-#include "stats/ui/UnitStatPr.h"
-#include "stats/ui/UnitVK.h"
-#include "stats/ui/UnitVKNapr.h"
+#include "stats/ui/FormStatIK.h"
+#include "stats/ui/FormStatPr.h"
+#include "stats/ui/FormStatVK.h"
+#include "stats/ui/FormVKNapr.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -90,7 +90,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(peer.Ok());
         peer.Pty().MapToPort(1);
-        app.RollDir = env.Dir() + QStringLiteral("/Rulon/");
+        app.rollDir = env.Dir() + QStringLiteral("/Rulon/");
         ats = &exchanges.Add(std::make_unique<TAts>(app, 1));
         ats->InitSettings();
         ats->Link().SetPaceInterval(1);

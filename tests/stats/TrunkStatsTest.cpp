@@ -2,8 +2,8 @@
 // colours of directions and kits, the hints, the tables.
 #include "TestSupport.h"
 
-#include "stats/StatIK.h"
-#include "stats/StatVK.h"
+#include "stats/StatIKAts.h"
+#include "stats/StatVKAts.h"
 
 #include <QDir>
 #include <gtest/gtest.h>

@@ -23,7 +23,7 @@ template <size_t N> std::vector<uint8_t> Codes(const std::array<uint8_t, N>& nib
 
 // Exchange n of the rig on a port in memory, its call frames going to the rig.
 std::unique_ptr<TAts> Exchange(TariffRig& r, int n, FakePort* port) {
-    r.app.RollDir = r.env.Dir() + QLatin1Char('/');
+    r.app.rollDir = r.env.Dir() + QLatin1Char('/');
     auto ats = std::make_unique<TAts>(r.app, n, std::unique_ptr<SerialPort>(port));
     ats->SwitchPort(true);
     ats->SetCallSink(r.calls.get());

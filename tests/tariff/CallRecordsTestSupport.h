@@ -62,8 +62,8 @@ struct TariffRig {
     TestEnv env;
     LinkOptions app;
     BillingRules mode;
-    std::unique_ptr<TTariffTables> tables;
-    std::unique_ptr<TCallRecords> calls;
+    std::unique_ptr<TariffTables> tables;
+    std::unique_ptr<CallRecords> calls;
     std::unique_ptr<AtsSettings> ats;
 
     explicit TariffRig(const QDateTime& now = QDateTime(QDate(2026, 12, 5), QTime(10, 0))) {
@@ -78,9 +78,9 @@ struct TariffRig {
         Clock::SetTestTime(QDateTime());
     }
     bool Start() {
-        tables = std::make_unique<TTariffTables>(env.Dir());
+        tables = std::make_unique<TariffTables>(env.Dir());
         const bool ok = tables->OpenTables();
-        calls = std::make_unique<TCallRecords>(mode, *tables);
+        calls = std::make_unique<CallRecords>(mode, *tables);
         return ok;
     }
     void Stop() {

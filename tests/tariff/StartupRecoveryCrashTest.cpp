@@ -48,9 +48,9 @@ TEST(StartupRecoveryCrash, Child) {
     SetLogDir(dir);
     Clock::SetTestTime(kBase.addMSecs(qint64(from) * 10));
     BillingRules mode;
-    TTariffTables tables(dir);
+    TariffTables tables(dir);
     tables.OpenTables();
-    TCallRecords calls(mode, tables);
+    CallRecords calls(mode, tables);
     AtsSettings ats(1, QString());
     QFile progress(dir + QStringLiteral("/progress.txt"));
     ASSERT_TRUE(progress.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered));
@@ -88,7 +88,7 @@ TEST(StartupRecoveryCrash, Killed50TimesTablesVerifyCleanAfterTheStartUpRebuild)
     // The next start after an unclean end, as the main window runs it.
     auto restart = [&] {
         SCOPED_TRACE(QStringLiteral("after %1 kills").arg(kills).toStdString());
-        TTariffTables tables(env.Dir());
+        TariffTables tables(env.Dir());
         tables.OpenTables();
         tables::RecoveryHooks hooks;
         hooks.closeTable = [&](const QString& f) { tables.CloseTariffTable(f); };
@@ -96,9 +96,9 @@ TEST(StartupRecoveryCrash, Killed50TimesTablesVerifyCleanAfterTheStartUpRebuild)
         const auto runs =
             tables::RecoverTables(tables.StandardDir(),
                                   {{QStringLiteral("DestTar.db"),
-                                    tables::TableDesc::FromFields(TTariffTables::DestTarFields())},
+                                    tables::TableDesc::FromFields(TariffTables::DestTarFields())},
                                    {QStringLiteral("TarifTA2.db"),
-                                    tables::TableDesc::FromFields(TTariffTables::TarifTAFields())}},
+                                    tables::TableDesc::FromFields(TariffTables::TarifTAFields())}},
                                   hooks);
         for (const auto& r : runs)
             ASSERT_EQ(r.message, tables::kRebuildDone) << r.error.toStdString();

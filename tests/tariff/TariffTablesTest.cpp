@@ -23,7 +23,7 @@ QString FieldsOf(const QString& path) {
 void OldDayFile(const TariffRig& r, const QString& mmdd) {
     QDir().mkpath(r.env.Path(QStringLiteral("EveryDay")));
     auto old = Table::ForFile(r.Day(mmdd));
-    ASSERT_TRUE(old->Create(TTariffTables::DayFields()));
+    ASSERT_TRUE(old->Create(TariffTables::DayFields()));
     ASSERT_TRUE(old->Open());
     ASSERT_TRUE(old->Append({QStringLiteral("OLD"), QStringLiteral("1")}));
 }
@@ -75,7 +75,7 @@ TEST(TariffTables, YearOldFileIsKeptAtStartUpAndTheTemplateIsCopiedAsItIs) {
     // An installed template with one more column: copied byte for byte.
     {
         auto tpl = Table::ForFile(r.env.Path(QStringLiteral("0601.dbf")));
-        auto fields = TTariffTables::DayFields();
+        auto fields = TariffTables::DayFields();
         fields << tables::FieldDef{QStringLiteral("NOTE"), FieldType::String, 8};
         ASSERT_TRUE(tpl->Create(fields));
     }

@@ -16,8 +16,8 @@ struct TerminalExchange {
     QStringList Status; // the main window's status list
 
     TerminalExchange(const QString& dir, int port, bool duplex = false) {
-        app.RollDir = dir + QLatin1Char('/');
-        app.DuplexMode = duplex;
+        app.rollDir = dir + QLatin1Char('/');
+        app.duplexMode = duplex;
         ats = std::make_unique<TAts>(app, 1);
         ats->Settings.Port = port;
         ats->Link().SetPortNumber(port);
@@ -25,7 +25,7 @@ struct TerminalExchange {
     }
     VersionLineProvider Lines() {
         return [this]() -> std::unique_ptr<VersionLine> {
-            return std::make_unique<ExchangeVersionLine>(*ats, app.DuplexMode,
+            return std::make_unique<ExchangeVersionLine>(*ats, app.duplexMode,
                                                          [this](const QString& l) { Status << l; });
         };
     }

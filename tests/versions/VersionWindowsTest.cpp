@@ -7,10 +7,9 @@
 #include "VersionFiles.h"
 
 #include "Memory.h"
-#include "platform/Wait.h"
-#include "versions/ui/UnitGetVers.h"
-#include "versions/ui/UnitKontrolSumm.h"
-#include "versions/ui/UnitSendVers.h"
+#include "versions/ui/FormGetVers.h"
+#include "versions/ui/FormKontrolSumm.h"
+#include "versions/ui/FormSendVers.h"
 #include "versions/ui/VersionsPage.h"
 
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "access/ui/OperatorAccess.h"
 
-#include "access/Password.h"
+#include "access/PasswordLogic.h"
 #include "access/ui/PasswordDlg.h"
 #include "platform/ProgramLog.h"
 
@@ -14,31 +14,31 @@ void SetWidgetsEnabled(const QList<QPointer<QWidget>>& widgets, bool enabled) {
         if (w) w->setEnabled(enabled);
 }
 
-TOperatorAccess::TOperatorAccess(QWidget* window, const QList<QWidget*>& guarded,
+OperatorAccess::OperatorAccess(QWidget* window, const QList<QWidget*>& guarded,
                                  const QString& registryPath)
     : QObject(window), m_window(window), m_registryPath(registryPath) {
     for (QWidget* w : guarded)
         m_guarded.append(w);
 }
 
-void TOperatorAccess::SetLocked(bool locked) {
+void OperatorAccess::SetLocked(bool locked) {
     m_locked = locked;
     SetWidgetsEnabled(m_guarded, !locked);
 }
 
-TOperatorAccess::Outcome TOperatorAccess::AskAtStartup() {
+OperatorAccess::Outcome OperatorAccess::AskAtStartup() {
     if (!oper::AskedAtStartup(m_registryPath)) return Outcome::Unlocked;
     return RunProcedure();
 }
 
-TOperatorAccess::Outcome TOperatorAccess::Fatal() {
+OperatorAccess::Outcome OperatorAccess::Fatal() {
     QMessageBox::critical(m_window, QStringLiteral("Пароль"), oper::kFatalMessage);
     // Closed from the event loop: the caller may still be inside the window.
     if (m_window) QTimer::singleShot(0, m_window.data(), &QWidget::close);
     return Outcome::Fatal;
 }
 
-TOperatorAccess::Outcome TOperatorAccess::RunProcedure() {
+OperatorAccess::Outcome OperatorAccess::RunProcedure() {
     // A second click while the dialog is up (the button is not locked) does nothing.
     if (m_running) return m_locked ? Outcome::Locked : Outcome::Unlocked;
     m_running = true;
@@ -55,7 +55,7 @@ TOperatorAccess::Outcome TOperatorAccess::RunProcedure() {
             if (d) d->deleteLater();
         }
     } dispose{dlg};
-    oper::TPasswordLogic logic(m_registryPath);
+    oper::PasswordLogic logic(m_registryPath);
     QString error;
     if (!logic.Begin(&error)) {
         WriteLog(QStringLiteral("Пароль: ") + error);

@@ -12,7 +12,7 @@
 // Enables or disables every widget of the list (missing ones are skipped).
 void SetWidgetsEnabled(const QList<QPointer<QWidget>>& widgets, bool enabled);
 
-class TOperatorAccess : public QObject {
+class OperatorAccess : public QObject {
     Q_OBJECT
 public:
     enum class Outcome { Unlocked, Locked, Fatal };
@@ -20,7 +20,7 @@ public:
     // window: the main window (parent of the dialog, closed on a fatal
     // failure); guarded: what the password locks. registryPath: the settings
     // store (empty: the program's own).
-    TOperatorAccess(QWidget* window, const QList<QWidget*>& guarded,
+    OperatorAccess(QWidget* window, const QList<QWidget*>& guarded,
                     const QString& registryPath = QString());
 
     // First show of the main window: the procedure when "PasswEn" is true,

@@ -1,6 +1,6 @@
 #include "access/ui/PasswordDlg.h"
 
-#include "access/Password.h"
+#include "access/PasswordLogic.h"
 #include "platform/ui/DialogButtons.h"
 
 #include <QCheckBox>

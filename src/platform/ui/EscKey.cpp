@@ -1,6 +1,6 @@
 #include "platform/ui/EscKey.h"
 
-#include "platform/Wait.h"
+#include "platform/EscTracker.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -1,5 +1,5 @@
 #pragma once
-// Keeps EscTracker (platform/Wait.h) up to date from the keyboard: an
+// Keeps EscTracker (platform/EscTracker.h) up to date from the keyboard: an
 // application-wide event filter that sees Esc pressed and released. Install
 // once after the application object exists.
 void InstallEscKeyFilter();

@@ -2,8 +2,8 @@
 
 #include "stats/StatRun.h"
 #include "stats/ui/StatDesk.h"
-#include "stats/ui/UnitAKBal.h"
-#include "stats/ui/UnitNaprAK.h"
+#include "stats/ui/FormStatAK.h"
+#include "stats/ui/FormAKNapr.h"
 
 #include <QTimer>
 

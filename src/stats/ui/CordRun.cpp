@@ -2,8 +2,8 @@
 
 #include "stats/StatRun.h"
 #include "stats/ui/StatDesk.h"
-#include "stats/ui/UnitISK.h"
-#include "stats/ui/UnitVSK.h"
+#include "stats/ui/FormStatISK.h"
+#include "stats/ui/FormStatVSK.h"
 
 #include <memory>
 #include <utility>

@@ -2,7 +2,7 @@
 // The windows of the cord kit statistics, the part both kinds share: the
 // overview of 16 racks (equipped ones raised and green, caption with the
 // exchange kind) and the live detail of one rack's 32 kits.
-#include "stats/StatCord.h"
+#include "stats/CordStats.h"
 #include "stats/ui/KitWindow.h"
 
 #include <memory>

@@ -2,7 +2,7 @@
 
 #include "stats/StatRun.h"
 #include "stats/ui/StatDesk.h"
-#include "stats/ui/UnitPB.h"
+#include "stats/ui/FormStatPB.h"
 
 #include <memory>
 

@@ -5,7 +5,7 @@
 #include "stats/ui/PbRun.h"
 #include "stats/ui/StatDesk.h"
 #include "stats/ui/TrunkRun.h"
-#include "stats/ui/UnitStatPr.h"
+#include "stats/ui/FormStatPr.h"
 
 #include <QGridLayout>
 #include <QPushButton>

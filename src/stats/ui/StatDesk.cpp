@@ -1,6 +1,6 @@
 #include "stats/ui/StatDesk.h"
 
-#include "stats/ui/UnitStatPr.h"
+#include "stats/ui/FormStatPr.h"
 
 #include <QApplication>
 #include <QMessageBox>

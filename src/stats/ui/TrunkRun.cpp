@@ -2,8 +2,8 @@
 
 #include "stats/StatRun.h"
 #include "stats/ui/StatDesk.h"
-#include "stats/ui/UnitStatIK.h"
-#include "stats/ui/UnitVK.h"
+#include "stats/ui/FormStatIK.h"
+#include "stats/ui/FormStatVK.h"
 
 #include <memory>
 

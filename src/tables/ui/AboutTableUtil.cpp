@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TAboutTableUtil::TAboutTableUtil(QWidget* parent) : QDialog(parent) {
+AboutTableUtil::AboutTableUtil(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutTableUtil"));
     setWindowTitle(QStringLiteral("Table Utility"));
     auto* text =

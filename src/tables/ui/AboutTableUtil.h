@@ -2,8 +2,8 @@
 // The table utility's About box: title "Table Utility" and an "Ok" button.
 #include <QDialog>
 
-class TAboutTableUtil : public QDialog {
+class AboutTableUtil : public QDialog {
     Q_OBJECT
 public:
-    explicit TAboutTableUtil(QWidget* parent = nullptr);
+    explicit AboutTableUtil(QWidget* parent = nullptr);
 };

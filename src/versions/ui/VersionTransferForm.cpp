@@ -16,22 +16,22 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-TVersionTransferForm::TVersionTransferForm(std::unique_ptr<VersionSession> session,
+VersionTransferForm::VersionTransferForm(std::unique_ptr<VersionSession> session,
                                            VersionLineProvider lines, QString curDir,
                                            QWidget* mainWindow)
     : QWidget(nullptr, Qt::Window), m_owned(std::move(session)), m_session(*m_owned),
       m_lines(std::move(lines)), m_curDir(std::move(curDir)), m_mainWindow(mainWindow) {
-    connect(&m_session, &VersionSession::lineLost, this, &TVersionTransferForm::LineLost,
+    connect(&m_session, &VersionSession::lineLost, this, &VersionTransferForm::LineLost,
             Qt::QueuedConnection);
 }
 
-TVersionTransferForm::~TVersionTransferForm() {
+VersionTransferForm::~VersionTransferForm() {
     // The line goes back before the session and the line object go.
     if (m_session.Holding()) m_session.GiveBack();
     m_line.reset();
 }
 
-void TVersionTransferForm::BuildWindow(const Texts& t) {
+void VersionTransferForm::BuildWindow(const Texts& t) {
     setObjectName(t.name);
     setWindowTitle(t.caption);
     auto* lay = new QVBoxLayout(this);
@@ -109,7 +109,7 @@ void TVersionTransferForm::BuildWindow(const Texts& t) {
     resize(560, 520);
 }
 
-void TVersionTransferForm::showEvent(QShowEvent* e) {
+void VersionTransferForm::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     if (e->spontaneous()) return; // restored from the task bar
     if (m_mainWindow) {
@@ -121,7 +121,7 @@ void TVersionTransferForm::showEvent(QShowEvent* e) {
     ResetProgress();
 }
 
-void TVersionTransferForm::hideEvent(QHideEvent* e) {
+void VersionTransferForm::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
     if (e->spontaneous()) return; // minimised
     StopClick();
@@ -129,13 +129,13 @@ void TVersionTransferForm::hideEvent(QHideEvent* e) {
     if (m_mainWindow) m_mainWindow->setWindowState(m_mainState);
 }
 
-void TVersionTransferForm::TakeOverLine() {
+void VersionTransferForm::TakeOverLine() {
     m_line = m_lines ? m_lines() : nullptr;
     if (!m_session.TakeOver(m_line.get())) Dialogs.message(this, QStringLiteral("Cant close port"));
     Log(ShownText(m_session.Holding() && m_session.LineOpen()));
 }
 
-void TVersionTransferForm::GiveBackLine() {
+void VersionTransferForm::GiveBackLine() {
     if (!m_session.Holding()) {
         m_session.Stop();
         return;
@@ -145,27 +145,27 @@ void TVersionTransferForm::GiveBackLine() {
     if (!status.isEmpty() && m_line) m_line->ShowStatus(status);
 }
 
-void TVersionTransferForm::LineLost() {
+void VersionTransferForm::LineLost() {
     Log(PortState(false));
     StopClick();
     GiveBackLine();
 }
 
-int TVersionTransferForm::PortNumber() const {
+int VersionTransferForm::PortNumber() const {
     return m_line ? m_line->PortNumber() : 0;
 }
 
-QString TVersionTransferForm::PortState(bool open) const {
+QString VersionTransferForm::PortState(bool open) const {
     return QStringLiteral("Порт Com%1%2")
         .arg(PortNumber())
         .arg(open ? QStringLiteral(" открыт") : QStringLiteral(" закрыт"));
 }
 
-void TVersionTransferForm::Log(const QString& line) {
+void VersionTransferForm::Log(const QString& line) {
     m_memo->appendPlainText(line);
 }
 
-void TVersionTransferForm::ResetProgress() {
+void VersionTransferForm::ResetProgress() {
     for (QProgressBar* b : m_bars)
         b->setValue(0);
     m_total->setValue(0);
@@ -173,14 +173,14 @@ void TVersionTransferForm::ResetProgress() {
     m_rateStart = -1;
 }
 
-void TVersionTransferForm::ShowBlock(uint16_t address, int area, int position) {
+void VersionTransferForm::ShowBlock(uint16_t address, int area, int position) {
     const QString text = ValueToVarnel(address);
     m_address->setText(text);
     Log(text);
     if (area >= 1 && area <= Vers::kAreas) m_bars[size_t(area - 1)]->setValue(position);
 }
 
-void TVersionTransferForm::ShowTotal(int done, int total) {
+void VersionTransferForm::ShowTotal(int done, int total) {
     if (total <= 0) return;
     m_total->setValue(int(int64_t(std::clamp(done, 0, total)) * 1000 / total));
     // The rate is measured from the first block done on.
@@ -196,17 +196,17 @@ void TVersionTransferForm::ShowTotal(int done, int total) {
                                   : QStringLiteral("Осталось ") + Vers::MinutesSeconds(left));
 }
 
-void TVersionTransferForm::StartClock() {
+void VersionTransferForm::StartClock() {
     m_clockStart = m_session.Now();
     m_time->setText(Vers::MinutesSeconds(0));
     m_timer1->start();
 }
 
-void TVersionTransferForm::StopClock() {
+void VersionTransferForm::StopClock() {
     m_timer1->stop();
 }
 
-void TVersionTransferForm::ClockTick() {
+void VersionTransferForm::ClockTick() {
     if (m_clockStart >= 0)
         m_time->setText(Vers::MinutesSeconds(int((m_session.Now() - m_clockStart) / 1000)));
 }

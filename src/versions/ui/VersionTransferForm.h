@@ -22,10 +22,10 @@ class QPushButton;
 class QGridLayout;
 class QTimer;
 
-class TVersionTransferForm : public QWidget {
+class VersionTransferForm : public QWidget {
     Q_OBJECT
 public:
-    ~TVersionTransferForm() override;
+    ~VersionTransferForm() override;
 
     VersionDialogs Dialogs = VersionDialogs::Standard();
 
@@ -36,7 +36,7 @@ protected:
     struct Texts {
         QString name, caption, before, after, startHint, stopHint;
     };
-    TVersionTransferForm(std::unique_ptr<VersionSession> session, VersionLineProvider lines,
+    VersionTransferForm(std::unique_ptr<VersionSession> session, VersionLineProvider lines,
                          QString curDir, QWidget* mainWindow);
     void BuildWindow(const Texts& texts);
 

@@ -1,9 +1,9 @@
 #include "versions/ui/VersionsPage.h"
 
 #include "platform/ui/TabPages.h"
-#include "versions/ui/UnitGetVers.h"
-#include "versions/ui/UnitKontrolSumm.h"
-#include "versions/ui/UnitSendVers.h"
+#include "versions/ui/FormGetVers.h"
+#include "versions/ui/FormKontrolSumm.h"
+#include "versions/ui/FormSendVers.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

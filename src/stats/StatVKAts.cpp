@@ -1,4 +1,4 @@
-#include "stats/StatVK.h"
+#include "stats/StatVKAts.h"
 
 const TrunkKind& VkKind() {
     static const TrunkKind kind = [] {

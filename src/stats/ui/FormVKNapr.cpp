@@ -1,6 +1,6 @@
-#include "stats/ui/UnitVKNapr.h"
+#include "stats/ui/FormVKNapr.h"
 
-#include "stats/StatVK.h"
+#include "stats/StatVKAts.h"
 #include "stats/ui/DetailLabels.h"
 
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "stats/ui/UnitISK.h"
+#include "stats/ui/FormStatISK.h"
 
 TFormStatISK::TFormStatISK()
     : CordOverview(std::make_unique<TStatIskAts>(), QStringLiteral("FormStatISK")) {

@@ -1,4 +1,4 @@
-#include "stats/ui/UnitIKNapr.h"
+#include "stats/ui/FormIKNapr.h"
 
 #include "stats/ui/DetailLabels.h"
 

@@ -2,7 +2,7 @@
 // TFormAKNapr, the kits of one subscriber block: 64 kit panels (purple
 // blocked, green free, yellow busy), stays on top, the status bar with the
 // kit hint and the receive indicator.
-#include "stats/StatAK.h"
+#include "stats/StatAKAts.h"
 #include "stats/ui/KitWindow.h"
 
 class QTimer;

@@ -1,4 +1,4 @@
-#include "console/UnitAKNum.h"
+#include "console/FormAKNum.h"
 
 #include "console/MaskEdit.h"
 #include "platform/ui/DialogButtons.h"

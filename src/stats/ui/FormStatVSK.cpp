@@ -1,4 +1,4 @@
-#include "stats/ui/UnitVSK.h"
+#include "stats/ui/FormStatVSK.h"
 
 TFormStatVSK::TFormStatVSK()
     : CordOverview(std::make_unique<TStatVskAts>(), QStringLiteral("FormStatVSK")) {

@@ -1,4 +1,4 @@
-#include "stats/ui/UnitStatPr.h"
+#include "stats/ui/FormStatPr.h"
 
 #include "link/RequestTracker.h"
 #include "stats/ui/KitPanel.h"

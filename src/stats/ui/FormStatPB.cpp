@@ -1,4 +1,4 @@
-#include "stats/ui/UnitPB.h"
+#include "stats/ui/FormStatPB.h"
 
 TFormStatPB::TFormStatPB()
     : KitWindow({.name = QStringLiteral("FormStatPB"),

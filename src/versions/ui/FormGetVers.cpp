@@ -1,4 +1,4 @@
-#include "versions/ui/UnitGetVers.h"
+#include "versions/ui/FormGetVers.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -6,7 +6,7 @@
 #include <QTimer>
 
 TFormGetVers::TFormGetVers(VersionLineProvider lines, QString curDir, QWidget* mainWindow)
-    : TVersionTransferForm(std::make_unique<VersionGetSession>(), std::move(lines),
+    : VersionTransferForm(std::make_unique<VersionGetSession>(), std::move(lines),
                            std::move(curDir), mainWindow),
       m_get(static_cast<VersionGetSession&>(m_session)) {
     BuildWindow({QStringLiteral("FormGetVers"), QStringLiteral("Выгрузка Версии"),

@@ -1,4 +1,4 @@
-#include "tables/ui/TableUtilMain.h"
+#include "tables/ui/MainFormTableUtil.h"
 
 #include "tables/Aliases.h"
 #include "tables/ui/AboutTableUtil.h"
@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
 #include <QVBoxLayout>
 
 namespace {
@@ -42,7 +43,7 @@ TMainFormTableUtil::TMainFormTableUtil(const QString& curDir, QWidget* parent)
       m_table(new QComboBox(this)), m_location(new QLineEdit(this)),
       m_verify(new QPushButton(QStringLiteral("Verify"), this)),
       m_rebuild(new QPushButton(QStringLiteral("Rebuild"), this)), m_message(new QLabel(this)),
-      m_about(new TAboutTableUtil(this)) {
+      m_about(new AboutTableUtil(this)) {
     setObjectName(QStringLiteral("MainFormTableUtil"));
     setWindowTitle(QStringLiteral("Table Utility ( As Is )"));
     m_alias->setObjectName(QStringLiteral("AliasCombo"));
@@ -246,22 +247,38 @@ void TMainFormTableUtil::ShowAbout() {
     m_about->open();
 }
 
-QList<tables::UtilRun> RecoverTablesWithWindow(const QString& tableDir,
-                                               const QList<tables::RecoveryTable>& list,
-                                               tables::RecoveryHooks hooks, const QString& curDir,
-                                               QWidget* parent) {
-    TMainFormTableUtil window(curDir, parent);
-    window.show();
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    hooks.showLocation = [&](const QString& path) {
-        window.SetLocation(path);
-        window.ClearStatus();
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+TableRecovery::TableRecovery(const QString& tableDir, const QList<tables::RecoveryTable>& list,
+                             tables::RecoveryHooks hooks, Done done, const QString& curDir,
+                             QWidget* parent)
+    : m_window(std::make_unique<TMainFormTableUtil>(curDir, parent)), m_done(std::move(done)) {
+    if (parent) m_window->setWindowFlag(Qt::Window);
+    m_window->show();
+    // What the window shows is handed to it through the event loop.
+    TMainFormTableUtil* w = m_window.get();
+    hooks.showLocation = [w](const QString& path) {
+        QMetaObject::invokeMethod(w, [w, path] {
+            w->SetLocation(path);
+            w->ClearStatus();
+        });
     };
-    hooks.progress = [&](tables::UtilPhase p, int pct) { window.ShowProgress(p, pct); };
-    hooks.showResult = [&](const tables::UtilRun& run) {
-        window.ShowRun(run);
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    hooks.progress = [w](tables::UtilPhase p, int pct) {
+        QMetaObject::invokeMethod(w, [w, p, pct] { w->ShowProgress(p, pct); });
     };
-    return tables::RecoverTables(tableDir, list, hooks);
+    hooks.showResult = [w](const tables::UtilRun& run) {
+        QMetaObject::invokeMethod(w, [w, run] { w->ShowRun(run); });
+    };
+    m_thread.reset(QThread::create(
+        [this, tableDir, list, hooks] { m_runs = tables::RecoverTables(tableDir, list, hooks); }));
+    connect(m_thread.get(), &QThread::finished, this, [this] {
+        m_finished = true;
+        m_window->close();
+        if (m_done) m_done(m_runs);
+    });
+    m_thread->start();
+}
+
+TableRecovery::~TableRecovery() {
+    // At the program's end the work is let finish: a table half rebuilt must
+    // not be left behind.
+    if (m_thread) m_thread->wait();
 }

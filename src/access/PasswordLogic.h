@@ -28,13 +28,13 @@ bool AskedAtStartup(const QString& registryPath = QString());
 
 // One run of the password procedure. Every step that fails (registry or
 // cipher) returns false with error set; the caller then ends the program.
-class TPasswordLogic {
+class PasswordLogic {
 public:
     // registryPath: the settings store (empty: the program's own).
-    explicit TPasswordLogic(const QString& registryPath = QString());
-    ~TPasswordLogic();
-    TPasswordLogic(const TPasswordLogic&) = delete;
-    TPasswordLogic& operator=(const TPasswordLogic&) = delete;
+    explicit PasswordLogic(const QString& registryPath = QString());
+    ~PasswordLogic();
+    PasswordLogic(const PasswordLogic&) = delete;
+    PasswordLogic& operator=(const PasswordLogic&) = delete;
 
     // Opens (creates) the key and reads "PasswEn": the check box then reads
     // "Не использовать пароль" when it is true or unreadable, else

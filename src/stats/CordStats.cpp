@@ -1,4 +1,4 @@
-#include "stats/StatCord.h"
+#include "stats/CordStats.h"
 
 const CordKind& IskKind() {
     static const CordKind kind{QStringLiteral("ИШК"), 0x4085, 12,

@@ -1,4 +1,4 @@
-#include "stats/StatPB.h"
+#include "stats/StatPbAts.h"
 
 #include <algorithm>
 

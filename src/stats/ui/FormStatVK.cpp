@@ -1,7 +1,7 @@
-#include "stats/ui/UnitVK.h"
+#include "stats/ui/FormStatVK.h"
 
-#include "stats/StatVK.h"
-#include "stats/ui/UnitVKNapr.h"
+#include "stats/StatVKAts.h"
+#include "stats/ui/FormVKNapr.h"
 
 TFormStatVK::TFormStatVK(const QString& curDir)
     : TrunkOverview(std::make_unique<TStatVKAts>(curDir), 8,

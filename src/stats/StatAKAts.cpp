@@ -1,4 +1,4 @@
-#include "stats/StatAK.h"
+#include "stats/StatAKAts.h"
 
 namespace {
 constexpr int kBlockedTable = 0x0D80;

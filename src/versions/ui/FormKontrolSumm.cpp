@@ -1,4 +1,4 @@
-#include "versions/ui/UnitKontrolSumm.h"
+#include "versions/ui/FormKontrolSumm.h"
 
 #include "link/Notation.h"
 #include "versions/VersionChecksum.h"

@@ -1,4 +1,4 @@
-#include "stats/StatIK.h"
+#include "stats/StatIKAts.h"
 
 const TrunkKind& IkKind() {
     static const TrunkKind kind = [] {

@@ -1,4 +1,4 @@
-#include "stats/ui/UnitNaprAK.h"
+#include "stats/ui/FormAKNapr.h"
 
 #include <QTimer>
 

@@ -1,7 +1,7 @@
-#include "stats/ui/UnitStatIK.h"
+#include "stats/ui/FormStatIK.h"
 
-#include "stats/StatIK.h"
-#include "stats/ui/UnitIKNapr.h"
+#include "stats/StatIKAts.h"
+#include "stats/ui/FormIKNapr.h"
 
 TFormStatIK::TFormStatIK(const QString& curDir)
     : TrunkOverview(std::make_unique<TStatIKAts>(curDir), 16,

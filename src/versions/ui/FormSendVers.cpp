@@ -1,4 +1,4 @@
-#include "versions/ui/UnitSendVers.h"
+#include "versions/ui/FormSendVers.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -9,7 +9,7 @@
 #include <QTimer>
 
 TFormSendVers::TFormSendVers(VersionLineProvider lines, QString curDir, QWidget* mainWindow)
-    : TVersionTransferForm(std::make_unique<VersionSendSession>(), std::move(lines),
+    : VersionTransferForm(std::make_unique<VersionSendSession>(), std::move(lines),
                            std::move(curDir), mainWindow),
       m_send(static_cast<VersionSendSession&>(m_session)) {
     BuildWindow({QStringLiteral("FormSendVers"), QStringLiteral("Загрузка версии"),
@@ -86,7 +86,7 @@ void TFormSendVers::StopClick() {
 }
 
 void TFormSendVers::hideEvent(QHideEvent* e) {
-    TVersionTransferForm::hideEvent(e);
+    VersionTransferForm::hideEvent(e);
     m_send.Close();
 }
 

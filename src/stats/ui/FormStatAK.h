@@ -3,7 +3,7 @@
 // panels (hint: the block's kit range), present blocks raised and green. A
 // click opens the block in the detail window TFormAKNapr, which the overview
 // owns with the protocol object.
-#include "stats/StatAK.h"
+#include "stats/StatAKAts.h"
 #include "stats/ui/KitWindow.h"
 
 #include <memory>

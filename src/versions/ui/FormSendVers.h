@@ -3,7 +3,7 @@
 // exchange through its loader program.
 #include "versions/ui/VersionTransferForm.h"
 
-class TFormSendVers : public TVersionTransferForm {
+class TFormSendVers : public VersionTransferForm {
     Q_OBJECT
 public:
     TFormSendVers(VersionLineProvider lines, QString curDir, QWidget* mainWindow = nullptr);

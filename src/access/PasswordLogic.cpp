@@ -1,4 +1,4 @@
-#include "access/Password.h"
+#include "access/PasswordLogic.h"
 
 #include "access/PasswordCipher.h"
 #include "platform/Registry.h"
@@ -26,16 +26,16 @@ bool AskedAtStartup(const QString& registryPath) {
     return reg.ReadBool(kPasswEn, true);
 }
 
-TPasswordLogic::TPasswordLogic(const QString& registryPath)
+PasswordLogic::PasswordLogic(const QString& registryPath)
     : m_reg(std::make_unique<Registry>(registryPath)), m_caption(kCaptionUse) {}
 
-TPasswordLogic::~TPasswordLogic() = default;
+PasswordLogic::~PasswordLogic() = default;
 
-QString TPasswordLogic::ServicePassword() {
+QString PasswordLogic::ServicePassword() {
     return QStringLiteral("zol");
 }
 
-bool TPasswordLogic::Begin(QString* error) {
+bool PasswordLogic::Begin(QString* error) {
     if (!m_reg->IsAccessible() || !m_reg->OpenKey(kCurrentAtsKey, true))
         return Failed(error, QStringLiteral("cannot open registry key %1").arg(kCurrentAtsKey));
     m_open = true;
@@ -44,7 +44,7 @@ bool TPasswordLogic::Begin(QString* error) {
     return true;
 }
 
-bool TPasswordLogic::OperatorPassword(QString& out, QString* error) const {
+bool PasswordLogic::OperatorPassword(QString& out, QString* error) const {
     if (!m_open) return Failed(error, QStringLiteral("registry key not open"));
     QString stored = m_reg->ReadString(kPassword, QString());
     if (stored.isEmpty()) stored = kDefaultStored;
@@ -52,7 +52,7 @@ bool TPasswordLogic::OperatorPassword(QString& out, QString* error) const {
     return true;
 }
 
-bool TPasswordLogic::Accepts(const QString& typed, bool& accepted, QString* error) const {
+bool PasswordLogic::Accepts(const QString& typed, bool& accepted, QString* error) const {
     accepted = false;
     QString pw;
     if (!OperatorPassword(pw, error)) return false;
@@ -60,7 +60,7 @@ bool TPasswordLogic::Accepts(const QString& typed, bool& accepted, QString* erro
     return true;
 }
 
-bool TPasswordLogic::Store(bool checked, const QString& newPassword, const QString& confirmation,
+bool PasswordLogic::Store(bool checked, const QString& newPassword, const QString& confirmation,
                            QString* error) {
     if (!m_open) return Failed(error, QStringLiteral("registry key not open"));
     const bool enabled = m_caption == kCaptionUse ? checked : !checked;
@@ -76,7 +76,7 @@ bool TPasswordLogic::Store(bool checked, const QString& newPassword, const QStri
     return true;
 }
 
-void TPasswordLogic::End() {
+void PasswordLogic::End() {
     if (m_open) m_reg->CloseKey();
     m_open = false;
 }

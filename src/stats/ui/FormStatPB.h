@@ -3,7 +3,7 @@
 // of eight (green free, yellow busy, purple blocked, button face excluded;
 // receivers the exchange does not have flat), stays on top, the status bar
 // with the kit hint and the receive indicator. Owns the protocol object.
-#include "stats/StatPB.h"
+#include "stats/StatPbAts.h"
 #include "stats/ui/KitWindow.h"
 
 #include <memory>

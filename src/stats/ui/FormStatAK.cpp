@@ -1,6 +1,6 @@
-#include "stats/ui/UnitAKBal.h"
+#include "stats/ui/FormStatAK.h"
 
-#include "stats/ui/UnitNaprAK.h"
+#include "stats/ui/FormAKNapr.h"
 
 TFormStatAK::TFormStatAK()
     : KitWindow({.name = QStringLiteral("FormStatAK"),

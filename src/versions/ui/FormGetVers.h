@@ -4,7 +4,7 @@
 // of the operator's choice.
 #include "versions/ui/VersionTransferForm.h"
 
-class TFormGetVers : public TVersionTransferForm {
+class TFormGetVers : public VersionTransferForm {
     Q_OBJECT
 public:
     // Blocks of a full version (RAM, main area and six additional banks), the

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -13,7 +14,8 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class TAboutTableUtil;
+class QThread;
+class AboutTableUtil;
 
 class TMainFormTableUtil : public QWidget {
     Q_OBJECT
@@ -36,7 +38,7 @@ public:
     void ShowProgress(tables::UtilPhase phase, int percent);
     void ShowRun(const tables::UtilRun& run);
     QString Location() const;
-    TAboutTableUtil* About() const { return m_about; }
+    AboutTableUtil* About() const { return m_about; }
 
 private:
     void ShowProperties(const QString& path);
@@ -53,13 +55,31 @@ private:
     QList<QLabel*> m_props;
     QProgressBar* m_bars[4];
     QLabel* m_message;
-    TAboutTableUtil* m_about;
+    AboutTableUtil* m_about;
 };
 
-// The start-up recovery with the window shown: creates the window and its
-// About box, shows them while RecoverTables runs, then destroys them.
-QList<tables::UtilRun> RecoverTablesWithWindow(const QString& tableDir,
-                                               const QList<tables::RecoveryTable>& list,
-                                               tables::RecoveryHooks hooks,
-                                               const QString& curDir = QString(),
-                                               QWidget* parent = nullptr);
+// The start-up recovery with the window shown: the window is created and
+// shown, RecoverTables runs on a thread of its own while the event loop keeps
+// the window painted, and done(runs) is called from the event loop when it is
+// over. The table hooks (close, reopen) run on the recovery's thread, so
+// nothing else may use those tables meanwhile. Destroying the object waits
+// for the work to end, then removes the window.
+class TableRecovery : public QObject {
+    Q_OBJECT
+public:
+    using Done = std::function<void(const QList<tables::UtilRun>& runs)>;
+    TableRecovery(const QString& tableDir, const QList<tables::RecoveryTable>& list,
+                  tables::RecoveryHooks hooks, Done done, const QString& curDir = QString(),
+                  QWidget* parent = nullptr);
+    ~TableRecovery() override;
+
+    TMainFormTableUtil* Window() const { return m_window.get(); }
+    bool Finished() const { return m_finished; }
+
+private:
+    std::unique_ptr<TMainFormTableUtil> m_window;
+    std::unique_ptr<QThread> m_thread;
+    QList<tables::UtilRun> m_runs;
+    Done m_done;
+    bool m_finished = false;
+};
