@@ -130,11 +130,21 @@ struct UtilRun {
     QString message; // the window's message text
     QString error;   // the failure's cause
 };
+// Removes what a rebuild of the table that was cut short left (its
+// "*.rebuild~" work files); call it while the table is held or closed.
+void RemoveRebuildLeftovers(const QString& path);
+
 // Verify: the message of the result, or the failure.
 UtilRun RunVerify(TTableUtil& util, const QString& path);
-// Rebuild: verify, read the structure (fallback when the header's is
-// unreadable; may be null), rebuild.
-UtilRun RunRebuild(TTableUtil& util, const QString& path, const TableDesc* fallback);
+// Whether a rebuild takes the structure it is given over the header's.
+enum class StructureUse {
+    WhenHeaderUnfit, // the header's, unless unreadable or it does not fit the blocks
+    Always           // a model table's structure (varnel-tool rebuild --like)
+};
+// Rebuild: verify, read the structure (the given one when the header's is
+// unreadable or does not fit the blocks, or always; may be null), rebuild.
+UtilRun RunRebuild(TTableUtil& util, const QString& path, const TableDesc* fallback,
+                   StructureUse use = StructureUse::WhenHeaderUnfit);
 
 inline const QString kRebuildDone = QStringLiteral("Rebuild was successful.");
 inline const QString kRebuildFailed = QStringLiteral("Rebuild was not successful.");
