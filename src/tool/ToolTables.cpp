@@ -46,7 +46,7 @@ int ToolDump(const QStringList& args) {
         return 2;
     }
     QString e;
-    if (!RegularFileOrSay(args[0])) return 1;
+    if (!QFileInfo(args[0]).isDir() && !RegularFileOrSay(args[0])) return 1;
     const QString path = TablePath(args[0], true, &e);
     if (path.isEmpty()) {
         ToolErr() << e << '\n';
