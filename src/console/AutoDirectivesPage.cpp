@@ -140,11 +140,17 @@ void AutoDirectivesPage::LoadScript(TAts& ats) {
     m_shown = &ats;
     auto& draft = m_drafts[size_t(ats.Number() - 1)];
     if (draft) {
+        m_memo->setPlaceholderText(kHint);
         m_memo->setPlainText(*draft);
         m_memo->document()->setModified(true);
         draft.reset();
     } else {
-        m_memo->setPlainText(ats.Script().FileText());
+        // A refused file (too large, not a file) is never put into the
+        // editor: it stays empty and says why.
+        QString why;
+        m_memo->setPlainText(ats.Script().FileText(&why));
+        m_memo->setPlaceholderText(why.isEmpty() ? kHint : why);
+        if (!why.isEmpty()) m_form.AddStatus(why);
         m_memo->document()->setModified(false);
     }
     // Loading does not always report the modification state it leaves.

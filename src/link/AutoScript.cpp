@@ -27,6 +27,36 @@ QStringList SplitLines(QString text) {
     return lines;
 }
 
+QString TooLarge(const QString& path) {
+    return QStringLiteral("Файл %1 больше %2 КБ: сценарий не выполняется")
+        .arg(QDir::toNativeSeparators(path))
+        .arg(AutoScript::kMaxFileBytes / 1024);
+}
+
+// The script file's bytes, read only when it is a regular file within the
+// size limit; nullopt with the reason otherwise (an empty reason: it could
+// not be opened).
+std::optional<QByteArray> ReadScript(const QString& path, QString* why) {
+    const QFileInfo fi(path);
+    if (fi.exists() && !fi.isFile()) {
+        *why = QStringLiteral("%1 не файл: сценарий не выполняется")
+                   .arg(QDir::toNativeSeparators(path));
+        return std::nullopt;
+    }
+    if (fi.size() > AutoScript::kMaxFileBytes) {
+        *why = TooLarge(path);
+        return std::nullopt;
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
+    QByteArray bytes = f.read(AutoScript::kMaxFileBytes + 1);
+    if (bytes.size() > AutoScript::kMaxFileBytes) {
+        *why = TooLarge(path);
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 // Up to two digits, blanks around them allowed.
 std::optional<int> TwoDigits(const QString& part) {
     const QString t = part.trimmed();
@@ -92,10 +122,12 @@ AutoScript::~AutoScript() {
 
 // ---------------------------------------------------------------- file
 
-QString AutoScript::FileText() const {
-    QFile f(m_ats.AutoFileName());
-    if (!f.open(QIODevice::ReadOnly)) return QString();
-    return SplitLines(Codec::FromCp1251(f.readAll())).join(QLatin1Char('\n'));
+QString AutoScript::FileText(QString* why) const {
+    QString reason;
+    const auto bytes = ReadScript(m_ats.AutoFileName(), &reason);
+    if (why) *why = reason;
+    if (!bytes) return QString();
+    return SplitLines(Codec::FromCp1251(*bytes)).join(QLatin1Char('\n'));
 }
 
 bool AutoScript::Save(const QString& text, QString* why) {
@@ -109,6 +141,12 @@ bool AutoScript::Save(const QString& text, QString* why) {
             }
         bytes += Codec::ToCp1251(line);
         bytes += "\r\n";
+        if (bytes.size() > kMaxFileBytes) {
+            if (why)
+                *why = QStringLiteral("Сценарий больше %1 КБ не сохраняется")
+                           .arg(kMaxFileBytes / 1024);
+            return false;
+        }
     }
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile f(path);
@@ -182,9 +220,16 @@ bool AutoScript::Load() {
     if (!QFileInfo::exists(path)) {
         if (!Save(QString())) return false;
     } else {
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly)) return false;
-        m_lines = SplitLines(Codec::FromCp1251(f.readAll()));
+        QString why;
+        const auto bytes = ReadScript(path, &why);
+        if (!bytes) {
+            if (!why.isEmpty()) {
+                WriteLog(why);
+                emit m_ats.status(why);
+            }
+            return false;
+        }
+        m_lines = SplitLines(Codec::FromCp1251(*bytes));
     }
     emit loaded(m_lines);
     return true;

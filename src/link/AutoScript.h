@@ -33,6 +33,11 @@ public:
     static constexpr int kMaxDirective = 2000;
     // Longest pause: a timer interval is an int of milliseconds.
     static constexpr int kMaxPauseSeconds = 2000000;
+    // Largest script file: a line is a directive or a pause of some ten
+    // bytes, so 64 KiB is thousands of directives, hours of paced sending,
+    // far beyond any real script; a larger file is refused rather than read
+    // whole into memory and the lists on every run.
+    static constexpr qint64 kMaxFileBytes = 64 * 1024;
 
     // One line of a script, read.
     struct Entry {
@@ -52,11 +57,14 @@ public:
     explicit AutoScript(TAts& ats);
     ~AutoScript() override;
 
-    // The script file as text, for the editor (empty when it cannot be read).
-    QString FileText() const;
+    // The script file as text, for the editor: empty when it cannot be read,
+    // and when it is refused (not a regular file, or larger than
+    // kMaxFileBytes) with the reason in *why.
+    QString FileText(QString* why = nullptr) const;
     // Writes the file whole or not at all, in Windows-1251 with CR LF line
-    // ends. False, with the reason in *why, when it cannot be written or the
-    // text holds characters Windows-1251 has not.
+    // ends. False, with the reason in *why, when it cannot be written, is
+    // larger than kMaxFileBytes or the text holds characters Windows-1251
+    // has not.
     bool Save(const QString& text, QString* why = nullptr);
 
     // "В назначенное время" and "Каждые N-часов": the modes exclude each

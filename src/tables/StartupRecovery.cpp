@@ -21,7 +21,21 @@ QList<UtilRun> RecoverTables(const QString& tableDir, const QList<RecoveryTable>
         if (hooks.closeTable) hooks.closeTable(t.fileName);
         const QString path = QDir::toNativeSeparators(FindFileNoCase(tableDir, t.fileName));
         if (hooks.showLocation) hooks.showLocation(path);
-        UtilRun run = RunRebuild(util, path, &t.fallback);
+        RemoveRebuildLeftovers(QDir::fromNativeSeparators(path));
+        // Only a damaged table is rebuilt, and its old file is kept beside
+        // it (Backup.Db holds only the last table rebuilt).
+        UtilRun run = RunVerify(util, path);
+        if (run.outcome == UtilRun::Done && run.result != TTableUtil::NoErrors) {
+            QString e;
+            const QString keep = QDir::fromNativeSeparators(path) + kRecoveryCopySuffix;
+            if (!CopyFileOver(QDir::fromNativeSeparators(path), keep, &e)) {
+                run.outcome = UtilRun::NotDone;
+                run.message = kRebuildFailed;
+                run.error = e;
+            } else {
+                run = RunRebuild(util, path, &t.fallback);
+            }
+        }
         if (run.outcome != UtilRun::Done)
             WriteLog(QStringLiteral("Ошибка перестройки таблицы %1: %2")
                          .arg(t.fileName, run.error.isEmpty() ? run.message : run.error));

@@ -273,12 +273,9 @@ void ParseHeader(QFile& f, Header& hd, bool* ioError) {
         hd.structureWhy = QStringLiteral("damaged header (field names)");
         return;
     }
-    if (hd.keyFields > n) {
-        hd.structureWhy = QStringLiteral("damaged header (%1 key fields)").arg(hd.keyFields);
-        return;
-    }
     hd.desc.fields = fields;
-    hd.desc.keyFields = hd.keyFields;
+    // A key count past the fields is settled by the primary index (KeysOf).
+    hd.desc.keyFields = hd.keyFields <= n ? hd.keyFields : 0;
     hd.structureOk = true;
     // Only a coherent header is believed to say "encrypted".
     hd.encrypted = encrypted;
@@ -433,8 +430,50 @@ void ScanBlocks(QFile& f, const Header& hd, const TableDesc& desc, int headSize,
         }
     }
 
+    // A header count the file's blocks could hold is believed: rows it
+    // counts beyond the blocks' own counts are looked for in the unused
+    // slots of the chain's blocks (a damaged count hides them there).
+    const qint64 perBlock = (blockSize - 6) / rec;
+    const bool countBelievable =
+        hd.numRecords <= qint64(std::max(nBlocks, hd.fileBlocks)) * perBlock;
+    qint64 counted = 0;
+    for (int k : order)
+        counted += blocks[size_t(k)].count;
+    qint64 hidden = countBelievable ? std::max<qint64>(0, hd.numRecords - counted) : 0;
+
     const int total = std::max(1, nBlocks);
     int done = 0;
+    auto readHidden = [&](int k) {
+        const Block& bl = blocks[size_t(k)];
+        const int room = int(std::min<qint64>(
+            perBlock, (std::min<qint64>(blockSize, hd.fileSize - bl.at) - 6) / rec));
+        if (!bl.sound || room <= bl.count) return;
+        QByteArray data((room - bl.count) * rec, 0);
+        if (!ReadAt(f, bl.at + 6 + qint64(bl.count) * rec, data.data(), data.size(), &s.ioError))
+            return;
+        int found = 0;
+        for (int i = 0; i < room - bl.count && hidden > 0; ++i) {
+            QByteArray row = data.mid(i * rec, rec);
+            if (std::all_of(row.cbegin(), row.cend(), [](char c) { return c == 0; })) break;
+            bool bad = false;
+            int off = 0;
+            for (const TableDesc::Field& fd : desc.fields) {
+                const int len = StoredLength(fd.type, fd.length);
+                bad = bad || !BadValue(fd.type,
+                                       reinterpret_cast<const uint8_t*>(row.constData()) + off, len)
+                                  .isEmpty();
+                off += len;
+            }
+            (bad ? s.problems : s.rows).push_back(std::move(row));
+            --hidden;
+            ++found;
+        }
+        if (found)
+            s.Find(QStringLiteral("block %1 holds %2 rows past its row count %3")
+                       .arg(k)
+                       .arg(found)
+                       .arg(bl.count));
+    };
     auto readRows = [&](int k, bool toTable) {
         const Block& bl = blocks[size_t(k)];
         const int nSlots =
@@ -478,6 +517,7 @@ void ScanBlocks(QFile& f, const Header& hd, const TableDesc& desc, int headSize,
     };
     for (int k : order) {
         readRows(k, true);
+        if (hidden > 0) readHidden(k);
         if (blocks[size_t(k)].count > 0) ++s.chainBlocks;
         progress(++done * 100 / total);
     }
@@ -493,10 +533,10 @@ void ScanBlocks(QFile& f, const Header& hd, const TableDesc& desc, int headSize,
         s.Find(QStringLiteral("the header counts %1 rows, the blocks hold %2")
                    .arg(hd.numRecords)
                    .arg(s.rows.size()));
-    // Blocks the header counts that are not in the file are lost with their rows.
-    if (hd.fileBlocks > nBlocks && hd.numRecords > qint64(s.rows.size() + s.problems.size()))
-        s.lost =
-            std::max<qint64>(s.lost, hd.numRecords - qint64(s.rows.size() + s.problems.size()));
+    // Rows the header counts that no block yields are reported lost.
+    if (countBelievable && hd.numRecords > qint64(s.rows.size() + s.problems.size()))
+        s.lost = int(
+            std::max<qint64>(s.lost, hd.numRecords - qint64(s.rows.size() + s.problems.size())));
     progress(100);
 }
 
@@ -506,14 +546,6 @@ int KeyLength(const TableDesc& d) {
         n += StoredLength(d.fields[i].type, d.fields[i].length);
     return n;
 }
-
-// The whole examination of a table file.
-struct Examination {
-    Header head;
-    Scan scan;
-    bool headerOk = false; // the header's own structure is used
-    int result = TTableUtil::NoErrors;
-};
 
 std::vector<PxFieldSpec> PxFields(const TableDesc& d) {
     std::vector<PxFieldSpec> out;
@@ -542,9 +574,133 @@ bool TemplateGeometry(const TableDesc& d, int& headSize, int& blockKb, QString* 
     return true;
 }
 
-bool PlausibleHeadSize(int headSize, qint64 fileSize) {
-    return headSize >= 0x400 && headSize % 0x400 == 0 && headSize <= fileSize;
+// The key field count: the primary index's when the header's disagrees with
+// it (a damaged count would build an index the table does not match);
+// nullopt when neither can be believed.
+std::optional<int> KeysOf(const QString& path, const Header& hd, QString* finding) {
+    const int n = int(hd.desc.fields.size());
+    const int h = hd.keyFields;
+    // The file type says whether the table is keyed; an index beside an
+    // unkeyed table is not its own.
+    if (hd.fileType == 2) {
+        if (h != 0)
+            *finding = QStringLiteral("damaged header (%1 key fields in an unkeyed table)").arg(h);
+        return 0;
+    }
+    QFile pf(IndexPathOf(path));
+    uint8_t ph[0x24] = {};
+    if (pf.open(QIODevice::ReadOnly) && pf.read(reinterpret_cast<char*>(ph), 0x24) == 0x24 &&
+        ph[4] == 1) {
+        const int ik = U16(ph + 0x21);
+        if (ik >= 1 && ik <= n) {
+            if (ik != h)
+                *finding =
+                    QStringLiteral("damaged header (%1 key fields, the primary index has %2)")
+                        .arg(h)
+                        .arg(ik);
+            return ik;
+        }
+    }
+    if (h <= n) return h;
+    return std::nullopt;
 }
+
+// How well a record layout and block geometry explain the blocks of a file:
+// the blocks a consistent chain walks through (forwards from the first
+// block, backwards from the last), the blocks with a sound header, and
+// whether the file is whole blocks of that size as many as the header counts.
+// A layout explains the blocks unless most blocks that claim several rows
+// claim a number of bytes that is no whole number of its records.
+struct Fit {
+    int chain = -1; // -1: the layout cannot be the file's
+    int sound = 0;
+    int blocks = 0;
+    bool aligned = false;
+    int several = 0; // blocks whose header claims several rows in the block
+    bool Explains() const { return chain >= 0 && sound * 2 >= several; }
+    bool Better(const Fit& o) const {
+        if (chain != o.chain) return chain > o.chain;
+        if (sound != o.sound) return sound > o.sound;
+        return aligned && !o.aligned;
+    }
+};
+
+Fit Measure(QFile& f, const Header& hd, int rec, int headSize, int blockKb) {
+    Fit fit;
+    const qint64 blockSize = qint64(blockKb) * 1024;
+    if (!ValidBlockKb(blockKb) || headSize < 0x58 || headSize > hd.fileSize || rec <= 0 ||
+        rec > blockSize - 6)
+        return fit;
+    const qint64 body = hd.fileSize - headSize;
+    const int full = int(std::min<qint64>(body / blockSize, 65535));
+    const int n = full + (body % blockSize >= 6 && full < 65535 ? 1 : 0);
+    struct H {
+        int next, prev;
+        bool sound;
+    };
+    std::vector<H> b(size_t(n) + 1, H{0, 0, false});
+    bool io = false;
+    for (int k = 1; k <= n; ++k) {
+        uint8_t h[6];
+        if (!ReadAt(f, headSize + qint64(k - 1) * blockSize, h, 6, &io)) continue;
+        const int add = S16(h + 4);
+        b[size_t(k)] = {U16(h), U16(h + 2),
+                        add >= -rec && add <= blockSize - 6 - rec && (add + rec) % rec == 0 &&
+                            U16(h) <= n && U16(h + 2) <= n};
+        // A count of one (zero bytes) is what any stretch of rows reads as;
+        // only a block of several rows speaks for the layout.
+        fit.sound += b[size_t(k)].sound && add > 0 ? 1 : 0;
+        fit.several += add > 0 && add < blockSize ? 1 : 0;
+    }
+    fit.blocks = n;
+    fit.chain = 0;
+    std::vector<char> seen(size_t(n) + 1, 0);
+    for (int k = hd.firstBlock, prev = 0;
+         k > 0 && k <= n && !seen[size_t(k)] && b[size_t(k)].sound && b[size_t(k)].prev == prev;
+         prev = k, k = b[size_t(k)].next) {
+        seen[size_t(k)] = 1;
+        ++fit.chain;
+    }
+    for (int k = hd.lastBlock, next = 0;
+         k > 0 && k <= n && !seen[size_t(k)] && b[size_t(k)].sound && b[size_t(k)].next == next;
+         next = k, k = b[size_t(k)].prev) {
+        seen[size_t(k)] = 1;
+        ++fit.chain;
+    }
+    fit.aligned = body % blockSize == 0 && n == hd.fileBlocks;
+    return fit;
+}
+
+// The header size and block size that explain the blocks best for this
+// record layout: the header's own, unless the layout a new table of it gets
+// (or a mix of the two) explains them better.
+Fit ChooseGeometry(QFile& f, const Header& hd, const TableDesc& desc, int& headSize, int& blockKb) {
+    headSize = hd.headSize;
+    blockKb = hd.blockKb;
+    const int rec = desc.RecordSize();
+    Fit best = Measure(f, hd, rec, headSize, blockKb);
+    int th = 0, tk = 0;
+    if (!TemplateGeometry(desc, th, tk, nullptr)) return best;
+    for (auto [h, k] : {std::pair{th, tk}, std::pair{hd.headSize, tk}, std::pair{th, hd.blockKb}}) {
+        const Fit fit = Measure(f, hd, rec, h, k);
+        if (fit.Better(best)) {
+            best = fit;
+            headSize = h;
+            blockKb = k;
+        }
+    }
+    return best;
+}
+
+// The whole examination of a table file.
+struct Examination {
+    Header head;
+    Scan scan;
+    TableDesc desc; // the structure the rows were read with
+    Fit fit;
+    bool headerOk = false; // the header's own structure is used
+    int result = TTableUtil::NoErrors;
+};
 
 using PhaseReport = std::function<void(UtilPhase, int)>;
 
@@ -584,28 +740,51 @@ bool Examine(const QString& path, const TableDesc* given, Examination& ex,
             return true;
         }
     }
-    const TableDesc desc = given ? *given : hd.desc;
+    TableDesc desc = given ? *given : hd.desc;
+    if (!given) {
+        QString keyNote;
+        const auto keys = KeysOf(path, hd, &keyNote);
+        if (!keys) {
+            s.Find(QStringLiteral("damaged header (%1 key fields)").arg(hd.keyFields));
+            ex.result = TTableUtil::RebuildManually;
+            return true;
+        }
+        desc.keyFields = *keys;
+        if (!keyNote.isEmpty()) s.Find(keyNote);
+    }
+    ex.desc = desc;
     ex.headerOk = hd.structureOk && hd.desc.RecordSize() == desc.RecordSize();
-    int headSize = hd.headSize;
-    int blockKb = hd.blockKb;
     if (!ex.headerOk && !hd.structureWhy.isEmpty()) s.Find(hd.structureWhy);
-    if (!ValidBlockKb(blockKb) || (!ex.headerOk && !PlausibleHeadSize(headSize, hd.fileSize)) ||
-        (ex.headerOk && headSize < 0x78)) {
-        int th = 0, tk = 0;
-        if (!TemplateGeometry(desc, th, tk, error)) return false;
-        if (!ValidBlockKb(blockKb)) {
-            s.Find(QStringLiteral("damaged header (block size %1 KB)").arg(blockKb));
-            blockKb = tk;
-        }
-        if (!PlausibleHeadSize(headSize, hd.fileSize) && headSize != th) {
-            if (ex.headerOk)
-                s.Find(QStringLiteral("damaged header (header size %1)").arg(headSize));
-            headSize = th;
-        }
+    if (desc.RecordSize() <= 0 || desc.RecordSize() > 32 * 1024 - 6) {
+        *error = QStringLiteral("record of %1 bytes does not fit a block").arg(desc.RecordSize());
+        return false;
+    }
+    // The header's layout words are believed only where they explain the
+    // blocks: a damaged header or block size would read every row from the
+    // wrong place.
+    int headSize = 0;
+    int blockKb = 0;
+    ex.fit = ChooseGeometry(f, hd, desc, headSize, blockKb);
+    if (ex.fit.chain < 0 || !ValidBlockKb(blockKb)) {
+        if (!TemplateGeometry(desc, headSize, blockKb, error)) return false;
+    }
+    if (headSize != hd.headSize)
+        s.Find(QStringLiteral("damaged header (header size %1, the blocks start at %2)")
+                   .arg(hd.headSize)
+                   .arg(headSize));
+    if (blockKb != hd.blockKb)
+        s.Find(QStringLiteral("damaged header (block size %1 KB, the blocks are %2 KB)")
+                   .arg(hd.blockKb)
+                   .arg(blockKb));
+    if (!given && !ex.fit.Explains()) {
+        s.Find(QStringLiteral("the header's field list (record size %1) does not fit the blocks")
+                   .arg(desc.RecordSize()));
+        ex.result = TTableUtil::RebuildManually;
+        return true;
     }
     if (ex.headerOk && !IsDataFileType(hd.fileType))
         s.Find(QStringLiteral("damaged header (file type %1)").arg(hd.fileType));
-    if (desc.RecordSize() <= 0 || desc.RecordSize() > blockKb * 1024 - 6) {
+    if (desc.RecordSize() > blockKb * 1024 - 6) {
         *error = QStringLiteral("record of %1 bytes does not fit a block").arg(desc.RecordSize());
         return false;
     }
@@ -641,6 +820,19 @@ bool Examine(const QString& path, const TableDesc* given, Examination& ex,
     return true;
 }
 
+// The work files of a rebuild of `table`, each named after the table (so a
+// rebuild of another table in the folder has none of them).
+QString SideTemp(const QString& table, const QString& side) {
+    return table + QLatin1Char('.') + side + QStringLiteral(".rebuild~");
+}
+QStringList RebuildTemps(const QString& table) {
+    const QFileInfo fi(table);
+    const QString base = fi.absolutePath() + QLatin1Char('/') + fi.completeBaseName();
+    return {table + QStringLiteral(".rebuild~"), base + QStringLiteral(".PX.rebuild~"),
+            base + QStringLiteral(".px.rebuild~"), SideTemp(table, TTableUtil::kKeyViol),
+            SideTemp(table, TTableUtil::kProblem)};
+}
+
 // Moves an existing side table of another structure out of the way:
 // "PROBLEM.DB" becomes "PROBLEM1.DB" (the first free number).
 bool MoveAside(const QString& dir, const QString& existing, QString* error) {
@@ -657,8 +849,9 @@ bool MoveAside(const QString& dir, const QString& existing, QString* error) {
 
 // Writes the rejected rows into a new file for the side table `name` (after
 // the rows it already holds when it has the same structure).
-bool BuildSideTable(const QString& dir, const QString& name, const TableDesc& desc,
-                    std::vector<QByteArray> rows, QString& temp, QString* error) {
+bool BuildSideTable(const QString& table, const QString& dir, const QString& name,
+                    const TableDesc& desc, std::vector<QByteArray> rows, QString& temp,
+                    QString* error) {
     const QString existing = FindFileNoCase(dir, name);
     if (QFileInfo::exists(existing)) {
         Examination old;
@@ -676,7 +869,7 @@ bool BuildSideTable(const QString& dir, const QString& name, const TableDesc& de
             return false;
         }
     }
-    temp = dir + QLatin1Char('/') + name + QStringLiteral(".rebuild~");
+    temp = SideTemp(table, name);
     TableDesc plain = desc;
     plain.keyFields = 0; // rejected rows may repeat keys
     return BuildParadoxFile(temp, Codec::ToCp1251(name), PxFields(plain), 0, rows, QString(),
@@ -797,7 +990,17 @@ bool TTableUtil::FillTblDesc(const QString& path, TableDesc& desc) {
     bool io = false;
     if (auto why = ReadHeader(path, h, &io)) return Fail(path, *why);
     if (!h.structureOk) return Fail(path, h.structureWhy);
-    desc = h.desc;
+    // A field list that parses is still the wrong one when it does not fit
+    // the blocks, and a key count is the index's.
+    Examination ex;
+    QString e;
+    if (!Examine(
+            path, nullptr, ex, [](UtilPhase, int) {}, &e))
+        return Fail(path, e);
+    if (ex.result == RebuildManually)
+        return Fail(path, ex.scan.findings.isEmpty() ? QStringLiteral("damaged header")
+                                                     : ex.scan.findings.last());
+    desc = ex.desc;
     return true;
 }
 
@@ -828,8 +1031,10 @@ bool TTableUtil::RebuildTable(const QString& path, const TableDesc& desc) {
         probe.close();
         probe.remove();
     }
-    // Rows a cut-short commit was writing go in first.
+    // Rows a cut-short commit was writing go in first; the work files of a
+    // rebuild that was cut short go.
     if (!RecoverJournal(dir, &e)) return Fail(path, e);
+    RemoveRebuildLeftovers(path);
 
     Examination ex;
     if (!Examine(
@@ -876,7 +1081,7 @@ bool TTableUtil::RebuildTable(const QString& path, const TableDesc& desc) {
          {std::pair{kProblem, &ex.scan.problems}, std::pair{kKeyViol, &keyViol}}) {
         if (side->empty()) continue;
         QString t;
-        if (!BuildSideTable(dir, name, desc, *side, t, &e)) {
+        if (!BuildSideTable(path, dir, name, desc, *side, t, &e)) {
             cleanUp();
             return Fail(path, e);
         }
@@ -908,6 +1113,16 @@ bool TTableUtil::RebuildTable(const QString& path, const TableDesc& desc) {
     return true;
 }
 
+void RemoveRebuildLeftovers(const QString& path) {
+    QStringList names = RebuildTemps(path);
+    // Earlier rebuilds named the side tables' work files after them alone.
+    const QString dir = QFileInfo(path).absolutePath() + QLatin1Char('/');
+    for (const QString& side : {TTableUtil::kKeyViol, TTableUtil::kProblem})
+        names << dir + side + QStringLiteral(".rebuild~");
+    for (const QString& n : names)
+        if (QFileInfo(n).isFile()) QFile::remove(n);
+}
+
 UtilRun RunVerify(TTableUtil& util, const QString& path) {
     UtilRun r;
     int result = -1;
@@ -921,7 +1136,8 @@ UtilRun RunVerify(TTableUtil& util, const QString& path) {
     return r;
 }
 
-UtilRun RunRebuild(TTableUtil& util, const QString& path, const TableDesc* fallback) {
+UtilRun RunRebuild(TTableUtil& util, const QString& path, const TableDesc* fallback,
+                   StructureUse use) {
     UtilRun r;
     int result = -1;
     if (!util.VerifyTable(path, result)) {
@@ -937,7 +1153,9 @@ UtilRun RunRebuild(TTableUtil& util, const QString& path, const TableDesc* fallb
         return r;
     }
     TableDesc desc;
-    if (!util.FillTblDesc(path, desc)) {
+    if (use == StructureUse::Always && fallback)
+        desc = *fallback;
+    else if (!util.FillTblDesc(path, desc)) {
         if (!fallback) {
             r.outcome = UtilRun::FillFailed;
             r.error = kFillFailed;

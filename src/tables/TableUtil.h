@@ -9,12 +9,17 @@
 //      damaged block headers or field values, keys out of order);
 //   2  part of the file could not be read (an I/O error): the check is
 //      incomplete;
-//   3  the header's field list is unreadable: a rebuild needs the structure
-//      from elsewhere (a healthy table of the same kind, or the program's own
-//      description of the table);
+//   3  the header's field list is unreadable, or does not fit the blocks (its
+//      record size is no whole share of what the blocks hold): a rebuild
+//      needs the structure from elsewhere (a healthy table of the same kind,
+//      or the program's own description of the table);
 //   4  not a rebuildable data table (an encrypted table, or an index file).
+// A header size or block size that does not explain the blocks is replaced
+// by the one that does (the header's, or what a new table of the structure
+// gets), a key count that disagrees with the primary index by the index's.
 // Rebuild writes a new table of the given structure from every row that can
-// still be read, keeps the old file as "Backup.Db" and puts rejected rows
+// still be read (rows a damaged block count hides included, when the header
+// counts them), keeps the old file as "Backup.Db" and puts rejected rows
 // into "KEYVIOL.DB" (duplicate keys) and "PROBLEM.DB" (rows of damaged
 // blocks or with damaged values, rows of blocks outside the block chain).
 // The table file is replaced in one step: it is always either the old or
@@ -130,11 +135,21 @@ struct UtilRun {
     QString message; // the window's message text
     QString error;   // the failure's cause
 };
+// Removes what a rebuild of the table that was cut short left (its
+// "*.rebuild~" work files); call it while the table is held or closed.
+void RemoveRebuildLeftovers(const QString& path);
+
 // Verify: the message of the result, or the failure.
 UtilRun RunVerify(TTableUtil& util, const QString& path);
-// Rebuild: verify, read the structure (fallback when the header's is
-// unreadable; may be null), rebuild.
-UtilRun RunRebuild(TTableUtil& util, const QString& path, const TableDesc* fallback);
+// Whether a rebuild takes the structure it is given over the header's.
+enum class StructureUse {
+    WhenHeaderUnfit, // the header's, unless unreadable or it does not fit the blocks
+    Always           // a model table's structure (varnel-tool rebuild --like)
+};
+// Rebuild: verify, read the structure (the given one when the header's is
+// unreadable or does not fit the blocks, or always; may be null), rebuild.
+UtilRun RunRebuild(TTableUtil& util, const QString& path, const TableDesc* fallback,
+                   StructureUse use = StructureUse::WhenHeaderUnfit);
 
 inline const QString kRebuildDone = QStringLiteral("Rebuild was successful.");
 inline const QString kRebuildFailed = QStringLiteral("Rebuild was not successful.");

@@ -13,6 +13,7 @@ int ToolChecksum(const QStringList& args) {
         return 2;
     }
     const QString path = args[0];
+    if (!RegularFileOrSay(path)) return 1;
     if (QFileInfo(path).isFile() && QFileInfo(path).size() == 0) {
         ToolErr() << path << ": empty file, no sums\n";
         ToolErr().flush();

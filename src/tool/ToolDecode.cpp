@@ -51,6 +51,7 @@ int ToolDecode(const QStringList& args) {
             return DecodeUsage();
         }
     }
+    if (!path.isEmpty() && path != QLatin1String("-") && !RegularFileOrSay(path)) return 1;
     QFile in;
     const bool ok = path.isEmpty() || path == QLatin1String("-")
                         ? in.open(stdin, QIODevice::ReadOnly)

@@ -4,6 +4,9 @@
 #include "link/LineCode.h"
 #include "platform/Registry.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <array>
 #include <cstdio>
 
@@ -176,4 +179,14 @@ int ToolRegistry(const QStringList& argsIn) {
     ToolOut().flush();
     ToolErr().flush();
     return rc;
+}
+
+bool RegularFileOrSay(const QString& path) {
+    const QFileInfo fi(path);
+    if (!fi.exists() || fi.isFile()) return true;
+    ToolErr() << QDir::toNativeSeparators(path)
+              << (fi.isDir() ? ": is a folder" : ": not a regular file (a pipe or device)")
+              << ", refused\n";
+    ToolErr().flush();
+    return false;
 }

@@ -18,6 +18,11 @@ int ToolRegistry(const QStringList& args);
 // notation, the label of the checksum window that shows it.
 int ToolChecksum(const QStringList& args);
 
+// True when path names a regular file (or a link to one); otherwise says on
+// standard error that it is refused (a pipe or device would block or never
+// end) and returns false. A missing file is left to the command to report.
+bool RegularFileOrSay(const QString& path);
+
 // Standard output and error as UTF-8 text, for all the tool's commands.
 QTextStream& ToolOut();
 QTextStream& ToolErr();

@@ -46,6 +46,7 @@ int ToolDump(const QStringList& args) {
         return 2;
     }
     QString e;
+    if (!QFileInfo(args[0]).isDir() && !RegularFileOrSay(args[0])) return 1;
     const QString path = TablePath(args[0], true, &e);
     if (path.isEmpty()) {
         ToolErr() << e << '\n';
@@ -77,6 +78,7 @@ int ToolLoad(const QStringList& args) {
         ToolErr() << e << '\n';
         return 1;
     }
+    if (args[1] != QLatin1String("-") && !RegularFileOrSay(args[1])) return 1;
     QFile in;
     const bool ok = args[1] == QLatin1String("-")
                         ? in.open(stdin, QIODevice::ReadOnly)

@@ -13,6 +13,10 @@ QString TableFile(const QString& name, QString* error) {
     QString path = tables::ResolveTablePath(name, QDir::currentPath(), error, false);
     if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path))
         path += QStringLiteral(".db");
+    if (!path.isEmpty() && !RegularFileOrSay(path)) {
+        error->clear();
+        return {};
+    }
     return path;
 }
 
@@ -31,7 +35,7 @@ int ToolVerify(const QStringList& args) {
     QString e;
     const QString path = TableFile(args[0], &e);
     if (path.isEmpty()) {
-        ToolErr() << e << '\n';
+        if (!e.isEmpty()) ToolErr() << e << '\n';
         return 1;
     }
     tables::TTableUtil util;
@@ -61,7 +65,7 @@ int ToolRebuild(const QStringList& args) {
     QString e;
     const QString path = TableFile(rest[0], &e);
     if (path.isEmpty()) {
-        ToolErr() << e << '\n';
+        if (!e.isEmpty()) ToolErr() << e << '\n';
         return 1;
     }
     tables::TTableUtil util;
@@ -69,15 +73,20 @@ int ToolRebuild(const QStringList& args) {
     if (!like.isEmpty()) {
         const QString modelPath = TableFile(like, &e);
         if (modelPath.isEmpty() || !util.FillTblDesc(modelPath, model)) {
-            ToolErr() << (modelPath.isEmpty() ? e : util.LastError()) << '\n';
+            if (!modelPath.isEmpty() || !e.isEmpty())
+                ToolErr() << (modelPath.isEmpty() ? e : util.LastError()) << '\n';
             return 1;
         }
     }
-    const tables::UtilRun r = tables::RunRebuild(util, path, like.isEmpty() ? nullptr : &model);
+    const tables::UtilRun r =
+        like.isEmpty() ? tables::RunRebuild(util, path, nullptr)
+                       : tables::RunRebuild(util, path, &model, tables::StructureUse::Always);
     if (r.outcome != tables::UtilRun::Done) {
         if (!r.message.isEmpty()) ToolOut() << r.message << '\n';
         ToolOut().flush();
         ToolErr() << r.error << '\n';
+        if (!util.LastError().isEmpty() && util.LastError() != r.error)
+            ToolErr() << util.LastError() << '\n';
         return 1;
     }
     const auto st = util.LastRebuild();

@@ -81,6 +81,16 @@ TEST(AutoDirectivesPage, EditorAndModesFollowTheSelectedExchange) {
     EXPECT_EQ(Find<QPlainTextEdit>(form.get(), "MemoAutoProm2")->toPlainText(),
               QStringLiteral("МВ_-\n100"));
 
+    // A script file over the size limit is not put into the editor: it says why.
+    {
+        QFile f(env.Path(QStringLiteral("Rulon/Auto4.txt")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(70 * 1024, 'x'));
+    }
+    Select(*form, 4);
+    EXPECT_TRUE(memo->toPlainText().isEmpty());
+    EXPECT_TRUE(memo->placeholderText().contains(QStringLiteral("больше 64 КБ")));
+
     // A failed save is told and leaves the text to save again.
     Select(*form, 3);
     TypeText(memo, QStringLiteral("УК_1-"));

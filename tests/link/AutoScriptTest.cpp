@@ -102,6 +102,35 @@ TEST_F(AutoRun, MissingFileIsCreatedEmptyAndAnUnreadableOneStopsTheTimer) {
     EXPECT_FALSE(ats->Schedule().AutoTimer->isActive());
 }
 
+// A script file over the size limit (or not a file at all) is refused by
+// the run, said in the status list and the log, and the timer stays off; a
+// text over the limit is not saved.
+TEST_F(AutoRun, OversizedScriptIsRefusedAndNeverLoaded) {
+    AutoScript& script = ats->Script();
+    QStringList status;
+    QObject::connect(ats.get(), &TAts::status, [&](const QString& s) { status << s; });
+    const QByteArray big = QByteArray("УК_6,-\r\n").repeated(AutoScript::kMaxFileBytes / 8 + 1);
+    QDir().mkpath(app.RollDir);
+    {
+        QFile f(ats->AutoFileName());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(big) == big.size());
+    }
+    script.SwitchEvery(true);
+    QSignalSpy loaded(&script, &AutoScript::loaded);
+    emit ats->Schedule().due();
+    EXPECT_EQ(loaded.count(), 0);
+    EXPECT_TRUE(port->Written.empty());
+    EXPECT_FALSE(ats->Schedule().AutoTimer->isActive());
+    ASSERT_EQ(status.size(), 1);
+    EXPECT_TRUE(status[0].contains(QStringLiteral("больше 64 КБ"))) << status[0].toStdString();
+    QString why;
+    EXPECT_TRUE(script.FileText(&why).isEmpty());
+    EXPECT_EQ(why, status[0]);
+    EXPECT_FALSE(script.Save(QString::fromUtf8(big), &why));
+    EXPECT_TRUE(why.contains(QStringLiteral("64 КБ")));
+    EXPECT_EQ(FileBytes(ats->AutoFileName()), big);
+}
+
 TEST_F(AutoRun, ModesExcludeEachOtherAndTimesAreArmedByTheClock) {
     AutoScript& script = ats->Script();
     AtsSettings& s = ats->Settings;

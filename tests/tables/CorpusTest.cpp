@@ -7,6 +7,8 @@
 
 #include <QDir>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 using namespace tables;
@@ -76,4 +78,28 @@ TEST(Corpus, JournalNamingFilesOutsideItsFolderChangesNothingThere) {
     QString e;
     ASSERT_TRUE(RecoverJournal(dir, &e));
     EXPECT_EQ(FileBytes(env.Path(QStringLiteral("victim.txt"))), QByteArray("untouched"));
+}
+
+// A device or a pipe named as a file is refused at once by every command
+// that reads one (it never ends, or blocks for ever).
+TEST(Corpus, ToolRefusesDevicesAndPipes) {
+    TestEnv env;
+    const QString fifo = env.Path(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& file : {QStringLiteral("/dev/zero"), fifo}) {
+        for (const QStringList& args : {QStringList{QStringLiteral("checksum"), file},
+                                        {QStringLiteral("decode"), file},
+                                        {QStringLiteral("load"), QStringLiteral("T.db"), file},
+                                        {QStringLiteral("verify"), file},
+                                        {QStringLiteral("dump"), file},
+                                        {QStringLiteral("rebuild"), QStringLiteral("T.db"),
+                                         QStringLiteral("--like"), file}}) {
+            SCOPED_TRACE(args.join(' ').toStdString());
+            const auto [rc, out] = RunTool(env.Dir(), args);
+            EXPECT_EQ(rc, 1);
+            EXPECT_TRUE(out.contains(QStringLiteral("not a regular file")) ||
+                        out.contains(QStringLiteral("no such table")))
+                << out.toStdString();
+        }
+    }
 }

@@ -157,9 +157,15 @@ TEST(StartupRecovery, JournalFirstThenBothTablesRebuiltWithTheWindowShown) {
     EXPECT_EQ(calls, (QStringList{"close DestTar.db", "reopen DestTar.db", "close TarifTA2.db",
                                   "reopen TarifTA2.db"}));
     ASSERT_EQ(runs.size(), 2);
-    EXPECT_EQ(runs[0].message, QStringLiteral("Rebuild was successful."));
+    // The sound table is not rebuilt; the damaged one is, its old file kept
+    // beside it as well as in Backup.Db.
+    EXPECT_EQ(runs[0].message, QStringLiteral("Verification Successful. Table has no errors."));
     EXPECT_EQ(runs[0].result, 0);
     EXPECT_EQ(runs[1].result, 1);
+    EXPECT_EQ(runs[1].message, QStringLiteral("Rebuild was successful."));
+    EXPECT_FALSE(QFile::exists(dest + QStringLiteral(".bak")));
+    EXPECT_EQ(FileBytes(ta + QStringLiteral(".bak")),
+              FileBytes(dir + QStringLiteral("/Backup.Db")));
     EXPECT_EQ(Rows(dest), 21);
     auto t = Table::ForFile(dest);
     ASSERT_TRUE(t->Open(true));
@@ -168,4 +174,20 @@ TEST(StartupRecovery, JournalFirstThenBothTablesRebuiltWithTheWindowShown) {
     EXPECT_EQ(Rows(dir + QStringLiteral("/PROBLEM.DB")), 5);
     for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_FALSE(qobject_cast<TMainFormTableUtil*>(w));
+
+    t->Close();
+    // Both damaged, and a rebuild's work file left by a killed one: each
+    // table's old file is kept as its own copy, and the work file goes.
+    ASSERT_TRUE(PutBytes(dest, QByteArray(2, char(0x5A)), 0x800 + 4));
+    ASSERT_TRUE(PutBytes(ta, QByteArray(2, char(0x5A)), 0x800 + 4));
+    ASSERT_TRUE(PutBytes(dest + QStringLiteral(".rebuild~"), QByteArray(4096, 'x')));
+    const QByteArray oldDest = FileBytes(dest), oldTa = FileBytes(ta);
+    const auto again = RecoverTables(
+        dir, {{QStringLiteral("DestTar.db"), desc}, {QStringLiteral("TarifTA2.db"), desc}}, {});
+    ASSERT_EQ(again.size(), 2);
+    EXPECT_EQ(again[0].message, QStringLiteral("Rebuild was successful."))
+        << again[0].error.toStdString();
+    EXPECT_EQ(FileBytes(dest + QStringLiteral(".bak")), oldDest);
+    EXPECT_EQ(FileBytes(ta + QStringLiteral(".bak")), oldTa);
+    EXPECT_FALSE(QFile::exists(dest + QStringLiteral(".rebuild~")));
 }

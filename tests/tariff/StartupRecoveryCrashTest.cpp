@@ -100,8 +100,11 @@ TEST(StartupRecoveryCrash, Killed50TimesTablesVerifyCleanAfterTheStartUpRebuild)
                                    {QStringLiteral("TarifTA2.db"),
                                     tables::TableDesc::FromFields(TariffTables::TarifTAFields())}},
                                   hooks);
+        // A sound table is only verified, a damaged one rebuilt.
         for (const auto& r : runs)
-            ASSERT_EQ(r.message, tables::kRebuildDone) << r.error.toStdString();
+            ASSERT_TRUE(r.message == tables::kRebuildDone ||
+                        (r.result == 0 && r.outcome == tables::UtilRun::Done))
+                << r.message.toStdString() << r.error.toStdString();
         tables::TTableUtil util;
         for (const auto* t : {tables.TableTA(), tables.TableTarif(), tables.TableSegm()}) {
             int result = -1;
