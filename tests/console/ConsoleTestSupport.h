@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include "app/Terminal.h"
+#include "platform/EscTracker.h"
 #include "console/Form2.h"
 
 #include <QApplication>

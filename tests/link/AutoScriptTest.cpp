@@ -110,7 +110,7 @@ TEST_F(AutoRun, OversizedScriptIsRefusedAndNeverLoaded) {
     QStringList status;
     QObject::connect(ats.get(), &TAts::status, [&](const QString& s) { status << s; });
     const QByteArray big = QByteArray("УК_6,-\r\n").repeated(AutoScript::kMaxFileBytes / 8 + 1);
-    QDir().mkpath(app.RollDir);
+    QDir().mkpath(app.rollDir);
     {
         QFile f(ats->AutoFileName());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(big) == big.size());
