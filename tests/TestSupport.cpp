@@ -141,6 +141,26 @@ bool WaitUntil(const std::function<bool()>& cond, int ms) {
     return cond();
 }
 
+bool WaitUntilMoving(const std::function<bool()>& cond, const std::function<qint64()>& progress,
+                     int stallMs, int totalMs) {
+    QElapsedTimer total, still;
+    total.start();
+    still.start();
+    qint64 last = progress();
+    WaitWhile(
+        [&] {
+            if (cond()) return false;
+            const qint64 now = progress();
+            if (now != last) {
+                last = now;
+                still.restart();
+            }
+            return still.elapsed() < stallMs && total.elapsed() < totalMs;
+        },
+        false);
+    return cond();
+}
+
 void PasswordOff() {
     Registry reg;
     if (reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Current ATS"), true))
@@ -169,8 +189,9 @@ QString SimProcess::Start(const QStringList& args, int port) {
 }
 
 QString SimProcess::Command(const QString& cmd, int ms) {
-    for (; m_posted > 0; --m_posted)
+    for (; m_posted > 0 && m_proc.state() != QProcess::NotRunning; --m_posted)
         ReadLine(ms);
+    m_posted = 0;
     m_proc.write((cmd + QLatin1Char('\n')).toLocal8Bit());
     return ReadLine(ms);
 }
@@ -189,6 +210,12 @@ void SimProcess::Kill() {
 QString SimProcess::ReadLine(int ms) {
     QElapsedTimer t;
     t.start();
-    WaitWhile([&] { return !m_proc.canReadLine() && t.elapsed() < ms; }, false);
+    // A simulator that has ended answers nothing more: no wait for it.
+    WaitWhile(
+        [&] {
+            return !m_proc.canReadLine() && m_proc.state() != QProcess::NotRunning &&
+                   t.elapsed() < ms;
+        },
+        false);
     return QString::fromLocal8Bit(m_proc.readLine()).trimmed();
 }

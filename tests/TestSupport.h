@@ -145,6 +145,11 @@ bool WaitUntil(const std::function<bool()>& cond, int ms = 3000);
 bool WaitWhile(const std::function<bool()>& cond, bool escEnds = false);
 // Runs the event loop for about ms milliseconds (Esc ends it when escEnds).
 bool WaitFor(int ms, bool escEnds = false);
+// For long runs: waits until cond() holds, but gives up once progress() has
+// stayed the same for stallMs (a run that has stopped moving fails in
+// seconds, not at the end of the longest bound), or after totalMs.
+bool WaitUntilMoving(const std::function<bool()>& cond, const std::function<qint64()>& progress,
+                     int stallMs, int totalMs);
 
 // varnel-sim on a pseudo-terminal of its own (no calls of its own), driven
 // by its control commands, ended with the object.
