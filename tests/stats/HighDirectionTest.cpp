@@ -3,8 +3,8 @@
 // the tables and the hints; only directions 0..31 have attribute words.
 #include "TestSupport.h"
 
-#include "stats/StatIK.h"
-#include "stats/StatVK.h"
+#include "stats/StatIKAts.h"
+#include "stats/StatVKAts.h"
 
 #include <gtest/gtest.h>
 
