@@ -5,8 +5,8 @@
 //
 //   bench_idle [SECONDS]   (idle period, default 5)
 #include "TestSupport.h"
-#include "link/LinkOptions.h"
 #include "link/Ats.h"
+#include "link/LinkOptions.h"
 #include "link/StepWait.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"

@@ -15,14 +15,14 @@
 #include "platform/Registry.h"
 #include "platform/ui/EscKey.h"
 #include "stats/ui/CordWindows.h"
+#include "stats/ui/FormAKNapr.h"
+#include "stats/ui/FormStatAK.h"
+#include "stats/ui/FormStatIK.h"
+#include "stats/ui/FormStatPB.h"
+#include "stats/ui/FormStatVK.h"
 #include "stats/ui/KitPanel.h"
 #include "stats/ui/StatButtons.h"
 #include "stats/ui/StatDesk.h"
-#include "stats/ui/FormStatAK.h"
-#include "stats/ui/FormAKNapr.h"
-#include "stats/ui/FormStatPB.h"
-#include "stats/ui/FormStatIK.h"
-#include "stats/ui/FormStatVK.h"
 
 #include <QApplication>
 #include <QDir>

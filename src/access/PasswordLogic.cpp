@@ -61,7 +61,7 @@ bool PasswordLogic::Accepts(const QString& typed, bool& accepted, QString* error
 }
 
 bool PasswordLogic::Store(bool checked, const QString& newPassword, const QString& confirmation,
-                           QString* error) {
+                          QString* error) {
     if (!m_open) return Failed(error, QStringLiteral("registry key not open"));
     const bool enabled = m_caption == kCaptionUse ? checked : !checked;
     if (!m_reg->WriteBool(kPasswEn, enabled))

@@ -1,10 +1,9 @@
 #include "console/AutoDirectivesPage.h"
 
-#include "app/Terminal.h"
-#include "console/Form2.h"
 #include "console/MaskEdit.h"
 #include "link/Ats.h"
 #include "link/AutoScript.h"
+#include "link/ExchangeSet.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -49,8 +48,18 @@ const QString AutoDirectivesPage::kHint =
                    "100\n"
                    "УК_2,3-");
 
-AutoDirectivesPage::AutoDirectivesPage(TForm2& form, QWidget* page) : QObject(&form), m_form(form) {
+AutoDirectivesPage::AutoDirectivesPage(QWidget* window, QWidget* page, ExchangeSet& exchanges,
+                                       const std::array<QPlainTextEdit*, 4>& hiddenLists,
+                                       std::function<void(const QString&)> status)
+    : QObject(window), m_window(window), m_exchanges(exchanges), m_status(std::move(status)) {
     setObjectName(QStringLiteral("AutoDirectivesPage"));
+    for (int n = 1; n <= 4; ++n) {
+        TAts* ats = exchanges.At(n);
+        QPlainTextEdit* memo = hiddenLists[size_t(n - 1)];
+        if (!ats || !memo) continue;
+        connect(&ats->Script(), &AutoScript::loaded, memo,
+                [memo](const QStringList& lines) { memo->setPlainText(lines.join('\n')); });
+    }
     if (!page) return;
 
     m_memo = new QPlainTextEdit;
@@ -102,24 +111,10 @@ AutoDirectivesPage::AutoDirectivesPage(TForm2& form, QWidget* page) : QObject(&f
 }
 
 TAts* AutoDirectivesPage::Current() const {
-    return m_form.Term().Current();
-}
-
-// Each exchange's run shows its copy in the exchange's hidden list.
-void AutoDirectivesPage::BindHiddenLists() {
-    if (m_bound) return;
-    m_bound = true;
-    for (int n = 1; n <= 4; ++n) {
-        TAts* ats = m_form.Ats(n);
-        QPlainTextEdit* memo = m_form.Row(n).MemoAutoProm;
-        if (!ats || !memo) continue;
-        connect(&ats->Script(), &AutoScript::loaded, memo,
-                [memo](const QStringList& lines) { memo->setPlainText(lines.join('\n')); });
-    }
+    return m_exchanges.Current();
 }
 
 void AutoDirectivesPage::ShowSettings(TAts& ats) {
-    BindHiddenLists();
     if (!m_memo) return;
     const AtsSettings& s = ats.Settings;
     m_editRunIn->SetText(s.AutoInText());
@@ -150,7 +145,7 @@ void AutoDirectivesPage::LoadScript(TAts& ats) {
         QString why;
         m_memo->setPlainText(ats.Script().FileText(&why));
         m_memo->setPlaceholderText(why.isEmpty() ? kHint : why);
-        if (!why.isEmpty()) m_form.AddStatus(why);
+        if (!why.isEmpty() && m_status) m_status(why);
         m_memo->document()->setModified(false);
     }
     // Loading does not always report the modification state it leaves.
@@ -166,7 +161,7 @@ void AutoDirectivesPage::SaveClick() {
     }
     // The text stays in the editor and "Сохранить" stays enabled.
     QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
-                    QStringLiteral("Ошибка сохранения"), QMessageBox::Ok, &m_form);
+                    QStringLiteral("Ошибка сохранения"), QMessageBox::Ok, m_window);
     box.setInformativeText(why);
     box.exec();
 }

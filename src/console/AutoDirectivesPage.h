@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 class MaskEdit;
@@ -19,16 +20,19 @@ class QCheckBox;
 class QPlainTextEdit;
 class QPushButton;
 class TAts;
-class TForm2;
+class ExchangeSet;
 
 class AutoDirectivesPage : public QObject {
     Q_OBJECT
 public:
     static const QString kHint; // the editor's seven-line hint
 
-    // Builds into the window's "Автоматические директивы ТО" page.
-    // Builds its controls on page (the "Автоматические директивы ТО" tab).
-    AutoDirectivesPage(TForm2& form, QWidget* page);
+    // Builds its controls on page (the window's "Автоматические директивы ТО"
+    // tab); each exchange's run shows its copy in that exchange's hidden list;
+    // status takes a status-list line.
+    AutoDirectivesPage(QWidget* window, QWidget* page, ExchangeSet& exchanges,
+                       const std::array<QPlainTextEdit*, 4>& hiddenLists,
+                       std::function<void(const QString&)> status);
 
     // The fields and boxes show the exchange's modes and times.
     void ShowSettings(TAts& ats);
@@ -44,9 +48,10 @@ public:
 
 private:
     TAts* Current() const;
-    void BindHiddenLists();
 
-    TForm2& m_form;
+    QWidget* m_window;
+    ExchangeSet& m_exchanges;
+    std::function<void(const QString&)> m_status;
     QPlainTextEdit* m_memo = nullptr;
     QPushButton* m_save = nullptr;
     QCheckBox* m_runIn = nullptr;
@@ -55,5 +60,4 @@ private:
     MaskEdit* m_editRunEvery = nullptr;
     TAts* m_shown = nullptr; // whose script the editor holds
     std::array<std::optional<QString>, 4> m_drafts;
-    bool m_bound = false;
 };

@@ -3,9 +3,9 @@
 #include "app/Terminal.h"
 #include "console/DirectiveEntry.h"
 #include "console/ExchangeClock.h"
+#include "console/FormAKNum.h"
 #include "console/MaskEdit.h"
 #include "console/OkCancl1.h"
-#include "console/FormAKNum.h"
 #include "directives/DirectiveCatalogue.h"
 #include "link/Ats.h"
 #include "platform/EscTracker.h"
@@ -25,8 +25,10 @@ namespace {
 const QString kTimeGroupTitle = QStringLiteral("Контроль и установка времени");
 } // namespace
 
-DirectiveButtons::DirectiveButtons(QWidget* window, DirectiveEntry& entry, Terminal& term)
-    : QObject(window), m_window(window), m_entry(entry), m_term(term) {
+DirectiveButtons::DirectiveButtons(QWidget* window, TabPages& pages, DirectiveEntry& entry,
+                                   Terminal& term, QGroupBox* timeGroup)
+    : QObject(window), m_window(window), m_pages(pages), m_timeGroup(timeGroup), m_entry(entry),
+      m_term(term) {
     setObjectName(QStringLiteral("DirectiveButtons"));
     // The dialogs are made once and keep what was typed.
     m_blockParams = new OkCancl1(window);
@@ -39,14 +41,13 @@ DirectiveButtons::DirectiveButtons(QWidget* window, DirectiveEntry& entry, Termi
 }
 
 QWidget* DirectiveButtons::PageAt(const QStringList& path) const {
-    return FindTabPage(m_window, path);
+    return m_pages.Find(path);
 }
 
 // The top tabs are the window's; only sub-tabs are made here.
 QWidget* DirectiveButtons::Page(const QStringList& path) {
-    QWidget* page = MakeTabPage(m_window, path);
-    if (!page && !path.isEmpty() && !FindTabPage(m_window, {path[0]}) &&
-        !m_missing.contains(path[0]))
+    QWidget* page = m_pages.Make(path);
+    if (!page && !path.isEmpty() && !m_pages.Find({path[0]}) && !m_missing.contains(path[0]))
         m_missing << path[0];
     return page;
 }
@@ -105,9 +106,7 @@ QButtonGroup* DirectiveButtons::AddRadioGroup(QWidget* page, const QString& name
 void DirectiveButtons::BuildClock() {
     QWidget* page = Page({QStringLiteral("Обслуживание АТС"), QStringLiteral("Время")});
     if (!page) return;
-    QGroupBox* group = nullptr;
-    for (auto* g : page->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
-        if (g->title() == kTimeGroupTitle) group = g;
+    QGroupBox* group = m_timeGroup;
     if (!group) {
         group = new QGroupBox(kTimeGroupTitle);
         group->setObjectName(QStringLiteral("GroupBoxTime"));

@@ -15,11 +15,13 @@
 #include <map>
 #include <optional>
 
+class TabPages;
 class Terminal;
 struct DirectiveButton;
 class DirectiveEntry;
 class ExchangeClock;
 class QButtonGroup;
+class QGroupBox;
 class QGridLayout;
 class QBoxLayout;
 class QPushButton;
@@ -39,7 +41,10 @@ public:
 
     // Builds into the tab pages found under window (top tabs by caption,
     // sub-tabs found or made). The object and the dialogs belong to window.
-    DirectiveButtons(QWidget* window, DirectiveEntry& entry, Terminal& term);
+    // timeGroup: the window's time group on "Время", where the clock's buttons
+    // go (made when null).
+    DirectiveButtons(QWidget* window, TabPages& pages, DirectiveEntry& entry, Terminal& term,
+                     QGroupBox* timeGroup = nullptr);
 
     // The page at a path of tab captions, nullptr when there is none.
     QWidget* PageAt(const QStringList& path) const;
@@ -83,6 +88,8 @@ private:
     void EndWrite();
 
     QWidget* m_window;
+    TabPages& m_pages;
+    QGroupBox* m_timeGroup;
     DirectiveEntry& m_entry;
     Terminal& m_term;
     std::map<QWidget*, Area> m_areas;

@@ -16,8 +16,8 @@
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
 #include "state/ui/StatePages.h"
-#include "stats/ui/StatButtons.h"
 #include "stats/ui/FormStatPr.h"
+#include "stats/ui/StatButtons.h"
 #include "tables/ui/MainFormTableUtil.h"
 #include "tariff/TariffTables.h"
 #include "versions/ExchangeVersionLine.h"
@@ -79,7 +79,7 @@ void TForm2::Compose() {
                               QStringLiteral("Ошибка доступа к реестру. Программа будет закрыта"));
         return;
     }
-    new DirectiveButtons(this, *m_entry, m_term);
+    new DirectiveButtons(this, m_tabPages, *m_entry, m_term, m_groupTime);
     // The version windows take the selected exchange's line over while shown.
     new VersionsPage(
         m_pageVersions,
@@ -90,12 +90,15 @@ void TForm2::Compose() {
                 *ats, m_term.Link().duplexMode, [this](const QString& l) { AddStatus(l); });
         },
         m_term.CurDir(), this);
-    auto* state = new StatePages(this, m_term.Exchanges(),
+    auto* state = new StatePages(this, m_tabPages, m_term.Exchanges(),
                                  {[this](const QString& d) { m_entry->SendFixed(d); },
                                   [this](const QString& hint) { SetPanelText(0, hint); },
                                   [this] { return &m_term.Tracker(); },
                                   {}});
-    m_auto = new AutoDirectivesPage(*this, m_pageAuto);
+    m_auto = new AutoDirectivesPage(this, m_pageAuto, m_term.Exchanges(),
+                                    {m_rows[0].MemoAutoProm, m_rows[1].MemoAutoProm,
+                                     m_rows[2].MemoAutoProm, m_rows[3].MemoAutoProm},
+                                    [this](const QString& s) { AddStatus(s); });
     qApp->installEventFilter(this);
     FormCreate();
     // The statistics' progress window also shows the state summary's progress.

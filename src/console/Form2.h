@@ -5,6 +5,8 @@
 // terminal (the exchanges, the request timers, the tables) and the controls
 // of each exchange in one place (BindExchange).
 
+#include "platform/ui/TabPages.h"
+
 #include <QMainWindow>
 
 #include <array>
@@ -16,6 +18,7 @@ class MaskEdit;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -131,7 +134,7 @@ private:
     // Writes one value of the program-wide key; false when it cannot.
     template <class Write> bool WriteMain(Write write);
 
-    std::unique_ptr<Terminal> m_ownTerminal; // when the window made its own
+    std::unique_ptr<Terminal> m_ownTerminal;   // when the window made its own
     std::unique_ptr<TableRecovery> m_recovery; // the start-up recovery shown
     Terminal& m_term;
     SegmentsPage* m_segments = nullptr; // the "Сегменты" tab
@@ -165,6 +168,8 @@ private:
     QButtonGroup* m_groupPlatform = nullptr;
     QLineEdit* m_editMaxNoPaneTime = nullptr;
     QCheckBox* m_checkFourDigitYear = nullptr;
+    QGroupBox* m_groupTime = nullptr;
 
     std::array<AtsRow, 4> m_rows{};
+    TabPages m_tabPages; // the tabs' pages, by caption path
 };

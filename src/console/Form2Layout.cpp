@@ -144,7 +144,6 @@ void TForm2::BuildWindow() {
         bar->addWidget(m_panels[size_t(i)], stretch[i]);
     }
     setStatusBar(bar);
-
 }
 
 QWidget* TForm2::BuildTopStrip() {
@@ -239,6 +238,8 @@ QWidget* TForm2::BuildPages() {
     m_pages->addTab(BuildSettingsPage(), QStringLiteral("Настройки"));
     m_pages->addTab(BuildPrefixesPage(), QStringLiteral("Префиксы"));
     m_pages->addTab(BuildExtraPage(), QStringLiteral("Дополн."));
+    m_tabPages.AddTabs({}, m_pages);
+    m_tabPages.AddTabs({QStringLiteral("Обслуживание АТС")}, serviceTabs);
     return m_pages;
 }
 
@@ -247,6 +248,7 @@ QWidget* TForm2::BuildTimePage() {
     auto* lay = new QVBoxLayout(page);
     auto* group = Named(new QGroupBox(QStringLiteral("Контроль и установка времени")),
                         QStringLiteral("GroupBoxTime"));
+    m_groupTime = group;
     auto* inner = new QVBoxLayout(group);
     m_checkFourDigitYear = Named(new QCheckBox(QStringLiteral("Формат даты содержит четыре цифры")),
                                  QStringLiteral("CheckBoxFourDigitYear"));

@@ -82,7 +82,6 @@ public:
     int TopLine() const;
     int VisibleLines() const;
 
-
 signals:
     void entered(); // focus in
     void exited();  // focus out

@@ -2,8 +2,8 @@
 
 #include "link/Ats.h"
 #include "platform/Codec.h"
-#include "platform/ProgramLog.h"
 #include "platform/EscTracker.h"
+#include "platform/ProgramLog.h"
 
 #include <QDir>
 #include <QFile>

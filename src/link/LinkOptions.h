@@ -5,7 +5,7 @@
 
 struct LinkOptions {
     QString registryPath; // the settings store (empty: VARNEL_REGISTRY or the default)
-    QString rollDir;       // the working folder's "Rulon/"
+    QString rollDir;      // the working folder's "Rulon/"
 
     bool duplexMode = false; // "Duplex" == 1, fixed at start-up
     bool blockSend = true;   // "Platform" == 0 ("Windows 9x")

@@ -89,7 +89,7 @@ QString TariffTables::DayFilePath() const {
 }
 
 bool TariffTables::OpenOrCreate(std::unique_ptr<Table>& t, const QString& name,
-                                 const FieldList& fields, int keys) {
+                                const FieldList& fields, int keys) {
     if (!t) t = Table::ForFile(tables::FindFileNoCase(m_stdDir, name));
     if (t->IsOpen()) return true;
     if (!t->Exists() && !t->Create(fields, keys)) {

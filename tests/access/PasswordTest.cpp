@@ -1,8 +1,8 @@
 // The password cipher against published DES and CFB vectors, the stored
 // digit form and its reading of malformed text, and the password rules.
-#include "access/PasswordLogic.h"
 #include "TestSupport.h"
 #include "access/PasswordCipher.h"
+#include "access/PasswordLogic.h"
 #include "platform/Registry.h"
 
 #include <gtest/gtest.h>

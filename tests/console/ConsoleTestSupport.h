@@ -4,8 +4,8 @@
 #include "TestSupport.h"
 
 #include "app/Terminal.h"
-#include "platform/EscTracker.h"
 #include "console/Form2.h"
+#include "platform/EscTracker.h"
 
 #include <QApplication>
 #include <QMessageBox>

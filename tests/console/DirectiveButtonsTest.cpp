@@ -4,13 +4,13 @@
 
 #include "console/DirectiveButtons.h"
 #include "console/DirectiveEntry.h"
+#include "console/FormAKNum.h"
 #include "console/MaskEdit.h"
 #include "console/OkCancl1.h"
-#include "console/FormAKNum.h"
 #include "directives/DirectiveCatalogue.h"
 #include "platform/Clock.h"
-#include "platform/Registry.h"
 #include "platform/EscTracker.h"
+#include "platform/Registry.h"
 
 #include <QCheckBox>
 #include <QPushButton>

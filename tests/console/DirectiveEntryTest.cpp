@@ -6,8 +6,8 @@
 #include "app/Terminal.h"
 #include "console/DirectiveEntry.h"
 #include "console/MaskEdit.h"
-#include "link/LinkOptions.h"
 #include "link/Ats.h"
+#include "link/LinkOptions.h"
 
 #include <QComboBox>
 #include <QSignalSpy>
@@ -182,8 +182,8 @@ TEST_F(EntryFixture, WaitForTheLineEndsWhenSentOrOnEsc) {
     TestEnv env;
     LinkOptions options;
     options.rollDir = env.Dir() + QLatin1Char('/');
-    TAts* ats = &app.Exchanges().Add(
-        std::make_unique<TAts>(options, 1, std::make_unique<FakePort>()));
+    TAts* ats =
+        &app.Exchanges().Add(std::make_unique<TAts>(options, 1, std::make_unique<FakePort>()));
     ats->SwitchPort(true);
     ats->Link().SetPaceInterval(1);
     app.Exchanges().Select(1);

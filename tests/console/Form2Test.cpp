@@ -358,10 +358,18 @@ TEST(Form2, PasswordLocksTheWorkingPagesAndOnlyAnUncleanEndRebuildsTheTables) {
     const QString backup = env.Path(QStringLiteral("Tables/Backup.Db"));
     EXPECT_FALSE(QFile::exists(backup)) << "a clean end rebuilds nothing";
 
-    // The last run did not end cleanly: the tariff tables are rebuilt first.
+    // The last run did not end cleanly and DestTar's header is damaged: it is
+    // rebuilt first, its old file kept beside it.
     Store(env, kMain, QStringLiteral("CorrectLogOff"), QStringLiteral("false"));
+    {
+        QFile dest(env.Path(QStringLiteral("Tables/DestTar.db")));
+        ASSERT_TRUE(dest.open(QIODevice::ReadWrite));
+        dest.seek(2); // the header size
+        dest.write("\xff\xff", 2);
+    }
     auto form = StartForm(env.Dir());
     EXPECT_TRUE(QFile::exists(backup));
+    EXPECT_TRUE(QFile::exists(env.Path(QStringLiteral("Tables/DestTar.db.bak"))));
     EXPECT_TRUE(Find<QWidget>(form.get(), "MaskEdit")->isEnabled());
 }
 

@@ -56,12 +56,8 @@ struct Terminal {
     bool StartAndWaitShown() {
         proc.start();
         return proc.waitForStarted(10000) &&
-               WaitUntil(
-                   [this] {
-                       return Shown(registry) ||
-                              proc.state() != QProcess::Running;
-                   },
-                   30000) &&
+               WaitUntil([this] { return Shown(registry) || proc.state() != QProcess::Running; },
+                         30000) &&
                proc.state() == QProcess::Running;
     }
 };
@@ -157,11 +153,7 @@ TEST(Process, SecondDemoStartLeavesTheRunningDemoAlone) {
             .value_or(QString());
     };
     const QString log = profile + QStringLiteral("/varnel-sim.log");
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            return Shown(registry) && !FileBytes(log).isEmpty();
-        },
-        60000))
+    ASSERT_TRUE(WaitUntil([&] { return Shown(registry) && !FileBytes(log).isEmpty(); }, 60000))
         << first.readAllStandardError().toStdString();
     const QString line = device();
     ASSERT_TRUE(QFile::exists(line));

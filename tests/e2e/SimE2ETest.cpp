@@ -9,8 +9,8 @@
 #include "link/RequestSession.h"
 #include "link/RequestTracker.h"
 #include "platform/Codec.h"
-#include "platform/Registry.h"
 #include "platform/EscTracker.h"
+#include "platform/Registry.h"
 #include "tables/Table.h"
 
 #include <QCheckBox>

@@ -8,8 +8,8 @@
 #include "link/LinkOptions.h"
 #include "platform/Clock.h"
 #include "platform/Codec.h"
-#include "platform/ProgramLog.h"
 #include "platform/EscTracker.h"
+#include "platform/ProgramLog.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -4,9 +4,9 @@
 // details.
 #include "StatRunFixture.h"
 
+#include "stats/ui/FormAKNapr.h"
 #include "stats/ui/FormStatAK.h"
 #include "stats/ui/FormStatISK.h"
-#include "stats/ui/FormAKNapr.h"
 #include "stats/ui/FormStatPB.h"
 #include "stats/ui/FormStatVSK.h"
 

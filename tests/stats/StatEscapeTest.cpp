@@ -11,8 +11,7 @@ class StatEscape : public StatRuns, public ::testing::WithParamInterface<const c
 protected:
     void SetUp() override {
         StatRuns::SetUp();
-        QObject::connect(ats, &TAts::printout, &main,
-                         [this](const QString& t) { printouts += t; });
+        QObject::connect(ats, &TAts::printout, &main, [this](const QString& t) { printouts += t; });
     }
     // Esc released, a typed directive is answered at once. By its answer
     // the exchange has read everything that went before it.

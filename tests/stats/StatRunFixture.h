@@ -13,14 +13,14 @@
 #include "platform/EscTracker.h"
 #include "stats/StatIKAts.h"
 #include "stats/StatVKAts.h"
-#include "stats/ui/KitPanel.h"
-#include "stats/ui/KitWindow.h"
-#include "stats/ui/StatButtons.h"
-#include "stats/ui/StatDesk.h"
 #include "stats/ui/FormStatIK.h"
 #include "stats/ui/FormStatPr.h"
 #include "stats/ui/FormStatVK.h"
 #include "stats/ui/FormVKNapr.h"
+#include "stats/ui/KitPanel.h"
+#include "stats/ui/KitWindow.h"
+#include "stats/ui/StatButtons.h"
+#include "stats/ui/StatDesk.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -15,7 +15,7 @@ void SetWidgetsEnabled(const QList<QPointer<QWidget>>& widgets, bool enabled) {
 }
 
 OperatorAccess::OperatorAccess(QWidget* window, const QList<QWidget*>& guarded,
-                                 const QString& registryPath)
+                               const QString& registryPath)
     : QObject(window), m_window(window), m_registryPath(registryPath) {
     for (QWidget* w : guarded)
         m_guarded.append(w);

@@ -21,7 +21,7 @@ public:
     // failure); guarded: what the password locks. registryPath: the settings
     // store (empty: the program's own).
     OperatorAccess(QWidget* window, const QList<QWidget*>& guarded,
-                    const QString& registryPath = QString());
+                   const QString& registryPath = QString());
 
     // First show of the main window: the procedure when "PasswEn" is true,
     // missing or unreadable; otherwise the window stays unlocked.

@@ -3,69 +3,35 @@
 #include <QBoxLayout>
 #include <QTabWidget>
 
-#include <deque>
+void TabPages::AddTabs(const QStringList& parent, QTabWidget* tabs) {
+    if (!parent.isEmpty()) m_pages[parent].subTabs = tabs;
+    for (int i = 0; i < tabs->count(); ++i)
+        m_pages[parent + QStringList{tabs->tabText(i)}].page = tabs->widget(i);
+}
 
-namespace {
-// The first tab control at the level directly below container (not inside
-// another tab control's pages), and the page captioned caption at that level.
-struct Level {
-    QTabWidget* tabs = nullptr;
-    QWidget* page = nullptr;
-};
+QWidget* TabPages::Find(const QStringList& path) const {
+    const auto it = m_pages.find(path);
+    return it == m_pages.end() ? nullptr : it->second.page;
+}
 
-Level FindLevel(QWidget* container, const QString& caption) {
-    Level found;
-    std::deque<QWidget*> queue{container};
-    while (!queue.empty()) {
-        QWidget* w = queue.front();
-        queue.pop_front();
-        for (QObject* o : w->children()) {
-            auto* child = qobject_cast<QWidget*>(o);
-            if (!child || child->isWindow()) continue;
-            if (auto* t = qobject_cast<QTabWidget*>(child)) {
-                if (!found.tabs) found.tabs = t;
-                for (int i = 0; i < t->count(); ++i)
-                    if (t->tabText(i) == caption) return {t, t->widget(i)};
-                continue;
-            }
-            queue.push_back(child);
-        }
+QWidget* TabPages::Make(const QStringList& path) {
+    if (QWidget* page = Find(path)) return page;
+    if (path.size() < 2) return nullptr;
+    const QStringList parentPath = path.mid(0, path.size() - 1);
+    QWidget* parent = Make(parentPath);
+    if (!parent) return nullptr;
+    Entry& up = m_pages[parentPath];
+    if (!up.subTabs) {
+        up.subTabs = new QTabWidget;
+        up.subTabs->setObjectName(QStringLiteral("PageControl ") +
+                                  parentPath.join(QLatin1Char('/')));
+        AddToPage(parent, up.subTabs);
     }
-    return found;
-}
-
-QWidget* PageAt(QWidget* window, const QStringList& path, bool make) {
-    QWidget* container = window;
-    for (qsizetype i = 0; i < path.size(); ++i) {
-        const Level level = FindLevel(container, path[i]);
-        if (level.page) {
-            container = level.page;
-            continue;
-        }
-        if (!make || i == 0) return nullptr;
-        QTabWidget* tabs = level.tabs;
-        if (!tabs) {
-            tabs = new QTabWidget;
-            tabs->setObjectName(QStringLiteral("PageControl ") +
-                                path.mid(0, i).join(QLatin1Char('/')));
-            AddToPage(container, tabs);
-        }
-        auto* page = new QWidget;
-        page->setObjectName(QStringLiteral("TabSheet ") +
-                            path.mid(0, i + 1).join(QLatin1Char('/')));
-        tabs->addTab(page, path[i]);
-        container = page;
-    }
-    return container;
-}
-} // namespace
-
-QWidget* FindTabPage(QWidget* window, const QStringList& path) {
-    return PageAt(window, path, false);
-}
-
-QWidget* MakeTabPage(QWidget* window, const QStringList& path) {
-    return PageAt(window, path, true);
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("TabSheet ") + path.join(QLatin1Char('/')));
+    up.subTabs->addTab(page, path.last());
+    m_pages[path].page = page;
+    return page;
 }
 
 QBoxLayout* PageLayout(QWidget* page) {

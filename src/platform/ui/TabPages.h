@@ -1,17 +1,35 @@
 #pragma once
-// The pages of nested tab controls, found and made by their captions: the
-// window's tabs and the sub-tabs the features put on them.
+// The pages of the window's tab controls, by caption path from the top tabs
+// down, as they are made: the window enters its own, the features make the
+// sub-tabs they need through it. The directive catalogue names its pages by
+// such paths; nothing searches the widget tree.
 #include <QStringList>
 
+#include <map>
+
 class QBoxLayout;
+class QTabWidget;
 class QWidget;
 
-// The page at the end of path (captions from the window's top tabs down), or
-// null when one is missing.
-QWidget* FindTabPage(QWidget* window, const QStringList& path);
-// The same, making the sub-tabs that are missing (named "PageControl a/b" and
-// "TabSheet a/b/c"); the top tabs are never made: null when one is missing.
-QWidget* MakeTabPage(QWidget* window, const QStringList& path);
+class TabPages {
+public:
+    // Enters every page of tabs under parent + its caption; parent's own
+    // sub-tabs are then tabs.
+    void AddTabs(const QStringList& parent, QTabWidget* tabs);
+    // The page at path, or null.
+    QWidget* Find(const QStringList& path) const;
+    // The same, making the sub-tabs that are missing (named "PageControl a/b"
+    // and "TabSheet a/b/c"); top tabs are never made: null when one is missing.
+    QWidget* Make(const QStringList& path);
+
+private:
+    struct Entry {
+        QWidget* page = nullptr;
+        QTabWidget* subTabs = nullptr; // made when first needed
+    };
+    std::map<QStringList, Entry> m_pages;
+};
+
 // The page's box layout, made vertical when it has none; null when it has a
 // layout of another kind.
 QBoxLayout* PageLayout(QWidget* page);

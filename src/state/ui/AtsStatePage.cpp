@@ -12,8 +12,8 @@
 
 AtsStatePage::AtsStatePage(StateContext& ctx) : m_ctx(ctx) {
     setObjectName(QStringLiteral("AtsStatePage"));
-    QWidget* page = MakeTabPage(
-        ctx.window, {QStringLiteral("Обслуживание АТС"), QStringLiteral("Состояние АТС")});
+    QWidget* page =
+        ctx.pages->Make({QStringLiteral("Обслуживание АТС"), QStringLiteral("Состояние АТС")});
     if (!page) return;
     auto* panel = new QWidget;
     panel->setObjectName(QStringLiteral("PanelStateATS"));

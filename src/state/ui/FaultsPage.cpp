@@ -13,7 +13,7 @@
 
 FaultsPage::FaultsPage(StateContext& ctx) {
     setObjectName(QStringLiteral("FaultsPage"));
-    QWidget* page = FindTabPage(ctx.window, {QStringLiteral("Сбои")});
+    QWidget* page = ctx.pages->Find({QStringLiteral("Сбои")});
     if (!page) return;
     auto* panel = new QWidget;
     panel->setObjectName(QStringLiteral("PanelSboy"));

@@ -1,7 +1,7 @@
 #include "state/ui/PuuPages.h"
 
-#include "link/ExchangeSet.h"
 #include "link/Ats.h"
+#include "link/ExchangeSet.h"
 #include "platform/ui/TabPages.h"
 #include "state/ui/StatePages.h"
 #include "state/ui/StateWidgets.h"
@@ -71,7 +71,7 @@ PuuPages::PuuPages(StateContext& ctx) : m_ctx(ctx) {
     setObjectName(QStringLiteral("PuuPages"));
     using stateui::StateField;
     for (const PuuTab& s : kTabs) {
-        QWidget* page = MakeTabPage(ctx.window, {kTop, kTab, U(s.caption)});
+        QWidget* page = ctx.pages->Make({kTop, kTab, U(s.caption)});
         if (!page) continue;
         page->setToolTip(U(s.caption));
         Page& p = m_pages[size_t(s.unit)];

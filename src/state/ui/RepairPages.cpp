@@ -45,7 +45,7 @@ RepairPages::RepairPages(StateContext& ctx) : m_ctx(ctx) {
     setObjectName(QStringLiteral("RepairPages"));
     for (const repair::Form& f : repair::Forms()) {
         // The repair tabs sit with the other maintenance directives.
-        QWidget* page = MakeTabPage(ctx.window, {QStringLiteral("Директивы ТО"), f.tab});
+        QWidget* page = ctx.pages->Make({QStringLiteral("Директивы ТО"), f.tab});
         if (!page) continue;
         page->setToolTip(f.tab);
         Controls& c = m_controls[size_t(f.kit)];

@@ -8,11 +8,12 @@
 #include <QTimer>
 #include <QWidget>
 
-StatePages::StatePages(QWidget* window, ExchangeSet& exchanges, StateHooks hooks)
+StatePages::StatePages(QWidget* window, TabPages& pages, ExchangeSet& exchanges, StateHooks hooks)
     : QObject(window) {
     setObjectName(QStringLiteral("StatePages"));
     m_ctx.window = window;
     m_ctx.exchanges = &exchanges;
+    m_ctx.pages = &pages;
     m_ctx.hooks = std::move(hooks);
     m_ctx.puuWait = new QTimer(this);
     m_ctx.puuWait->setObjectName(QStringLiteral("TimerPuuWait"));

@@ -25,6 +25,7 @@ class QWidget;
 class RepairPages;
 class RequestTracker;
 class ExchangeSet;
+class TabPages;
 
 // What the window lends the state tabs.
 struct StateHooks {
@@ -41,6 +42,7 @@ struct StateHooks {
 // Shared by the tabs: the hooks, the pause timer and the one run at a time.
 struct StateContext {
     QWidget* window = nullptr;
+    TabPages* pages = nullptr;
     ExchangeSet* exchanges = nullptr;
     StateHooks hooks;
     QTimer* puuWait = nullptr;
@@ -60,7 +62,7 @@ public:
     static constexpr int kPuuWaitMs = 6000;
 
     // Builds into window's pages; belongs to window.
-    StatePages(QWidget* window, ExchangeSet& exchanges, StateHooks hooks);
+    StatePages(QWidget* window, TabPages& pages, ExchangeSet& exchanges, StateHooks hooks);
     ~StatePages() override;
 
     // Binds the progress window (when it is made after the tabs).

@@ -1,9 +1,9 @@
 #include "stats/ui/AkRun.h"
 
 #include "stats/StatRun.h"
-#include "stats/ui/StatDesk.h"
-#include "stats/ui/FormStatAK.h"
 #include "stats/ui/FormAKNapr.h"
+#include "stats/ui/FormStatAK.h"
+#include "stats/ui/StatDesk.h"
 
 #include <QTimer>
 

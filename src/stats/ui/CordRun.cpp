@@ -1,9 +1,9 @@
 #include "stats/ui/CordRun.h"
 
 #include "stats/StatRun.h"
-#include "stats/ui/StatDesk.h"
 #include "stats/ui/FormStatISK.h"
 #include "stats/ui/FormStatVSK.h"
+#include "stats/ui/StatDesk.h"
 
 #include <memory>
 #include <utility>

@@ -1,8 +1,8 @@
 #include "stats/ui/PbRun.h"
 
 #include "stats/StatRun.h"
-#include "stats/ui/StatDesk.h"
 #include "stats/ui/FormStatPB.h"
+#include "stats/ui/StatDesk.h"
 
 #include <memory>
 

@@ -2,10 +2,10 @@
 
 #include "stats/ui/AkRun.h"
 #include "stats/ui/CordRun.h"
+#include "stats/ui/FormStatPr.h"
 #include "stats/ui/PbRun.h"
 #include "stats/ui/StatDesk.h"
 #include "stats/ui/TrunkRun.h"
-#include "stats/ui/FormStatPr.h"
 
 #include <QGridLayout>
 #include <QPushButton>

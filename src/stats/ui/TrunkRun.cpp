@@ -1,9 +1,9 @@
 #include "stats/ui/TrunkRun.h"
 
 #include "stats/StatRun.h"
-#include "stats/ui/StatDesk.h"
 #include "stats/ui/FormStatIK.h"
 #include "stats/ui/FormStatVK.h"
+#include "stats/ui/StatDesk.h"
 
 #include <memory>
 

@@ -7,7 +7,7 @@
 
 TFormGetVers::TFormGetVers(VersionLineProvider lines, QString curDir, QWidget* mainWindow)
     : VersionTransferForm(std::make_unique<VersionGetSession>(), std::move(lines),
-                           std::move(curDir), mainWindow),
+                          std::move(curDir), mainWindow),
       m_get(static_cast<VersionGetSession&>(m_session)) {
     BuildWindow({QStringLiteral("FormGetVers"), QStringLiteral("Выгрузка Версии"),
                  QStringLiteral("Активизируйте программу выгрузки версии из АТС с ПИН по адресу:"),

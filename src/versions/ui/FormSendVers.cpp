@@ -10,7 +10,7 @@
 
 TFormSendVers::TFormSendVers(VersionLineProvider lines, QString curDir, QWidget* mainWindow)
     : VersionTransferForm(std::make_unique<VersionSendSession>(), std::move(lines),
-                           std::move(curDir), mainWindow),
+                          std::move(curDir), mainWindow),
       m_send(static_cast<VersionSendSession&>(m_session)) {
     BuildWindow({QStringLiteral("FormSendVers"), QStringLiteral("Загрузка версии"),
                  QStringLiteral("Активизируйте программу загрузки версии в АТС по адресу:"),

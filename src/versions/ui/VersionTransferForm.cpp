@@ -17,8 +17,8 @@
 #include <QVBoxLayout>
 
 VersionTransferForm::VersionTransferForm(std::unique_ptr<VersionSession> session,
-                                           VersionLineProvider lines, QString curDir,
-                                           QWidget* mainWindow)
+                                         VersionLineProvider lines, QString curDir,
+                                         QWidget* mainWindow)
     : QWidget(nullptr, Qt::Window), m_owned(std::move(session)), m_session(*m_owned),
       m_lines(std::move(lines)), m_curDir(std::move(curDir)), m_mainWindow(mainWindow) {
     connect(&m_session, &VersionSession::lineLost, this, &VersionTransferForm::LineLost,

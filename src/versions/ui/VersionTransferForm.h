@@ -37,7 +37,7 @@ protected:
         QString name, caption, before, after, startHint, stopHint;
     };
     VersionTransferForm(std::unique_ptr<VersionSession> session, VersionLineProvider lines,
-                         QString curDir, QWidget* mainWindow);
+                        QString curDir, QWidget* mainWindow);
     void BuildWindow(const Texts& texts);
 
     void showEvent(QShowEvent* e) override;
