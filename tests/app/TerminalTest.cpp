@@ -2,31 +2,17 @@
 // after an unclean end, its line opened to the simulator, a call billed, and
 // shut down cleanly.
 #include "TestSupport.h"
+#include "tariff/CallRecordsTestSupport.h"
 
 #include "app/Terminal.h"
 #include "link/Ats.h"
 #include "platform/Registry.h"
-#include "tables/Table.h"
 
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
 namespace {
-QList<QVariantList> Rows(const QString& path) {
-    QList<QVariantList> rows;
-    auto t = tables::Table::ForFile(path);
-    if (!t->Open(true)) return rows;
-    for (int i = 0; i < t->RecordCount(); ++i) {
-        t->GoTo(i);
-        QVariantList r;
-        for (int f = 0; f < t->Fields().size(); ++f)
-            r << t->Value(f);
-        rows << r;
-    }
-    return rows;
-}
-
 std::optional<bool> CorrectLogOff() {
     Registry reg;
     RegistryKey key{reg, CreateSettings::kKey, false};
@@ -63,11 +49,11 @@ TEST(HeadlessTerminal, OpensItsLineBillsACallAndShutsDownCleanly) {
 
     EXPECT_TRUE(sim.Command(QStringLiteral("call 1234 5678 1 1")).startsWith(QStringLiteral("ok")));
     const QString destTar = env.Path(QStringLiteral("Tables/DestTar.db"));
-    EXPECT_TRUE(WaitUntil([&] { return Rows(destTar).size() == 1; }, 10000));
+    EXPECT_TRUE(WaitUntil([&] { return ReadRows(destTar).size() == 1; }, 10000));
 
     term.Shutdown();
     EXPECT_EQ(CorrectLogOff(), true);
-    const auto rows = Rows(destTar);
+    const auto rows = ReadRows(destTar);
     ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows[0][0].toString(), QStringLiteral("1234"));
     EXPECT_EQ(rows[0][5].toString(), QStringLiteral("5678"));
