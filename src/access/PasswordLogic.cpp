@@ -22,8 +22,8 @@ bool Failed(QString* error, const QString& why) {
 
 bool AskedAtStartup(const QString& registryPath) {
     Registry reg(registryPath);
-    if (!reg.OpenKey(kCurrentAtsKey, false)) return true;
-    return reg.ReadBool(kPasswEn, true);
+    const RegistryKey key{reg, kCurrentAtsKey, false};
+    return !key || key->ReadBool(kPasswEn, true);
 }
 
 PasswordLogic::PasswordLogic(const QString& registryPath)

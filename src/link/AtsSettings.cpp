@@ -10,13 +10,10 @@ const QString kKeyRoot = QStringLiteral("\\Software\\ZezozuDaruduri\\");
 // An accessor of our own for one key, on the store the window uses.
 struct KeyAccess {
     Registry reg;
-    bool open = false;
-    KeyAccess(const QString& store, const QString& key) : reg(store) {
-        open = reg.OpenKey(kKeyRoot + key, true);
-    }
-    ~KeyAccess() {
-        if (open) reg.CloseKey();
-    }
+    RegistryKey key;
+    bool open;
+    KeyAccess(const QString& store, const QString& path)
+        : reg(store), key(reg, kKeyRoot + path, true), open(bool(key)) {}
 };
 
 QString OrDefault(const QString& text, const QString& def) {
