@@ -49,9 +49,7 @@ const QString kRestartText = QStringLiteral("Изменения вступят �
 void CheckRadio(QButtonGroup* g, int id) {
     if (QAbstractButton* b = g->button(id)) b->setChecked(true);
 }
-} // namespace
 
-namespace {
 // A window's own terminal, started; the recovery of the tables after an
 // unclean end is the window's to show.
 std::unique_ptr<Terminal> StartedTerminal(const QString& curDir) {
