@@ -139,7 +139,13 @@ void DirectiveButtons::BuildCatalogue() {
             d.name.isEmpty() ? QStringLiteral("ButtonDirective") + QString::number(i + 1) : d.name;
         QPushButton* b = AddButton(page, d.caption, d.hint, name);
         connect(b, &QPushButton::clicked, this, [this, &d] { CatalogueClick(d); });
+        if (!d.name.isEmpty()) m_catalogueButtons[d.name] = b;
     }
+}
+
+QPushButton* DirectiveButtons::CatalogueButton(const QString& entry) const {
+    const auto it = m_catalogueButtons.find(entry);
+    return it == m_catalogueButtons.end() ? nullptr : it->second;
 }
 
 void DirectiveButtons::BuildComposed() {

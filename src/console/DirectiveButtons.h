@@ -66,6 +66,10 @@ public:
     void DiagnosticsOOClick();
     void DiagnosticsTOClick();
 
+    // The button made for the catalogue entry of that name ("@Button14"), or
+    // null: another feature may take it into its own panel.
+    QPushButton* CatalogueButton(const QString& entry) const;
+
 private:
     // Where a tab's buttons go: a grid of columns, or a row (the clock's group).
     struct Area {
@@ -93,6 +97,7 @@ private:
     DirectiveEntry& m_entry;
     Terminal& m_term;
     std::map<QWidget*, Area> m_areas;
+    std::map<QString, QPushButton*> m_catalogueButtons; // by the catalogue entry's name
     QStringList m_missing;
     QButtonGroup* m_block = nullptr;
     QButtonGroup* m_switchOO = nullptr;

@@ -77,7 +77,7 @@ void TForm2::Compose() {
                               QStringLiteral("Ошибка доступа к реестру. Программа будет закрыта"));
         return;
     }
-    new DirectiveButtons(this, m_tabPages, *m_entry, m_term, m_groupTime);
+    auto* buttons = new DirectiveButtons(this, m_tabPages, *m_entry, m_term, m_groupTime);
     // The version windows take the selected exchange's line over while shown.
     new VersionsPage(
         m_pageVersions,
@@ -88,11 +88,13 @@ void TForm2::Compose() {
                 *ats, m_term.Link().duplexMode, [this](const QString& l) { AddStatus(l); });
         },
         m_term.CurDir(), this);
-    auto* state = new StatePages(this, m_tabPages, m_term.Exchanges(),
-                                 {[this](const QString& d) { m_entry->SendFixed(d); },
-                                  [this](const QString& hint) { SetPanelText(0, hint); },
-                                  [this] { return &m_term.Tracker(); },
-                                  {}});
+    auto* state = new StatePages(
+        this, m_tabPages, m_term.Exchanges(),
+        {[this](const QString& d) { m_entry->SendFixed(d); },
+         [this](const QString& hint) { SetPanelText(0, hint); },
+         [this] { return &m_term.Tracker(); },
+         {},
+         [buttons](const QString& entry) { return buttons->CatalogueButton(entry); }});
     m_auto = new AutoDirectivesPage(this, m_pageAuto, m_term.Exchanges(),
                                     {m_rows[0].MemoAutoProm, m_rows[1].MemoAutoProm,
                                      m_rows[2].MemoAutoProm, m_rows[3].MemoAutoProm},

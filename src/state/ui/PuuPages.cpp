@@ -60,6 +60,14 @@ QString U(const char* s) {
     return QString::fromUtf8(s);
 }
 
+// Whether the panel's layout still shows a widget.
+bool HoldsWidgets(QWidget* panel) {
+    QLayout* lay = panel->layout();
+    for (int i = 0; lay && i < lay->count(); ++i)
+        if (lay->itemAt(i)->widget()) return true;
+    return false;
+}
+
 QLabel* Caption(const QString& text) {
     auto* l = new QLabel(text);
     l->setToolTip(text);
@@ -109,7 +117,8 @@ PuuPages::PuuPages(StateContext& ctx) : m_ctx(ctx) {
 
         auto* buttons = new QHBoxLayout;
         // "Состояние БГ" keeps the directive button the window made there.
-        auto* request = page->findChild<QPushButton*>(U(s.request));
+        QPushButton* request =
+            ctx.hooks.CatalogueButton ? ctx.hooks.CatalogueButton(U(s.request)) : nullptr;
         QWidget* oldPanel = request ? request->parentWidget() : nullptr;
         if (request) {
             request->setParent(panel); // leaves the old panel's layout
@@ -120,8 +129,7 @@ PuuPages::PuuPages(StateContext& ctx) : m_ctx(ctx) {
             connect(request, &QPushButton::clicked, this, [this, u = s.unit] { RequestClick(u); });
         }
         buttons->addWidget(request);
-        if (oldPanel && oldPanel != page && oldPanel->findChildren<QWidget*>().isEmpty())
-            oldPanel->hide();
+        if (oldPanel && oldPanel != page && !HoldsWidgets(oldPanel)) oldPanel->hide();
         auto* result = new QPushButton(QStringLiteral("Сформировать результат"));
         result->setObjectName(U(s.result));
         result->setToolTip(kHint);

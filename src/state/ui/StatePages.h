@@ -25,6 +25,7 @@ class QWidget;
 class RepairPages;
 class RequestTracker;
 class ExchangeSet;
+class QPushButton;
 class TabPages;
 
 // What the window lends the state tabs.
@@ -37,6 +38,8 @@ struct StateHooks {
     std::function<RequestTracker*()> Tracker;
     // The statistics progress window.
     StateProgress Progress;
+    // A button the directive catalogue made (by its entry's name), or null.
+    std::function<QPushButton*(const QString&)> CatalogueButton;
 };
 
 // Shared by the tabs: the hooks, the pause timer and the one run at a time.
