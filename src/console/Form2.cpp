@@ -44,6 +44,7 @@
 
 namespace {
 const QString kAtsKeyRoot = QStringLiteral("\\Software\\ZezozuDaruduri\\ATS ");
+const QString kWrongPassword = QStringLiteral("Неверный пароль");
 const QString kRestartText = QStringLiteral("Изменения вступят в силу после перезапуска программы");
 
 void CheckRadio(QButtonGroup* g, int id) {
@@ -246,12 +247,16 @@ OperatorAccess& TForm2::Access() {
             guarded << m_pages->widget(i);
         guarded << m_maskEdit << m_buttonOK;
         m_access = new OperatorAccess(this, guarded, m_term.RegistryPath());
+        connect(m_access, &OperatorAccess::refused, this,
+                [this] { SetPanelText(1, kWrongPassword); });
     }
     return *m_access;
 }
 
 void TForm2::ButtonPasswordClick() {
-    Access().RunProcedure();
+    if (Access().RunProcedure() == OperatorAccess::Outcome::Unlocked &&
+        PanelText(1) == kWrongPassword)
+        SetPanelText(1, QString());
 }
 
 // The controls of one exchange and the exchange, bound both ways.

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -103,9 +104,11 @@ TEST(OperatorAccess, NoPasswEnAsksCancelStaysLockedAndThePasswordButtonAsksAgain
     EXPECT_EQ(access.AskAtStartup(), OperatorAccess::Outcome::Unlocked);
     EXPECT_EQ(a.shown, 3);
     EXPECT_EQ(PasswEn(), std::optional<bool>(false));
+    QSignalSpy refused(&access, &OperatorAccess::refused);
     a.password = QStringLiteral("секре");
     EXPECT_EQ(access.RunProcedure(), OperatorAccess::Outcome::Locked);
     EXPECT_TRUE(c.Locked());
+    EXPECT_EQ(refused.count(), 1) << "a wrong password is told, not only Cancel";
 }
 
 TEST(OperatorAccess, PasswEnFalseStartsOpenAndTickingSwitchesItOn) {

@@ -354,6 +354,21 @@ TEST(Form2, PasswordLocksTheWorkingPagesAndOnlyAnUncleanEndRebuildsTheTables) {
             EXPECT_EQ(pages->widget(i)->isEnabled(), i >= 9) << pages->tabText(i).toStdString();
         EXPECT_FALSE(Find<QWidget>(form.get(), "MaskEdit")->isEnabled());
         EXPECT_FALSE(Find<QWidget>(form.get(), "ButtonOK")->isEnabled());
+        // A wrong password closes the dialog and says so; the window stays locked.
+        cancel.stop();
+        QTimer wrong;
+        QObject::connect(&wrong, &QTimer::timeout, [] {
+            if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                d->findChild<QLineEdit*>(QStringLiteral("Password"))->setText(QStringLiteral("x"));
+                d->findChild<QPushButton*>(QStringLiteral("OKBtn"))->click();
+            }
+        });
+        wrong.start(20);
+        Find<QPushButton>(form.get(), "ButtonPassword")->click();
+        EXPECT_EQ(form->PanelText(1), QString::fromUtf8("Неверный пароль"));
+        EXPECT_FALSE(Find<QWidget>(form.get(), "MaskEdit")->isEnabled());
+        wrong.stop();
+        cancel.start(20);
     }
     const QString backup = env.Path(QStringLiteral("Tables/Backup.Db"));
     EXPECT_FALSE(QFile::exists(backup)) << "a clean end rebuilds nothing";

@@ -81,6 +81,8 @@ OperatorAccess::Outcome OperatorAccess::RunProcedure() {
                 return Fatal();
             }
             out = Outcome::Unlocked;
+        } else {
+            emit refused();
         }
     }
     if (dlg) dlg->ClearFields();

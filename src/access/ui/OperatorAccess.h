@@ -34,6 +34,8 @@ public:
 signals:
     // The dialog is up (tests fill it in from here).
     void DialogShown(QDialog* dialog);
+    // OK was pressed with a wrong password: the window stays locked.
+    void refused();
 
 private:
     void SetLocked(bool locked);
