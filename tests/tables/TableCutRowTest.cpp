@@ -21,17 +21,6 @@ FieldList Fields() {
             {QStringLiteral("Amount"), FieldType::Float}};
 }
 
-QList<int> Ids(const QString& path) {
-    QList<int> ids;
-    auto t = Table::ForFile(path);
-    EXPECT_TRUE(t->Open(true)) << t->LastError().toStdString();
-    for (int i = 0; i < t->RecordCount(); ++i) {
-        EXPECT_TRUE(t->GoTo(i));
-        ids << int(t->AsInteger(QStringLiteral("Id")));
-    }
-    return ids;
-}
-
 } // namespace cutrow
 
 TEST(TableUtilCutRow, RowsBeforeTheCutAreKeptAndTheCutOnesCounted) {

@@ -46,17 +46,6 @@ qint64 BlockAt(int b) {
     return kHead + (b - 1) * kBlock;
 }
 
-QList<int> Ids(const QString& path) {
-    QList<int> ids;
-    auto t = Table::ForFile(path);
-    EXPECT_TRUE(t->Open(true)) << t->LastError().toStdString();
-    for (int i = 0; i < t->RecordCount(); ++i) {
-        EXPECT_TRUE(t->GoTo(i));
-        ids << int(t->AsInteger(QStringLiteral("Id")));
-    }
-    return ids;
-}
-
 QList<int> Range(int from, int to) {
     QList<int> r;
     for (int i = from; i < to; ++i)

@@ -47,6 +47,18 @@ inline std::pair<int, QString> RunTool(const QString& dir, const QStringList& ar
 }
 
 // Rows of the table at path; -1 when it does not open.
+// The "Id" field of every row, in order.
+inline QList<int> Ids(const QString& path) {
+    QList<int> ids;
+    auto t = tables::Table::ForFile(path);
+    EXPECT_TRUE(t->Open(true)) << t->LastError().toStdString();
+    for (int i = 0; i < t->RecordCount(); ++i) {
+        EXPECT_TRUE(t->GoTo(i));
+        ids << int(t->AsInteger(QStringLiteral("Id")));
+    }
+    return ids;
+}
+
 inline int Rows(const QString& path) {
     auto t = tables::Table::ForFile(path);
     return t->Open(true) ? t->RecordCount() : -1;
