@@ -4,7 +4,7 @@
 set -euo pipefail
 pkgs=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev pxlib-dev libshp-dev
       libgtest-dev nettle-dev fonts-dejavu-core xvfb xauth python3-dbfread qt6-translations-l10n
-      libsqlite3-dev desktop-file-utils ccache lld)
+      libsqlite3-dev desktop-file-utils ccache lld dpkg-dev)
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
