@@ -7,6 +7,7 @@
 #include "app/CreateSettings.h"
 #include "platform/Registry.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -16,16 +17,19 @@
 namespace {
 const QString kCollector = QStringLiteral(VARNEL_BIN_DIR "/varnel-collect");
 
-// Standard error of a running process, gathered as it comes.
-struct Collector {
+// A child process whose standard error is gathered as it comes; ended with
+// SIGTERM (then killed) when still running.
+struct Child {
     QProcess proc;
     QString err;
-    explicit Collector(const QString& dir) {
+    Child(const QString& program, const QStringList& args,
+          const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
         QObject::connect(&proc, &QProcess::readyReadStandardError, &proc,
                          [this] { err += QString::fromUtf8(proc.readAllStandardError()); });
-        proc.start(kCollector, {QStringLiteral("--dir"), dir});
+        proc.setProcessEnvironment(env);
+        proc.start(program, args);
     }
-    ~Collector() {
+    ~Child() {
         if (proc.state() == QProcess::NotRunning) return;
         ::kill(pid_t(proc.processId()), SIGTERM);
         if (!proc.waitForFinished(10000)) {
@@ -36,6 +40,10 @@ struct Collector {
     bool Says(const QString& text, int ms) {
         return WaitUntil([&] { return err.contains(text); }, ms);
     }
+};
+
+struct Collector : Child {
+    explicit Collector(const QString& dir) : Child(kCollector, {QStringLiteral("--dir"), dir}) {}
 };
 } // namespace
 
@@ -65,6 +73,18 @@ TEST(CollectorProcess, BillsRefusesASecondAndEndsCleanlyOnTerm) {
     EXPECT_TRUE(QString::fromUtf8(second.readAllStandardError())
                     .contains(QStringLiteral("already running on the settings ") +
                               env.RegistryPath() + QStringLiteral(" (varnel-collect, pid ")));
+
+    // The window on the same settings is refused too (it says so before its
+    // error box).
+    {
+        QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
+        pe.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        pe.insert(QStringLiteral("VARNEL_INSTANCE"),
+                  QStringLiteral("varnel-collect-test-%1").arg(QCoreApplication::applicationPid()));
+        Child window(QStringLiteral(VARNEL_BIN_DIR "/varnel"), {}, pe);
+        EXPECT_TRUE(window.Says(QStringLiteral("(varnel-collect, pid "), 15000))
+            << window.err.toStdString();
+    }
 
     EXPECT_TRUE(sim.Command(QStringLiteral("call 1234 5678 1 1")).startsWith(QStringLiteral("ok")));
     const QString destTar = env.Path(QStringLiteral("Tables/DestTar.db"));
