@@ -4,7 +4,7 @@
 set -euo pipefail
 pkgs=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev pxlib-dev libshp-dev
       libgtest-dev nettle-dev fonts-dejavu-core xvfb xauth python3-dbfread qt6-translations-l10n
-      libsqlite3-dev desktop-file-utils ccache lld libpq-dev postgresql-15)
+      libsqlite3-dev desktop-file-utils ccache lld dpkg-dev libpq-dev postgresql-15)
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,4 +1,5 @@
-// The terminal: one instance per executable, the main window, the message loop.
+// The terminal: one instance per executable and one program per settings
+// store, the main window, the message loop.
 //
 // Hidden options: "--screenshot FILE" (for the documentation) saves a picture
 // of the window after its first show and ends the program; "--activate" (for
@@ -7,6 +8,8 @@
 #include "app/ExitSignals.h"
 #include "app/Terminal.h"
 #include "console/Form2.h"
+#include "platform/Registry.h"
+#include "platform/SettingsLock.h"
 #include "platform/SingleInstance.h"
 #include "platform/ui/EscKey.h"
 #include "platform/ui/QtTranslations.h"
@@ -16,6 +19,7 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -40,8 +44,27 @@ int main(int argc, char** argv) {
         }
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("ZezozuDaruduri"));
     const auto qtRussian = InstallQtTranslations();
+    // A second terminal on this build brings the first to the front; a
+    // terminal or collector on the same settings refuses this one. Both
+    // locks are taken under the executable's name ("varnel"), which the
+    // collector names when it is refused.
+    SingleInstance instance;
+    if (!instance.TryBecomePrimary()) {
+        instance.SendActivate();
+        return 0;
+    }
+    const QString store = Registry().FilePath();
+    SettingsLock settingsLock(store);
+    if (!settingsLock.TryLock()) {
+        const QString text =
+            QStringLiteral("Программа уже работает с настройками %1 (%2). Терминал будет закрыт")
+                .arg(store, settingsLock.Holder());
+        std::fprintf(stderr, "varnel: %s\n", text.toUtf8().constData());
+        QMessageBox::critical(nullptr, QStringLiteral("ZezozuDaruduri"), text);
+        return 1;
+    }
+    QApplication::setApplicationName(QStringLiteral("ZezozuDaruduri"));
 
     QString screenshot;
     const QStringList args = QApplication::arguments();
@@ -49,11 +72,6 @@ int main(int argc, char** argv) {
         i >= 0 && i + 1 < args.size())
         screenshot = args.at(i + 1);
 
-    SingleInstance instance;
-    if (!instance.TryBecomePrimary()) {
-        instance.SendActivate();
-        return 0;
-    }
     InstallEscKeyFilter();
     // From the first moment: a message box or dialog shown while the window
     // is built or first shown (the table recovery, the start-up password)
