@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QTimer>
 
 #include <cstring>
 
@@ -331,7 +332,14 @@ void Outbox::MarkDurable() {
     if (!m_file->HasStaged()) m_committedLast = Last();
     if (m_committedLast <= m_durable) return;
     m_durable = m_committedLast;
-    emit DurableAdvanced(m_durable);
+    // Told from the event loop: the caller may still be inside the scope of
+    // its transaction, and a listener that acknowledges needs one of its own.
+    if (m_notifyPending) return;
+    m_notifyPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_notifyPending = false;
+        emit DurableAdvanced(m_durable);
+    });
 }
 
 QByteArray Outbox::LineAt(qint64 seq) const {
@@ -353,7 +361,7 @@ QList<QByteArray> Outbox::Read(qint64 fromSeq, int maxCount) const {
 }
 
 bool Outbox::Acknowledge(qint64 seq) {
-    if (!IsOpen()) return false;
+    if (!IsOpen() || Transaction::Current()) return false;
     if (seq <= m_acked) return true;
     if (seq > m_durable) {
         WriteLog(QStringLiteral("%1: acknowledgement of %2 refused, the queue holds %3 of epoch %4")

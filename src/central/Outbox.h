@@ -72,7 +72,8 @@ public:
     // Highest sequence number known to be on stable storage.
     qint64 Durable() const { return m_durable; }
     // Called after a synced commit or FlushJournals: every committed record
-    // is durable now. Emits DurableAdvanced when Durable() grew.
+    // is durable now. When Durable() grew, DurableAdvanced follows from the
+    // event loop (once for several calls).
     void MarkDurable();
     // First sequence number still kept in the file (earlier ones were
     // acknowledged and compacted away).
@@ -83,8 +84,8 @@ public:
 
     qint64 Acknowledged() const { return m_acked; }
     // Persists the central store's acknowledged number in a transaction of
-    // its own (synced). Numbers at or below Acknowledged() change nothing;
-    // one beyond Durable() is refused (logged). When everything is
+    // its own (synced); refused while another transaction is current. Numbers at or below
+    // Acknowledged() change nothing; one beyond Durable() is refused (logged). When everything is
     // acknowledged the file is cut back to its header; when a large
     // acknowledged head is left, the pending tail is moved to the front.
     bool Acknowledge(qint64 seq);
@@ -98,6 +99,7 @@ public:
     static OutboxStatus ReadStatus(const QString& dir);
 
 signals:
+    // Durable() has grown (to durable); the controller sends more.
     void DurableAdvanced(qint64 durable);
 
 private:
@@ -122,4 +124,5 @@ private:
     qint64 m_committedLast = 0;    // records up to here are committed
     std::vector<qint64> m_offsets; // file offset of seq base+1+i
     qint64 m_end = 0;              // end of the last record
+    bool m_notifyPending = false;
 };
