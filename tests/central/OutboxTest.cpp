@@ -160,10 +160,14 @@ TEST(Outbox, AcknowledgeCompactsAndStatusCountsWhatIsPending) {
         EXPECT_EQ(keys.back().first, 8999);
     }
 
+    ASSERT_TRUE(StageCommitted(q, dir, 9000, 9001));
+    EXPECT_EQ(Keys(q.Read(8999, 5), q.Epoch()),
+              (QList<QPair<qint64, QString>>{{8999, "108999"}, {9000, "109000"}}));
+
     ASSERT_TRUE(q.SetAside(q.Read(8999, 1).value(0), QStringLiteral("bad\ttariff\nvalue")));
     st = Outbox::ReadStatus(dir);
     EXPECT_EQ(st.quarantined, 1);
-    EXPECT_EQ(st.pending, 9);
+    EXPECT_EQ(st.pending, 10);
     const QList<QByteArray> quarantine =
         FileBytes(dir + QStringLiteral("/CentralQuarantine.txt")).split('\n');
     EXPECT_EQ(quarantine.value(0).split('\t').size(), 2 + 16); // time, reason, the record
