@@ -84,10 +84,11 @@ public:
 
     qint64 Acknowledged() const { return m_acked; }
     // Persists the central store's acknowledged number in a transaction of
-    // its own (synced); refused while another transaction is current. Numbers at or below
-    // Acknowledged() change nothing; one beyond Durable() is refused (logged). When everything is
-    // acknowledged the file is cut back to its header; when a large
-    // acknowledged head is left, the pending tail is moved to the front.
+    // its own (synced); refused while another transaction is current.
+    // Numbers at or below Acknowledged() change nothing; one beyond
+    // Durable() is refused (logged). When everything is acknowledged the
+    // file is cut back to its header; when a large acknowledged head is
+    // left, the pending tail is moved to the front.
     bool Acknowledge(qint64 seq);
 
     // Appends a refused record to the quarantine file beside the queue
@@ -103,11 +104,6 @@ signals:
     void DurableAdvanced(qint64 durable);
 
 private:
-    struct Header {
-        qint64 epoch = 0;
-        qint64 acked = 0;
-        qint64 base = 0;
-    };
     bool Create(const QList<QByteArray>& carried, QString* error);
     bool Load(QString* why, QList<QByteArray>* salvaged);
     bool WriteHeader();
