@@ -6,6 +6,10 @@
 // per-call latency, the disk's own sync time, and, when built with SQLite,
 // the same inserts and deletes in SQLite (WAL with synchronous=FULL, and its
 // rollback journal) for scale.
+//
+// "--outbox": every billed call is also staged in the central call store's
+// queue (as with the central store switched on).
+#include "central/Outbox.h"
 #include "link/Ats.h"
 #include "platform/Clock.h"
 #include "platform/ProgramLog.h"
@@ -204,7 +208,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot open the tables in %s\n", qPrintable(dir.path()));
         return 1;
     }
-    CallRecords calls(mode, tables);
+    const bool central = app.arguments().contains(QStringLiteral("--outbox"));
+    Outbox outbox(tables.StandardDir(), QStringLiteral("bench"));
+    if (central) {
+        QString e;
+        if (!outbox.Open(&e)) {
+            std::fprintf(stderr, "cannot open the outbox: %s\n", qPrintable(e));
+            return 1;
+        }
+    }
+    CallRecords calls(mode, tables, central ? &outbox : nullptr);
     AtsSettings ats(1, QString());
 
     // Call j: kit j mod 2048 (distinct among 2000 in progress), B 8xxxxxx.
@@ -267,8 +280,11 @@ int main(int argc, char** argv) {
     const int pending = tables.TableTA()->RecordCount();
     const int matched = kMeasured + kMeasured / kBurst * kBurst;
     std::printf("bench_tariff: %d calls in progress, %d + %d matched calls (start + end frame "
-                "each), durable (synced before the next read)\n",
-                kInProgress, kMeasured, kMeasured / kBurst * kBurst);
+                "each), durable (synced before the next read), outbox %s\n",
+                kInProgress, kMeasured, kMeasured / kBurst * kBurst, central ? "on" : "off");
+    if (central)
+        std::printf("  outbox: %lld records staged, %lld durable\n", outbox.Last(),
+                    outbox.Durable());
     std::printf("  rows: DestTar %d, day file %d, TarifTA2 %d\n", billed,
                 tables.TableToday()->RecordCount(), pending);
     Print("one by one (a read per frame):", one);
@@ -287,5 +303,6 @@ int main(int argc, char** argv) {
     std::printf("  goal: >= 2000 calls/s durable, p99 < 5000 us; the line carries at most about "
                 "650 calls/s for four exchanges\n");
     Clock::SetTestTime(QDateTime());
-    return billed == matched && pending == kInProgress ? 0 : 1;
+    const bool queued = !central || (outbox.Durable() == matched && outbox.Last() == matched);
+    return billed == matched && pending == kInProgress && queued ? 0 : 1;
 }

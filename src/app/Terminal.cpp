@@ -1,5 +1,7 @@
 #include "app/Terminal.h"
 
+#include "central/CentralSettings.h"
+#include "central/Outbox.h"
 #include "link/Ats.h"
 #include "link/RequestTracker.h"
 #include "platform/ProgramLog.h"
@@ -28,7 +30,6 @@ bool Terminal::Start() {
     // the two tariff tables; call frames of every exchange go to them.
     m_tables = std::make_unique<TariffTables>(m_curDir);
     m_tables->OpenTables();
-    m_calls = std::make_unique<CallRecords>(m_billing, *m_tables);
 
     m_reg = std::make_unique<Registry>();
     m_link.registryPath = m_reg->StorePath();
@@ -52,10 +53,20 @@ bool Terminal::Start() {
     if (!usable) {
         m_reg.reset();
         m_shutDown = true;
-        m_calls.reset();
         m_tables->CloseTables();
         return false;
     }
+    // The central call store: every billed call is also staged in its queue.
+    const CentralSettings central = CentralSettings::Read(*m_reg);
+    if (central.enabled) {
+        m_outbox = std::make_unique<Outbox>(m_tables->StandardDir(), central.terminalId);
+        QString e;
+        if (!m_outbox->Open(&e)) {
+            WriteLog(QStringLiteral("Очередь центра не открыта: ") + e);
+            m_outbox.reset();
+        }
+    }
+    m_calls = std::make_unique<CallRecords>(m_billing, *m_tables, m_outbox.get());
     m_billing.timeMode = m_started.TarifTimeMode;
     m_billing.maxNoPaneTime = m_started.MaxNoPaneTime;
     m_link.duplexMode = m_started.DuplexMode();
@@ -112,6 +123,7 @@ void Terminal::Shutdown(std::optional<int> windowState) {
         if (TAts* ats = Ats(n)) ats->SetCallSink(nullptr);
     m_exchanges.Clear();
     m_calls.reset();
+    m_outbox.reset();
     if (m_tables) m_tables->CloseTables();
     if (m_reg) {
         if (RegistryKey key{*m_reg, CreateSettings::kKey, true}) {

@@ -26,6 +26,7 @@ class Registry;
 class RequestTracker;
 class TAts;
 class CallRecords;
+class Outbox;
 class TariffTables;
 
 class Terminal : public QObject {
@@ -78,6 +79,9 @@ public:
     TAts* Current() const { return m_exchanges.Current(); }
     RequestTracker& Tracker() { return *m_tracker; }
     TariffTables& Tables() { return *m_tables; }
+    // The local queue of the central call store; nullptr when it is off
+    // (the key "Central", value Enabled) or its file cannot be used.
+    Outbox* CentralOutbox() const { return m_outbox.get(); }
 
 private:
     QString m_curDir;
@@ -88,6 +92,7 @@ private:
     bool m_recoveryDue = false;
     std::unique_ptr<Registry> m_reg;
     std::unique_ptr<TariffTables> m_tables;
+    std::unique_ptr<Outbox> m_outbox;
     std::unique_ptr<CallRecords> m_calls;
     std::unique_ptr<RequestTracker> m_tracker;
     ExchangeSet m_exchanges;

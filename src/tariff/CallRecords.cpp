@@ -1,5 +1,6 @@
 #include "tariff/CallRecords.h"
 
+#include "central/Outbox.h"
 #include "platform/Clock.h"
 #include "platform/ProgramLog.h"
 #include "tables/Table.h"
@@ -27,8 +28,8 @@ QString FieldsText(qint64 number, qint64 b, int kit, const CallBill& bill, int c
 }
 } // namespace
 
-CallRecords::CallRecords(const BillingRules& mode, TariffTables& tables)
-    : m_mode(mode), m_tables(tables) {}
+CallRecords::CallRecords(const BillingRules& mode, TariffTables& tables, Outbox* outbox)
+    : m_mode(mode), m_tables(tables), m_outbox(outbox) {}
 
 CallRecords::~CallRecords() {
     Sync();
@@ -48,6 +49,7 @@ bool CallRecords::Commit(tables::Transaction& tx) {
         // does not wait for it.
         QTimer::singleShot(0, &m_timers, [this] { Sync(); });
     }
+    if (!defer && m_outbox) m_outbox->MarkDurable();
     return true;
 }
 
@@ -57,6 +59,8 @@ void CallRecords::Sync() {
     QString e;
     if (!tables::FlushJournals(&e))
         WriteLog(QStringLiteral("Ошибка записи в таблицу DestTar ") + e);
+    else if (m_outbox)
+        m_outbox->MarkDurable();
 }
 
 void CallRecords::InputDone() {
@@ -175,6 +179,29 @@ void CallRecords::OnCallEnd(const AtsSettings& ats, const CallEndNibbles& n) {
             if (today) today->Cancel();
             WriteLog(QStringLiteral("Ошибка записи в таблицу EveryDay ") +
                      FieldsText(a4, bill.b, end.kit, bill, cat));
+        }
+        if (m_outbox) {
+            CentralRecord r;
+            r.exchange = ats.Number;
+            r.kit = end.kit;
+            r.started = start;
+            r.ended = now;
+            r.duration = bill.duration;
+            r.durationUnit = CentralRecord::UnitOf(rules.timeMode);
+            r.aNumber = QString::number(a);
+            r.bDialled = QString::number(b).rightJustified(k, QLatin1Char('0'));
+            r.bBilled = QString::number(bill.b);
+            r.category = cat;
+            r.destCode = bill.code;
+            r.destCodeForeign = bill.codeForeign;
+            r.tariff = bill.tariff;
+            // Not staged: the call is billed in none of the tables.
+            if (!m_outbox->Stage(std::move(r))) {
+                tx.Rollback();
+                WriteLog(QStringLiteral("Ошибка записи в очередь центра ") +
+                         FieldsText(a, bill.b, end.kit, bill, cat));
+                return EndFailed();
+            }
         }
         if (!ta->Delete()) {
             tx.Rollback();

@@ -12,12 +12,17 @@
 // InputBegins and InputDone (the frames of one read from a line) the calls
 // share one journal sync, made by InputDone (or, should a handler run the
 // event loop first, as soon as the loop turns).
+//
+// With an outbox (the central call store switched on), each billed call is
+// also staged there in the same transaction; the outbox learns that its
+// records are durable after each synced commit.
 #include "link/Ats.h"
 #include "tariff/Billing.h"
 
 #include <QObject>
 #include <QString>
 
+class Outbox;
 class TariffTables;
 namespace tables {
 class Transaction;
@@ -27,7 +32,8 @@ class CallRecords : public ICallSink {
 public:
     // The duration mode and the free-call limit are read from mode at each
     // call (the operator may change them while the terminal runs).
-    CallRecords(const BillingRules& mode, TariffTables& tables);
+    // outbox: nullptr when the central call store is off.
+    CallRecords(const BillingRules& mode, TariffTables& tables, Outbox* outbox = nullptr);
     ~CallRecords() override;
 
     void OnCallStart(const AtsSettings& ats, const CallStartNibbles& n) override;
@@ -48,6 +54,7 @@ private:
 
     const BillingRules& m_mode;
     TariffTables& m_tables;
+    Outbox* m_outbox;
     int m_input = 0;         // depth of InputBegins
     bool m_unsynced = false; // deferred commits wait for Sync
     QObject m_timers;        // context of the fallback sync

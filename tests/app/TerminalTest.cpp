@@ -5,6 +5,8 @@
 #include "tariff/CallRecordsTestSupport.h"
 
 #include "app/Terminal.h"
+#include "central/CentralSettings.h"
+#include "central/Outbox.h"
 #include "link/Ats.h"
 #include "platform/Registry.h"
 
@@ -51,10 +53,36 @@ TEST(HeadlessTerminal, OpensItsLineBillsACallAndShutsDownCleanly) {
     const QString destTar = env.Path(QStringLiteral("Tables/DestTar.db"));
     EXPECT_TRUE(WaitUntil([&] { return ReadRows(destTar).size() == 1; }, 10000));
 
+    // The central call store is off: no queue.
+    EXPECT_EQ(term.CentralOutbox(), nullptr);
+    EXPECT_FALSE(QFile::exists(env.Path(QStringLiteral("Tables/Central.que"))));
+
     term.Shutdown();
     EXPECT_EQ(CorrectLogOff(), true);
     const auto rows = ReadRows(destTar);
     ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows[0][0].toString(), QStringLiteral("1234"));
     EXPECT_EQ(rows[0][5].toString(), QStringLiteral("5678"));
+}
+
+// Switched on, the terminal opens the queue in the tables folder and bills
+// into it under its terminal id.
+TEST(HeadlessTerminal, CentralStoreOnOpensTheQueueForTheCallRecords) {
+    TestEnv env;
+    {
+        Registry reg;
+        CentralSettings c;
+        c.enabled = true;
+        c.terminalId = QStringLiteral("T7");
+        ASSERT_TRUE(c.Write(reg));
+        EXPECT_EQ(CentralSettings::Read(reg).terminalId, QStringLiteral("T7"));
+    }
+    Terminal term(env.Dir());
+    ASSERT_TRUE(term.Start());
+    Outbox* q = term.CentralOutbox();
+    ASSERT_NE(q, nullptr);
+    EXPECT_GT(q->Epoch(), 0);
+    EXPECT_TRUE(QFile::exists(env.Path(QStringLiteral("Tables/Central.que"))));
+    term.Shutdown();
+    EXPECT_EQ(Outbox::ReadStatus(env.Path(QStringLiteral("Tables"))).pending, 0);
 }

@@ -2,6 +2,7 @@
 // Call frames, a terminal's worth of tariff tables in a temporary folder, and
 // readers for what ended up in the tables and the program log.
 #include "TestSupport.h"
+#include "central/Outbox.h"
 #include "link/AtsSettings.h"
 #include "link/CallFrame.h"
 #include "link/LinkOptions.h"
@@ -62,7 +63,9 @@ struct TariffRig {
     TestEnv env;
     LinkOptions app;
     BillingRules mode;
+    bool central = false; // the calls are staged in an outbox too
     std::unique_ptr<TariffTables> tables;
+    std::unique_ptr<Outbox> outbox;
     std::unique_ptr<CallRecords> calls;
     std::unique_ptr<AtsSettings> ats;
 
@@ -79,12 +82,17 @@ struct TariffRig {
     }
     bool Start() {
         tables = std::make_unique<TariffTables>(env.Dir());
-        const bool ok = tables->OpenTables();
-        calls = std::make_unique<CallRecords>(mode, *tables);
+        bool ok = tables->OpenTables();
+        if (central) {
+            outbox = std::make_unique<Outbox>(tables->StandardDir(), QStringLiteral("T1"));
+            ok = outbox->Open(nullptr) && ok;
+        }
+        calls = std::make_unique<CallRecords>(mode, *tables, outbox.get());
         return ok;
     }
     void Stop() {
         calls.reset();
+        outbox.reset();
         tables.reset();
     }
     QString Std(const QString& name) const { return env.Path(QStringLiteral("Tables/") + name); }
