@@ -1,4 +1,5 @@
 // varnel-tool: maintenance work without the window, on the terminal's core code.
+#include "ToolCentral.h"
 #include "ToolDecode.h"
 #include "ToolLine.h"
 #include "ToolTables.h"
@@ -17,6 +18,7 @@ int Usage() {
                  "  load TABLE FILE.csv\n"
                  "  verify TABLE | rebuild TABLE [--like MODEL.db]\n"
                  "  checksum FILE.ver\n"
+                 "  central init CONNINFO\n"
                  "The settings store is the file named by VARNEL_REGISTRY, else the user's\n"
                  "configuration folder (the native registry on Windows).\n";
     ToolErr().flush();
@@ -38,5 +40,6 @@ int main(int argc, char** argv) {
     if (cmd == QLatin1String("verify")) return ToolVerify(args);
     if (cmd == QLatin1String("rebuild")) return ToolRebuild(args);
     if (cmd == QLatin1String("checksum")) return ToolChecksum(args);
+    if (cmd == QLatin1String("central")) return ToolCentral(args);
     return Usage();
 }
