@@ -11,6 +11,7 @@ set(required_depends
     "pxlib1"
     "libshp[0-9]"
     "libnettle[0-9]"
+    "libpq5"
     "adduser")
 set(required_files
     ./usr/bin/varnel

@@ -1,5 +1,6 @@
 #include "app/Terminal.h"
 
+#include "central/CentralDelivery.h"
 #include "central/CentralSettings.h"
 #include "central/Outbox.h"
 #include "link/Ats.h"
@@ -64,6 +65,12 @@ bool Terminal::Start() {
         if (!m_outbox->Open(&e)) {
             WriteLog(QStringLiteral("Очередь центра не открыта: ") + e);
             m_outbox.reset();
+        } else if (central.connInfo.trimmed().isEmpty()) {
+            WriteLog(QStringLiteral("Центр: не задана строка подключения (ConnInfo), записи "
+                                    "копятся в очереди"));
+        } else {
+            m_delivery =
+                std::make_unique<CentralDelivery>(*m_outbox, central.connInfo, central.terminalId);
         }
     }
     m_calls = std::make_unique<CallRecords>(m_billing, *m_tables, m_outbox.get());
@@ -122,6 +129,7 @@ void Terminal::Shutdown(std::optional<int> windowState) {
     for (int n = 1; n <= ExchangeSet::kCount; ++n)
         if (TAts* ats = Ats(n)) ats->SetCallSink(nullptr);
     m_exchanges.Clear();
+    m_delivery.reset();
     m_calls.reset();
     m_outbox.reset();
     if (m_tables) m_tables->CloseTables();

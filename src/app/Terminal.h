@@ -27,6 +27,7 @@ class RequestTracker;
 class TAts;
 class CallRecords;
 class Outbox;
+class CentralDelivery;
 class TariffTables;
 
 class Terminal : public QObject {
@@ -82,6 +83,9 @@ public:
     // The local queue of the central call store; nullptr when it is off
     // (the key "Central", value Enabled) or its file cannot be used.
     Outbox* CentralOutbox() const { return m_outbox.get(); }
+    // The delivery of that queue to the central server (nullptr: off, or no
+    // connection string set).
+    CentralDelivery* Delivery() const { return m_delivery.get(); }
 
 private:
     QString m_curDir;
@@ -93,6 +97,7 @@ private:
     std::unique_ptr<Registry> m_reg;
     std::unique_ptr<TariffTables> m_tables;
     std::unique_ptr<Outbox> m_outbox;
+    std::unique_ptr<CentralDelivery> m_delivery;
     std::unique_ptr<CallRecords> m_calls;
     std::unique_ptr<RequestTracker> m_tracker;
     ExchangeSet m_exchanges;

@@ -4,6 +4,7 @@
 
 #include "access/ui/OperatorAccess.h"
 #include "app/Terminal.h"
+#include "central/CentralDelivery.h"
 #include "console/AutoDirectivesPage.h"
 #include "console/DirectiveButtons.h"
 #include "console/DirectiveEntry.h"
@@ -38,6 +39,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QVBoxLayout>
@@ -109,6 +111,19 @@ void TForm2::Compose() {
     state->SetProgress({[progress] { progress->ShowProgress(); },
                         [progress](int v) { progress->SetProgress(v); },
                         [progress] { progress->HideProgress(); }});
+    if (CentralDelivery* central = m_term.Delivery()) ShowCentral(*central);
+}
+
+// The delivery to the central store: its state in a panel of its own, its
+// losses and recoveries in the status list.
+void TForm2::ShowCentral(CentralDelivery& central) {
+    auto* panel = new QLabel(central.StateText());
+    panel->setObjectName(QStringLiteral("StatusPanelCentral"));
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Sunken);
+    statusBar()->addWidget(panel, 1);
+    connect(&central, &CentralDelivery::stateChanged, panel, &QLabel::setText);
+    connect(&central, &CentralDelivery::note, this, &TForm2::AddStatus);
 }
 
 TForm2::~TForm2() {

@@ -13,6 +13,7 @@
 #include <memory>
 
 class AutoDirectivesPage;
+class CentralDelivery;
 class DirectiveEntry;
 class MaskEdit;
 class QButtonGroup;
@@ -110,6 +111,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    void ShowCentral(CentralDelivery& central);
     void BuildWindow();
     QWidget* BuildTopStrip();
     QWidget* BuildPages();

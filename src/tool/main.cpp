@@ -18,7 +18,7 @@ int Usage() {
                  "  load TABLE FILE.csv\n"
                  "  verify TABLE | rebuild TABLE [--like MODEL.db]\n"
                  "  checksum FILE.ver\n"
-                 "  central init CONNINFO\n"
+                 "  central init CONNINFO | central status [TABLE_FOLDER]\n"
                  "The settings store is the file named by VARNEL_REGISTRY, else the user's\n"
                  "configuration folder (the native registry on Windows).\n";
     ToolErr().flush();

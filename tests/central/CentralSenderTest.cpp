@@ -6,10 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QLocalSocket>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimeZone>
 
 namespace {
@@ -115,55 +112,6 @@ protected:
     PgServer pg;
 };
 
-// Forwards TCP connections to the server's Unix socket. cutAtCommit: once the
-// client has sent a COMMIT, the server's answer is swallowed and both sides
-// are cut. freeze: nothing more goes from the server to the client.
-class Proxy : public QObject {
-public:
-    explicit Proxy(const QString& socketPath) : m_path(socketPath) {
-        m_server.listen(QHostAddress::LocalHost);
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* c = m_server.nextPendingConnection())
-                Pair(c);
-        });
-    }
-    QString ConnInfo() const {
-        return QStringLiteral("hostaddr=127.0.0.1 port=%1 dbname=postgres user=postgres "
-                              "sslmode=disable")
-            .arg(m_server.serverPort());
-    }
-    bool cutAtCommit = false;
-    bool freeze = false;
-    int cuts = 0;
-
-private:
-    void Pair(QTcpSocket* c) {
-        auto* s = new QLocalSocket(c);
-        auto armed = std::make_shared<bool>(false);
-        connect(c, &QTcpSocket::readyRead, s, [this, c, s, armed] {
-            const QByteArray data = c->readAll();
-            if (cutAtCommit && data.contains("COMMIT")) *armed = true;
-            s->write(data);
-        });
-        connect(s, &QLocalSocket::readyRead, c, [this, c, s, armed] {
-            const QByteArray data = s->readAll();
-            if (*armed) { // the COMMIT is done on the server; its answer is lost
-                cutAtCommit = false;
-                ++cuts;
-                s->abort();
-                c->abort();
-                return;
-            }
-            if (!freeze) c->write(data);
-        });
-        connect(c, &QTcpSocket::disconnected, c, &QObject::deleteLater);
-        connect(s, &QLocalSocket::disconnected, c, [c] { c->abort(); });
-        s->connectToServer(m_path);
-    }
-    QString m_path;
-    QTcpServer m_server;
-};
-
 } // namespace
 
 TEST_F(CentralSenderTest, DeliversBatchesOnceAndResumesFromTheServersNumber) {
@@ -213,7 +161,7 @@ TEST_F(CentralSenderTest, ToolInitCreatesOnceAndSaysWhenTheServerIsAway) {
 }
 
 TEST_F(CentralSenderTest, CommitWhoseAnswerIsLostIsNeitherLostNorDoubled) {
-    Proxy proxy(pg.SocketPath());
+    PgProxy proxy(pg.SocketPath());
     CentralSender s(FastOptions());
     Watcher w(s);
     s.Start(proxy.ConnInfo(), QStringLiteral("T1"), kEpoch);
@@ -288,7 +236,7 @@ TEST_F(CentralSenderTest, SilentServerIsGivenUpWithinTheTimeouts) {
             << w.lastDown.toStdString();
     }
     // A server that stops answering in the middle of a batch.
-    Proxy proxy(pg.SocketPath());
+    PgProxy proxy(pg.SocketPath());
     CentralSender s(o);
     Watcher w(s);
     s.Start(proxy.ConnInfo(), QStringLiteral("T1"), kEpoch);
