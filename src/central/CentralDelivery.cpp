@@ -92,6 +92,6 @@ void CentralDelivery::OnDown(const QString& reason) {
         m_downSince = QDateTime::currentDateTime();
         m_backlog = true;
     }
-    emit note(QStringLiteral("Центр: нет связи (%1)").arg(reason));
+    emit note(QStringLiteral("Центр: нет связи (%1)").arg(reason.simplified()));
     ShowState();
 }
