@@ -54,6 +54,10 @@ bool ExchangeVersionLine::Write(const uint8_t* data, int count) {
     return m_ats->Link().Port().WriteBlock(data, count);
 }
 
+void ExchangeVersionLine::DropOutput() {
+    if (IsOpen()) m_ats->Link().Port().FlushOutput();
+}
+
 bool ExchangeVersionLine::IsSending() const {
     return IsOpen() && m_ats->Link().Port().OutputCount() > 0;
 }

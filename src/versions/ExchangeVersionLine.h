@@ -28,6 +28,7 @@ public:
     bool Duplex() const override { return m_duplex; }
     bool Write(const uint8_t* data, int count) override;
     bool IsSending() const override;
+    void DropOutput() override;
     void ShowStatus(const QString& line) override;
 
 private:

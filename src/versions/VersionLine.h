@@ -40,6 +40,8 @@ public:
     virtual bool Write(const uint8_t* data, int count) = 0;
     // Bytes written that have not left yet.
     virtual bool IsSending() const = 0;
+    // Drops what has not left yet.
+    virtual void DropOutput() = 0;
 
     // One line in the main window's status list.
     virtual void ShowStatus(const QString& line) = 0;

@@ -62,12 +62,19 @@ public:
     VersionSender::StartResult Start(const QString& path, Vers::Type type);
     void Stop() override;
     void Close();
+    // Bound of the wait for a written frame to leave a duplex line (the
+    // clear-to-send bound): a frame still held then is dropped and counts as
+    // sent, so the repeat goes on.
+    static constexpr int kDrainBoundMs = 1000;
+    int DrainBoundMs = kDrainBoundMs; // tests shorten it
 
 signals:
     void block(const VersionSender::Block& block);
     void delayChanged(int delay);
     void completed();
     void failed(const QString& message);
+    // The exchange did not answer ("Станция не отвечает"): the transfer stopped.
+    void gaveUp();
 
 protected:
     void Code(uint8_t code) override;
@@ -84,6 +91,7 @@ private:
     std::vector<uint8_t> m_held; // answers that came while the frame drained
     int64_t m_pauseNs = 0;
     QElapsedTimer m_pace;
+    int64_t m_drainFrom = -1; // the whole frame written; -1 before
 };
 
 // The unloading window's transfer: the exchange's memory to the work file.

@@ -32,6 +32,13 @@ TFormSendVers::TFormSendVers(VersionLineProvider lines, QString curDir, QWidget*
             Qt::QueuedConnection);
     connect(&m_send, &VersionSendSession::failed, this, &TFormSendVers::Failed,
             Qt::QueuedConnection);
+    connect(
+        &m_send, &VersionSendSession::gaveUp, this,
+        [this] {
+            Log(QStringLiteral("Станция не отвечает"));
+            StopClick();
+        },
+        Qt::QueuedConnection);
 }
 
 void TFormSendVers::TypeChanged(int index) {
