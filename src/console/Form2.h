@@ -77,7 +77,8 @@ public:
 
     // A line in the status list (MemoStatus).
     void AddStatus(const QString& line);
-    // Text of status-bar panel 0..2 (hints, -, "Прием"/"Передача").
+    // Text of status-bar panel 0..2 (hints; "Неверный пароль" and "Линия
+    // АТС занята: ..."; "Прием"/"Передача").
     void SetPanelText(int panel, const QString& text);
     // The main window's port field (ComboBoxPortMain).
     void ShowPortText(const QString& text);
@@ -128,6 +129,10 @@ private:
     void ShowSettings(TAts& ats, AtsRow& row);
     void ShowPrintout(TAts& ats, const QString& text);
     void ShowSelected(TAts* ats);
+    // A tool was refused the line of ats: the status list says why, and
+    // panel 1 while ats is selected and its line is held.
+    void LineRefused(TAts& ats, const QString& text);
+    void ClearRefusal();
     void ApplyRollFont(const QFont& font, const QColor& color);
     void StatusChanged();
     void ShowMessage(const QString& text);

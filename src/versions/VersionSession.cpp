@@ -15,7 +15,8 @@ bool VersionSession::TakeOver(VersionLine* line) {
     if (m_holding) GiveBack();
     m_line = line;
     if (!line) return false;
-    m_holding = line->TakeOver({[this](uint8_t c) { Code(uint8_t(c & 31)); }, [this] { Lost(); }});
+    m_holding =
+        line->TakeOver({[this](uint8_t c) { Code(uint8_t(c & 31)); }, [this] { Lost(); }, Owner()});
     return m_holding;
 }
 

@@ -29,6 +29,8 @@ public:
     // Milliseconds of the session's monotonic clock.
     int64_t Now() const { return m_clock.elapsed(); }
     virtual void Stop() = 0;
+    // The transfer as the operator reads it after "идет".
+    virtual QString Owner() const = 0;
 
 signals:
     // The port went away: the transfer has stopped.
@@ -62,6 +64,7 @@ public:
     VersionSender::StartResult Start(const QString& path, Vers::Type type);
     void Stop() override;
     void Close();
+    QString Owner() const override { return QStringLiteral("загрузка версии"); }
     // Bound of the wait for a written frame to leave a duplex line (the
     // clear-to-send bound): a frame still held then is dropped and counts as
     // sent, so the repeat goes on.
@@ -105,6 +108,7 @@ public:
     // when the work file cannot be made (nothing is sent then).
     bool Start(const QString& folder);
     void Stop() override;
+    QString Owner() const override { return QStringLiteral("выгрузка версии"); }
     QString WorkFilePath() const { return m_work.Path(); }
     // Moment the first block was kept (-1 before).
     int64_t FirstBlockAt() const { return m_firstBlockAt; }
