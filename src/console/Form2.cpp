@@ -275,6 +275,13 @@ void TForm2::BindExchange(TAts& ats, AtsRow& row) {
     connect(&ats, &TAts::printout, this,
             [this, &ats](const QString& text) { ShowPrintout(ats, text); });
     connect(&ats, &TAts::portWantedChanged, row.CheckBoxPort, &QCheckBox::setChecked);
+    connect(&ats, &TAts::portWantedChanged, this, [this, &ats] {
+        if (m_term.Current() == &ats) ShowLineState();
+    });
+    // Codes refused by a closed port: "Передача" gives way to the line's state.
+    connect(&ats.Link(), &Line::drained, this, [this, &ats] {
+        if (m_term.Current() == &ats && !ats.PortIsOpen()) ShowLineState();
+    });
     connect(&ats, &TAts::lineRefused, this,
             [this, &ats](const QString& text) { LineRefused(ats, text); });
     connect(&ats, &TAts::lineHolderChanged, this, [this, &ats] {
@@ -357,10 +364,19 @@ void TForm2::RollViewExit() {
 // port and its roll.
 void TForm2::ShowSelected(TAts* ats) {
     ClearRefusal();
+    ShowLineState();
     m_auto->ShowSettings(*ats);
     ShowPortText(QString::number(ats->Settings.Port));
     TFLoad(*m_view, ats->RollLog().FileName());
     m_auto->LoadScript(*ats);
+}
+
+void TForm2::ShowLineState() {
+    const TAts* ats = m_term.Current();
+    if (!ats) return;
+    SetPanelText(2, ats->IsSending()    ? QStringLiteral("Передача")
+                    : ats->PortIsOpen() ? QStringLiteral("Прием")
+                                        : QStringLiteral("Порт закрыт"));
 }
 
 void TForm2::LineRefused(TAts& ats, const QString& text) {
