@@ -282,6 +282,10 @@ void TForm2::BindExchange(TAts& ats, AtsRow& row) {
     connect(&ats.Link(), &Line::drained, this, [this, &ats] {
         if (m_term.Current() == &ats && !ats.PortIsOpen()) ShowLineState();
     });
+    // A line lost, or open again after it was retried.
+    connect(&ats, &TAts::status, this, [this, &ats] {
+        if (m_term.Current() == &ats && !ats.IsSending()) ShowLineState();
+    });
     connect(&ats, &TAts::lineRefused, this,
             [this, &ats](const QString& text) { LineRefused(ats, text); });
     connect(&ats, &TAts::lineHolderChanged, this, [this, &ats] {
