@@ -47,6 +47,7 @@
 namespace {
 const QString kAtsKeyRoot = QStringLiteral("\\Software\\ZezozuDaruduri\\ATS ");
 const QString kWrongPassword = QStringLiteral("Неверный пароль");
+const QString kLineBusy = QStringLiteral("Линия АТС занята");
 const QString kRestartText = QStringLiteral("Изменения вступят в силу после перезапуска программы");
 
 void CheckRadio(QButtonGroup* g, int id) {
@@ -289,6 +290,22 @@ void TForm2::BindExchange(TAts& ats, AtsRow& row) {
     connect(&ats, &TAts::printout, this,
             [this, &ats](const QString& text) { ShowPrintout(ats, text); });
     connect(&ats, &TAts::portWantedChanged, row.CheckBoxPort, &QCheckBox::setChecked);
+    connect(&ats, &TAts::portWantedChanged, this, [this, &ats] {
+        if (m_term.Current() == &ats) ShowLineState();
+    });
+    // Codes refused by a closed port: "Передача" gives way to the line's state.
+    connect(&ats.Link(), &Line::drained, this, [this, &ats] {
+        if (m_term.Current() == &ats && !ats.PortIsOpen()) ShowLineState();
+    });
+    // A line lost, or open again after it was retried.
+    connect(&ats, &TAts::status, this, [this, &ats] {
+        if (m_term.Current() == &ats && !ats.IsSending()) ShowLineState();
+    });
+    connect(&ats, &TAts::lineRefused, this,
+            [this, &ats](const QString& text) { LineRefused(ats, text); });
+    connect(&ats, &TAts::lineHolderChanged, this, [this, &ats] {
+        if (m_term.Current() == &ats && !ats.Session()) ClearRefusal();
+    });
 
     // The exchange is the context of the controls' connections: they end
     // with it.
@@ -365,10 +382,29 @@ void TForm2::RollViewExit() {
 // The views follow the selected exchange: its run settings and script, its
 // port and its roll.
 void TForm2::ShowSelected(TAts* ats) {
+    ClearRefusal();
+    ShowLineState();
     m_auto->ShowSettings(*ats);
     ShowPortText(QString::number(ats->Settings.Port));
     TFLoad(*m_view, ats->RollLog().FileName());
     m_auto->LoadScript(*ats);
+}
+
+void TForm2::ShowLineState() {
+    const TAts* ats = m_term.Current();
+    if (!ats) return;
+    SetPanelText(2, ats->IsSending()    ? QStringLiteral("Передача")
+                    : ats->PortIsOpen() ? QStringLiteral("Прием")
+                                        : QStringLiteral("Порт закрыт"));
+}
+
+void TForm2::LineRefused(TAts& ats, const QString& text) {
+    AddStatus(text);
+    if (m_term.Current() == &ats) SetPanelText(1, text);
+}
+
+void TForm2::ClearRefusal() {
+    if (PanelText(1).startsWith(kLineBusy)) SetPanelText(1, QString());
 }
 
 void TForm2::ComboBoxATSChange(int index) {

@@ -78,7 +78,8 @@ public:
 
     // A line in the status list (MemoStatus).
     void AddStatus(const QString& line);
-    // Text of status-bar panel 0..2 (hints, -, "Прием"/"Передача").
+    // Text of status-bar panel 0..2 (hints; "Неверный пароль" and "Линия
+    // АТС занята: ..."; the line: "Передача", "Прием", "Порт закрыт").
     void SetPanelText(int panel, const QString& text);
     // The main window's port field (ComboBoxPortMain).
     void ShowPortText(const QString& text);
@@ -130,6 +131,13 @@ private:
     void ShowSettings(TAts& ats, AtsRow& row);
     void ShowPrintout(TAts& ats, const QString& text);
     void ShowSelected(TAts* ats);
+    // Panel 2 shows the selected exchange's line: "Передача" while it sends,
+    // else "Прием" when its port is open and "Порт закрыт" when not.
+    void ShowLineState();
+    // A tool was refused the line of ats: the status list says why, and
+    // panel 1 while ats is selected and its line is held.
+    void LineRefused(TAts& ats, const QString& text);
+    void ClearRefusal();
     void ApplyRollFont(const QFont& font, const QColor& color);
     void StatusChanged();
     void ShowMessage(const QString& text);

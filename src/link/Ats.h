@@ -66,6 +66,7 @@ public:
     ReceiveSplitter& Receiver() { return m_rx; }
     AutoSchedule& Schedule() { return m_schedule; }
     AutoScript& Script() { return *m_script; }
+    // The session that holds the line (one at a time), or null.
     RequestSession* Session() const { return m_session; }
     void SetCallSink(ICallSink* sink) { m_calls = sink; }
 
@@ -104,6 +105,11 @@ signals:
     void received();
     // The port is wanted or not (the "Включен" box follows).
     void portWantedChanged(bool wanted);
+    // A tool was refused the line: "Линия АТС занята: идет ..." names the
+    // tool that holds it.
+    void lineRefused(const QString& text);
+    // A session took the line or gave it back.
+    void lineHolderChanged();
 
 private:
     friend class RequestSession;

@@ -21,15 +21,33 @@ struct RequestSession::CaptureWait {
     unsigned generation = 0;
 };
 
-RequestSession::RequestSession(TAts& ats, RequestTracker& tracker) : RequestSession(ats) {
+namespace {
+const QString kBusy = QStringLiteral("Линия АТС занята: идет ");
+const QString kSomeRequest = QStringLiteral("запрос к АТС");
+} // namespace
+
+RequestSession::RequestSession(TAts& ats, RequestTracker& tracker, QString owner)
+    : RequestSession(ats, std::move(owner)) {
+    if (m_refused) return; // the tracker times the session that holds the line
     m_tracker = &tracker;
     tracker.AbortRequest = false;
 }
 
-RequestSession::RequestSession(TAts& ats)
-    : m_ats(&ats), m_data(kDataSize, 0), m_capture(std::make_unique<CaptureWait>()) {
-    if (RequestSession* before = ats.m_session) before->Release();
+RequestSession::RequestSession(TAts& ats, QString owner)
+    : m_ats(&ats), m_owner(owner.isEmpty() ? kSomeRequest : std::move(owner)), m_data(kDataSize, 0),
+      m_capture(std::make_unique<CaptureWait>()) {
+    if (ats.m_session) {
+        m_refused = true;
+        m_ats.clear();
+        emit ats.lineRefused(BusyText(ats));
+        return;
+    }
     ats.m_session = this;
+    emit ats.lineHolderChanged();
+}
+
+QString RequestSession::BusyText(const TAts& ats) {
+    return ats.m_session ? kBusy + ats.m_session->m_owner : QString();
 }
 
 RequestSession::~RequestSession() {
@@ -46,6 +64,7 @@ void RequestSession::Release() {
         ats->m_session = nullptr;
         ats->Receiver().StopFrames();
         ats->Receiver().StopCapture();
+        emit ats->lineHolderChanged();
     }
     EndCapture(CaptureEnd::LineLost);
 }

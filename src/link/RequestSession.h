@@ -5,8 +5,10 @@
 // on every path: the destructor stops the frames, gives up a pending capture
 // (its held text is shown), ends raw mode and stops the answer timers.
 //
-// One session per exchange at a time: a new one takes the line over from the
-// one before, which is then detached (Exchange() is null).
+// One session per exchange at a time: while one holds the line, a new one is
+// refused. A refused session is detached from the start (Exchange() is null,
+// nothing it asks reaches the line) and the exchange says which tool holds
+// the line (TAts::lineRefused). Each session names its tool for that.
 #include <QPointer>
 #include <QString>
 
@@ -22,15 +24,23 @@ class RequestSession {
 public:
     static constexpr int kDataSize = 65536;
 
-    RequestSession(TAts& ats, RequestTracker& tracker);
+    // owner: what the tool is doing, as the operator reads it after "идет"
+    // ("статистика ВК", "снятие состояния АТС").
+    RequestSession(TAts& ats, RequestTracker& tracker, QString owner = {});
     // A session without answer timers (raw mode).
-    explicit RequestSession(TAts& ats);
+    explicit RequestSession(TAts& ats, QString owner = {});
     ~RequestSession();
     RequestSession(const RequestSession&) = delete;
     RequestSession& operator=(const RequestSession&) = delete;
 
     // The exchange, while this session holds its line.
     TAts* Exchange() const;
+    // Another session held the line when this one was made.
+    bool Refused() const { return m_refused; }
+    const QString& Owner() const { return m_owner; }
+    // "Линия АТС занята: идет " and what holds the exchange's line; empty
+    // when the line is free.
+    static QString BusyText(const TAts& ats);
 
     // ---- data frames
     // Data frames of frameLen codes (header included) are cut out from now on
@@ -101,6 +111,8 @@ private:
     void EndCapture(CaptureEnd end);
 
     QPointer<TAts> m_ats;
+    QString m_owner;
+    bool m_refused = false;
     RequestTracker* m_tracker = nullptr;
     std::vector<uint8_t> m_data;
     RawHandler m_raw;

@@ -47,6 +47,13 @@ std::optional<QString> StateSummary::Line(int index, const QString& captured) {
     return QString::fromUtf8(text);
 }
 
+QString StateSummary::NoAnswerLine(int index) {
+    const auto& cells = Cells();
+    if (index < 0 || size_t(index) >= cells.size()) return QString();
+    // The cell's address as the exchange prints it: the prefix without "+-".
+    return QStringLiteral("Ячейка ") + cells[size_t(index)].prefix.chopped(2) + kNoAnswer;
+}
+
 StateSummary::StateSummary(ExchangeSet& exchanges, RequestTracker& tracker, QTimer& pause)
     : m_exchanges(exchanges), m_tracker(tracker), m_pause(pause) {}
 
@@ -63,7 +70,12 @@ void StateSummary::Run() {
         if (OnEnd) OnEnd(End::NoExchange);
         return;
     }
-    if (ats->Session()) {
+    if (!ats->PortIsOpen()) {
+        if (OnEnd) OnEnd(End::LineOff);
+        return;
+    }
+    auto session = std::make_unique<RequestSession>(*ats, m_tracker, kOwner);
+    if (session->Refused()) {
         if (OnEnd) OnEnd(End::LineBusy);
         return;
     }
@@ -71,9 +83,11 @@ void StateSummary::Run() {
     m_ats = ats;
     m_end = End::Done;
     m_cell = 0;
+    m_session = std::move(session);
+    // A port that goes away ends the run at once.
+    m_lost = connect(&ats->Link(), &::Line::lost, this, [this] { Finish(End::LineLost); });
     if (Progress.Show) Progress.Show();
     if (Progress.SetBar) Progress.SetBar(0);
-    m_session = std::make_unique<RequestSession>(*ats, m_tracker);
     ReadCell();
 }
 
@@ -81,7 +95,8 @@ void StateSummary::Run() {
 void StateSummary::ReadCell() {
     // The directive goes to the selected exchange: it must still be the one
     // whose printout is captured.
-    if (!m_ats || m_exchanges.Current() != m_ats || !m_session->Exchange()) {
+    if (!m_ats || m_exchanges.Current() != m_ats || !m_session->Exchange() ||
+        !m_ats->PortIsOpen()) {
         Finish(End::LineLost);
         return;
     }
@@ -97,13 +112,14 @@ void StateSummary::CellRead(RequestSession::CaptureEnd end, const QString& value
         Finish(End::LineLost);
         return;
     }
-    // A value that did not come gives no line.
     if (end == CE::Value) {
         if (const auto line = Line(int(m_cell), value); line && OnLine) OnLine(*line);
+    } else if (OnLine) {
+        OnLine(NoAnswerLine(int(m_cell)));
     }
     // Esc shortens the waits; the sequence goes on.
     if (end == CE::Escaped) m_end = End::Escaped;
-    if (m_cell < 3 && Progress.SetBar) Progress.SetBar(kBar[m_cell]);
+    if (Progress.SetBar) Progress.SetBar(kBar[m_cell]);
     m_wait.ForTimer(m_pause, true, [this](StepWait::End e) { Paused(e); });
 }
 
@@ -127,10 +143,15 @@ void StateSummary::Close() {
         Finish(End::LineLost);
         return;
     }
-    m_wait.ForLine(*m_ats, !m_ats->Duplex(), [this](StepWait::End) { Finish(m_end); });
+    m_wait.ForLine(*m_ats, !m_ats->Duplex(), [this](StepWait::End) {
+        if (Progress.SetBar) Progress.SetBar(100);
+        Finish(m_end);
+    });
 }
 
 void StateSummary::Finish(End end) {
+    if (!m_running) return;
+    disconnect(m_lost);
     m_wait.Stop();
     m_session.reset();
     m_ats.clear();

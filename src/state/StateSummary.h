@@ -9,7 +9,9 @@
 // machine woken by the line, its timers and Esc: each cell's capture waits
 // for the directive to leave the line and then up to CaptureMs for the value,
 // then the pause timer runs. Esc cuts the wait it falls into short (and any
-// wait while it is held); the sequence goes on and ends as Escaped.
+// wait while it is held); the sequence goes on and ends as Escaped. A cell
+// whose value does not come says so ("нет ответа"). A run that cannot start
+// or loses its line ends at once with what it has formed so far.
 #include "link/RequestSession.h"
 #include "link/StepWait.h"
 
@@ -60,19 +62,25 @@ public:
     enum class End {
         Done,       // four cells read, "УК_6,-" sent
         Escaped,    // the same, with waits shortened by Esc
-        LineLost,   // another request took the line, another exchange was selected,
-                    // or the exchange went away
-        NoExchange, // no exchange selected
-        LineBusy,   // another request (a statistics run) holds the line: not started
+        LineLost,   // the port closed or went away, another exchange was
+                    // selected, or the exchange went away: cut short
+        NoExchange, // no exchange selected: not started
+        LineBusy,   // another tool holds the line: not started
+        LineOff,    // the exchange's port is not open: not started
     };
+    // What holds the line, as "идет ..." names it.
+    static inline const QString kOwner = QStringLiteral("снятие состояния АТС");
+    static inline const QString kNoAnswer = QStringLiteral(": нет ответа");
 
     // The four cells in the order they are read.
     static const std::vector<StateCell>& Cells();
     // The line for a captured value of cell `index` (read in the exchange
     // notation, so stray characters are dropped); nullopt: no line.
     static std::optional<QString> Line(int index, const QString& captured);
-    // Progress after cells 1..3.
-    static constexpr int kBar[3] = {40, 70, 100};
+    // The line of a cell whose value did not come: "Ячейка 00077: нет ответа".
+    static QString NoAnswerLine(int index);
+    // Progress after cells 1..4; 100 once "УК_6,-" has gone out.
+    static constexpr int kBar[4] = {20, 40, 60, 80};
 
     // pause: the state tabs' pause timer, the wait after each cell.
     StateSummary(ExchangeSet& exchanges, RequestTracker& tracker, QTimer& pause);
@@ -86,8 +94,8 @@ public:
     // no line and the run goes on.
     int CaptureMs = kCaptureMs;
 
-    // Starts the run. A run that cannot start (NoExchange, LineBusy) ends at
-    // once: OnEnd is called before Run returns.
+    // Starts the run. A run that cannot start (NoExchange, LineBusy,
+    // LineOff) ends at once: OnEnd is called before Run returns.
     void Run();
     bool Running() const { return m_running; }
 
@@ -104,6 +112,7 @@ private:
     QTimer& m_pause;
     QPointer<TAts> m_ats;
     std::unique_ptr<RequestSession> m_session;
+    QMetaObject::Connection m_lost;
     StepWait m_wait;
     size_t m_cell = 0;
     End m_end = End::Done;

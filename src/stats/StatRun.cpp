@@ -93,11 +93,15 @@ bool StatRun::Begin(bool report, bool showProgress) {
         End();
         return false;
     }
+    m_session = std::make_unique<RequestSession>(*m_ats, m_ctx.Tracker, m_ctx.Owner);
+    if (m_session->Refused()) {
+        End();
+        return false;
+    }
     if (showProgress && m_hooks.showProgress) {
         m_hooks.showProgress();
         m_progressShown = true;
     }
-    m_session = std::make_unique<RequestSession>(*m_ats, m_ctx.Tracker);
     m_session->Parse = [this](const uint8_t* data, int code) { Parse(data, code); };
     m_session->NoContinue = false;
     m_session->BitMode = false;

@@ -44,6 +44,9 @@ struct StatContext {
     QString CurDir; // the working folder: the trunk tables live under it
     std::array<StatFields, 4> Fields{};
     bool Running = false;
+    // The kind a run is started for, as the operator reads it after "идет"
+    // when another tool is refused the line ("статистика ВК").
+    QString Owner;
     // The fields of exchange number 1..4 (others share a spare set).
     StatFields& FieldsOf(int number);
 
@@ -85,7 +88,8 @@ public:
     void Prepare();
     // The port check of the run start: with a closed port the run ends, with
     // the status line "Порт закрыт. Продолжение невозможно" when report is
-    // set. Then the data frames are taken (the protocol is the parser,
+    // set. A line that another tool holds ends the run too, nothing sent
+    // (the exchange says which tool). Then the data frames are taken (the protocol is the parser,
     // NoContinue and BitMode clear), the hourglass shows, and the progress
     // window with showProgress. False when the run has ended.
     bool Begin(bool report, bool showProgress);

@@ -13,16 +13,21 @@ ExchangeVersionLine::~ExchangeVersionLine() {
 
 bool ExchangeVersionLine::TakeOver(Handlers handlers) {
     if (!m_ats) return false;
-    m_session = std::make_unique<RequestSession>(*m_ats);
+    m_refusal = RequestSession::BusyText(*m_ats);
+    m_session = std::make_unique<RequestSession>(*m_ats, handlers.owner);
+    if (m_session->Refused()) {
+        m_session.reset();
+        return false;
+    }
+    m_refusal.clear();
     m_session->SetRaw([code = handlers.code](const uint8_t* codes, int count) {
         for (int i = 0; i < count && code; ++i)
             code(codes[i]);
     });
     QObject::disconnect(m_lost);
-    m_lost = QObject::connect(&m_ats->Link(), &Line::lost, &m_ats->Link(),
-                              [lost = handlers.lost] {
-                                  if (lost) lost();
-                              });
+    m_lost = QObject::connect(&m_ats->Link(), &Line::lost, &m_ats->Link(), [lost = handlers.lost] {
+        if (lost) lost();
+    });
     if (!m_ats->PortIsOpen()) m_ats->SwitchPort(true);
     // The window starts on a quiet line, as on a port opened afresh.
     if (m_ats->PortIsOpen()) m_ats->Link().Port().FlushInput();
@@ -50,8 +55,12 @@ QString ExchangeVersionLine::ExchangeName() const {
 }
 
 bool ExchangeVersionLine::Write(const uint8_t* data, int count) {
-    if (!IsOpen()) return false;
+    if (!m_session || !IsOpen()) return false;
     return m_ats->Link().Port().WriteBlock(data, count);
+}
+
+void ExchangeVersionLine::DropOutput() {
+    if (IsOpen()) m_ats->Link().Port().FlushOutput();
 }
 
 bool ExchangeVersionLine::IsSending() const {

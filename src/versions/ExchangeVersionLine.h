@@ -20,7 +20,9 @@ public:
 
     // The exchange's port is opened when it was closed (as the line is given
     // back, so it stays open afterwards).
+    // Refused while another tool holds the exchange's line.
     bool TakeOver(Handlers handlers) override;
+    QString Refusal() const override { return m_refusal; }
     bool GiveBack() override;
     bool IsOpen() const override;
     int PortNumber() const override;
@@ -28,6 +30,7 @@ public:
     bool Duplex() const override { return m_duplex; }
     bool Write(const uint8_t* data, int count) override;
     bool IsSending() const override;
+    void DropOutput() override;
     void ShowStatus(const QString& line) override;
 
 private:
@@ -35,5 +38,6 @@ private:
     bool m_duplex;
     std::function<void(const QString&)> m_status;
     std::unique_ptr<RequestSession> m_session;
+    QString m_refusal;
     QMetaObject::Connection m_lost;
 };

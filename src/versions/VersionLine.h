@@ -15,6 +15,7 @@ public:
     struct Handlers {
         std::function<void(uint8_t)> code; // every received code, in order
         std::function<void()> lost;        // the port went away
+        QString owner; // the transfer, as "Линия АТС занята: идет ..." names it
     };
 
     // Gives the line back if it is still held.
@@ -24,6 +25,9 @@ public:
     // the handlers only. The port is open afterwards if it can be opened
     // (IsOpen). False when the exchange would not let the line go.
     virtual bool TakeOver(Handlers handlers) = 0;
+    // Why the last TakeOver was refused, for the window's log (empty: no
+    // reason to give).
+    virtual QString Refusal() const { return QString(); }
     // Gives the line back to the exchange: the handlers are never called
     // again. True when the exchange's port is open again.
     virtual bool GiveBack() = 0;
@@ -40,6 +44,8 @@ public:
     virtual bool Write(const uint8_t* data, int count) = 0;
     // Bytes written that have not left yet.
     virtual bool IsSending() const = 0;
+    // Drops what has not left yet.
+    virtual void DropOutput() = 0;
 
     // One line in the main window's status list.
     virtual void ShowStatus(const QString& line) = 0;

@@ -36,6 +36,7 @@ VersionSender::StartResult VersionSender::Start(const QString& path, int64_t now
         return StartResult::BadFile;
     }
     m_phase = Phase::Waiting;
+    m_silent = 0;
     return StartResult::Started;
 }
 
@@ -77,6 +78,7 @@ void VersionSender::Receive(uint8_t code, int64_t now) {
     if (m_phase != Phase::Waiting) return;
     code &= 31;
     m_timeoutArmed = false;
+    if (code == Vers::kAnswerNext || code == Vers::kAnswerAgain) m_silent = 0;
     if (code == Vers::kAnswerNext) {
         if (AtEnd()) return Complete();
         if (!NextBlock(now)) return Fail(kReadError);
@@ -96,7 +98,7 @@ void VersionSender::Receive(uint8_t code, int64_t now) {
     }
     // Not an answer: nothing is sent, the time-out repeats the block.
     m_timeoutArmed = true;
-    m_timeoutAt = now + kResendMs;
+    m_timeoutAt = now + ResendMs;
 }
 
 void VersionSender::Send() {
@@ -109,12 +111,17 @@ void VersionSender::FrameWritten(int64_t now) {
     if (m_phase != Phase::Sending) return;
     m_phase = Phase::Waiting;
     m_timeoutArmed = true;
-    m_timeoutAt = now + kResendMs;
+    m_timeoutAt = now + ResendMs;
 }
 
 void VersionSender::Tick(int64_t now) {
     if (m_phase == Phase::Waiting && m_timeoutArmed && now >= m_timeoutAt) {
         m_timeoutArmed = false;
+        if (++m_silent >= kSilentLimit) {
+            Stop();
+            if (OnGaveUp) OnGaveUp();
+            return;
+        }
         Send();
     }
 }

@@ -2,7 +2,9 @@
 // The sending side of the version block protocol: a version file goes to the
 // exchange's loader block by block. The exchange speaks first and drives the
 // transfer with its answers: 0 sends the next block, 8 the current one again.
-// Without an answer the current block is repeated every 5 s.
+// Without an answer the current block is repeated every 5 s; after 25 s
+// without one (the unloading side's bound too) the transfer gives up
+// ("Станция не отвечает").
 //
 // Plain logic: time comes in as milliseconds of a monotonic clock, frames go
 // out through OnSendFrame and the line reports back with FrameWritten.
@@ -18,6 +20,8 @@
 class VersionSender {
 public:
     static constexpr int kResendMs = 5000;
+    // Time-outs in a row without an answer that end the transfer.
+    static constexpr int kSilentLimit = 5;
     // Simplex pace delay: grows by a step per repeat request while "ОЗУ" is
     // sent, up to the limit. One unit is 10 ns of pause after each character
     // (see PauseNs).
@@ -81,6 +85,9 @@ public:
     std::function<void(int)> OnDelay;
     std::function<void()> OnCompleted;
     std::function<void(const QString&)> OnFailed;
+    std::function<void()> OnGaveUp; // no answer for kSilentLimit time-outs
+    // The answer time-out (tests shorten it).
+    int ResendMs = kResendMs;
 
 private:
     enum class Phase { Idle, Waiting, Sending };
@@ -106,4 +113,5 @@ private:
     Phase m_phase = Phase::Idle;
     bool m_timeoutArmed = false;
     int64_t m_timeoutAt = 0;
+    int m_silent = 0; // time-outs since the last answer
 };

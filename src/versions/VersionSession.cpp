@@ -15,7 +15,8 @@ bool VersionSession::TakeOver(VersionLine* line) {
     if (m_holding) GiveBack();
     m_line = line;
     if (!line) return false;
-    m_holding = line->TakeOver({[this](uint8_t c) { Code(uint8_t(c & 31)); }, [this] { Lost(); }});
+    m_holding =
+        line->TakeOver({[this](uint8_t c) { Code(uint8_t(c & 31)); }, [this] { Lost(); }, Owner()});
     return m_holding;
 }
 
@@ -52,6 +53,10 @@ VersionSendSession::VersionSendSession(QObject* parent) : VersionSession(parent)
     m_sender.OnFailed = [this](const QString& message) {
         Stop();
         emit failed(message);
+    };
+    m_sender.OnGaveUp = [this] {
+        Stop();
+        emit gaveUp();
     };
     connect(&m_poll, &QTimer::timeout, this, &VersionSendSession::Continue);
 }
@@ -102,6 +107,7 @@ void VersionSendSession::WriteFrame() {
     // asked for repeats; the pause is kept by the clock, not by spinning.
     m_pauseNs = m_line && !m_line->Duplex() ? VersionSender::PauseNs(m_sender.Delay()) : 0;
     m_pace.start();
+    m_drainFrom = -1;
     Continue();
 }
 
@@ -125,10 +131,16 @@ void VersionSendSession::Continue() {
             return;
         }
     }
-    // A duplex frame is done when it has left the port.
+    // A duplex frame is done when it has left the port, or when the line has
+    // held it back for the bound (clear-to-send kept low): then it is dropped
+    // and the answer time-out sends it again.
     if (m_line->Duplex() && m_line->IsSending()) {
-        m_poll.start(1);
-        return;
+        if (m_drainFrom < 0) m_drainFrom = Now();
+        if (Now() - m_drainFrom < DrainBoundMs) {
+            m_poll.start(1);
+            return;
+        }
+        m_line->DropOutput();
     }
     m_sender.FrameWritten(Now());
     Schedule(m_sender.NextDeadline());

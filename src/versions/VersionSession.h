@@ -29,6 +29,8 @@ public:
     // Milliseconds of the session's monotonic clock.
     int64_t Now() const { return m_clock.elapsed(); }
     virtual void Stop() = 0;
+    // The transfer as the operator reads it after "идет".
+    virtual QString Owner() const = 0;
 
 signals:
     // The port went away: the transfer has stopped.
@@ -62,12 +64,20 @@ public:
     VersionSender::StartResult Start(const QString& path, Vers::Type type);
     void Stop() override;
     void Close();
+    QString Owner() const override { return QStringLiteral("загрузка версии"); }
+    // Bound of the wait for a written frame to leave a duplex line (the
+    // clear-to-send bound): a frame still held then is dropped and counts as
+    // sent, so the repeat goes on.
+    static constexpr int kDrainBoundMs = 1000;
+    int DrainBoundMs = kDrainBoundMs; // tests shorten it
 
 signals:
     void block(const VersionSender::Block& block);
     void delayChanged(int delay);
     void completed();
     void failed(const QString& message);
+    // The exchange did not answer ("Станция не отвечает"): the transfer stopped.
+    void gaveUp();
 
 protected:
     void Code(uint8_t code) override;
@@ -84,6 +94,7 @@ private:
     std::vector<uint8_t> m_held; // answers that came while the frame drained
     int64_t m_pauseNs = 0;
     QElapsedTimer m_pace;
+    int64_t m_drainFrom = -1; // the whole frame written; -1 before
 };
 
 // The unloading window's transfer: the exchange's memory to the work file.
@@ -97,6 +108,7 @@ public:
     // when the work file cannot be made (nothing is sent then).
     bool Start(const QString& folder);
     void Stop() override;
+    QString Owner() const override { return QStringLiteral("выгрузка версии"); }
     QString WorkFilePath() const { return m_work.Path(); }
     // Moment the first block was kept (-1 before).
     int64_t FirstBlockAt() const { return m_firstBlockAt; }

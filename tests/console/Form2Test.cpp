@@ -24,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 
 #include <gtest/gtest.h>
@@ -471,4 +472,39 @@ TEST(Form2, SecondTerminalCannotTakeTheLineOffTheFirst) {
     second.reset();
     EXPECT_EQ(Stored(env, AtsKey(1), QStringLiteral("In")), QStringLiteral("true"));
     EXPECT_TRUE(first->Ats(1)->Link().IsOpen());
+}
+
+// A directive typed for an exchange that is not switched on: each code is
+// refused ("Порт закрыт" in the status list), and then the status bar shows
+// that line's state instead of "Передача", as it does for whichever exchange
+// is selected.
+TEST(Form2, AfterSendingToAClosedLineTheStatusBarShowsTheLineAgain) {
+    TestEnv env;
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    pty.MapToPort(1);
+    Store(env, AtsKey(1), QStringLiteral("In"), QStringLiteral("true"));
+    Store(env, AtsKey(2), QStringLiteral("PortDelayMS"), QStringLiteral("1"));
+    auto form = StartForm(env.Dir());
+    auto* combo = Find<QComboBox>(form.get(), "ComboBoxATS");
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Down);
+    ASSERT_EQ(form->Term().Exchanges().CurrentNumber(), 2);
+
+    auto* edit = Find<MaskEdit>(form.get(), "MaskEdit");
+    form->Entry().Reset();
+    QTest::keyClicks(edit, QStringLiteral("vd_"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_TRUE(WaitUntil([&] { return !form->Ats(2)->IsSending(); }, 3000));
+    EXPECT_EQ(form->PanelText(2), QString::fromUtf8("Порт закрыт"));
+    auto* memo = Find<QPlainTextEdit>(form.get(), "MemoStatus");
+    EXPECT_GE(memo->toPlainText().count(QRegularExpression(QStringLiteral("^Порт закрыт$"),
+                                                           QRegularExpression::MultilineOption)),
+              4);
+
+    QTest::keyClick(combo, Qt::Key_Up);
+    ASSERT_EQ(form->Term().Exchanges().CurrentNumber(), 1);
+    EXPECT_EQ(form->PanelText(2), QString::fromUtf8("Прием"));
+    QTest::keyClick(combo, Qt::Key_Down);
+    EXPECT_EQ(form->PanelText(2), QString::fromUtf8("Порт закрыт"));
 }

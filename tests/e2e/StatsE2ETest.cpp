@@ -4,12 +4,14 @@
 #include "TestSupport.h"
 #include "console/ConsoleTestSupport.h"
 
+#include "console/DirectiveEntry.h"
 #include "console/Form2.h"
 #include "link/Ats.h"
 #include "link/RequestTracker.h"
 #include "platform/Codec.h"
 #include "platform/EscTracker.h"
 #include "platform/Registry.h"
+#include "state/ui/StatePages.h"
 #include "stats/ui/FormAKNapr.h"
 #include "stats/ui/FormStatAK.h"
 #include "stats/ui/FormStatVK.h"
@@ -18,9 +20,11 @@
 #include "stats/ui/StatButtons.h"
 #include "stats/ui/StatDesk.h"
 #include "tables/Table.h"
+#include "versions/ui/FormGetVers.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -147,4 +151,56 @@ TEST_F(StatsE2E, SubscriberDetailRunsItsRefreshTimer) {
          });
     Run("ButtonStatAK");
     ExpectPrintoutInRoll();
+}
+
+// One tool on a line at a time: while a statistics run holds it, the state
+// summary, a control-unit request and the unloading window are refused and
+// say why, with nothing sent; a statistics button pressed during the state
+// summary is refused the same way.
+TEST_F(StatsE2E, ARefusedToolSaysWhatHoldsTheLineAndSendsNothing) {
+    auto* pages = form->findChild<StatePages*>();
+    ASSERT_NE(pages, nullptr);
+    pages->PuuWaitTimer().setInterval(50);
+    QStringList sent;
+    QObject::connect(&form->Entry(), &DirectiveEntry::executing,
+                     [&](const QString& d) { sent << d; });
+    auto* memoState = form->findChild<QPlainTextEdit*>(QStringLiteral("MemoStateATS"));
+    auto* memoStatus = form->findChild<QPlainTextEdit*>(QStringLiteral("MemoStatus"));
+    const QString byStats = QString::fromUtf8("Линия АТС занята: идет статистика ВК");
+    Then([] { return Shown<TFormStatVK>(); },
+         [&] {
+             form->findChild<QPushButton*>(QStringLiteral("ButtonStateATS"))->click();
+             EXPECT_EQ(memoState->toPlainText(), byStats);
+             form->findChild<QPushButton*>(QStringLiteral("Button15"))->click(); // ВВК
+             EXPECT_FALSE(pages->Context().busy);
+             EXPECT_TRUE(sent.isEmpty()) << sent.join(QLatin1Char(' ')).toStdString();
+             EXPECT_EQ(form->PanelText(1), byStats);
+             EXPECT_EQ(memoStatus->toPlainText().count(byStats), 2);
+             TFormGetVers* get = nullptr;
+             for (QWidget* w : QApplication::topLevelWidgets())
+                 if (auto* g = qobject_cast<TFormGetVers*>(w)) get = g;
+             ASSERT_NE(get, nullptr);
+             get->show();
+             get->StartClick();
+             EXPECT_EQ(get->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText(),
+                       byStats);
+             EXPECT_FALSE(get->Session().Holding());
+             get->hide();
+             Shown<TFormStatVK>()->close();
+         });
+    Run("ButtonStatVK");
+    EXPECT_TRUE(form->PanelText(1).isEmpty()); // the line is free again
+
+    // A statistics button during the state summary.
+    form->findChild<QPushButton*>(QStringLiteral("ButtonStateATS"))->click();
+    ASSERT_TRUE(pages->Context().busy);
+    QWidget* page = PageOf(form.get(), QStringLiteral("Статистика"));
+    page->findChild<QPushButton*>(QStringLiteral("ButtonStatVK"))->click();
+    StatButtons* stats = form->findChild<StatButtons*>();
+    EXPECT_FALSE(stats->Context().Running);
+    EXPECT_FALSE(stats->Desk().Busy());
+    EXPECT_EQ(form->PanelText(1), QString::fromUtf8("Линия АТС занята: идет снятие состояния АТС"));
+    ASSERT_TRUE(WaitUntil([&] { return !pages->Context().busy; }, 20000));
+    EXPECT_EQ(sent.size(), 5); // the summary's own directives only
+    EXPECT_FALSE(memoState->toPlainText().contains(QString::fromUtf8("занята")));
 }

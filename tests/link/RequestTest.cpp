@@ -152,14 +152,25 @@ TEST_F(Request, SessionEndsGiveTheLineBackOnEveryPath) {
     s->WriteRaw(block, 3);
     EXPECT_EQ(port->Written, (Codes{1, 2, 3}));
 
-    // A second session takes the line over; the first is detached.
-    s->StartCapture(QStringLiteral("X"), 1);
-    RequestSession second(*ats, tracker);
-    EXPECT_EQ(s->Exchange(), nullptr);
-    EXPECT_FALSE(second.IsRaw());
-    s->WriteRaw(block, 3); // goes nowhere
+    // A second session is refused while the first holds the line, and the
+    // exchange says which tool holds it.
+    QSignalSpy refused(ats.get(), &TAts::lineRefused);
+    {
+        RequestSession second(*ats, tracker, QStringLiteral("статистика ВК"));
+        EXPECT_TRUE(second.Refused());
+        EXPECT_EQ(second.Exchange(), nullptr);
+        second.WriteRaw(block, 3); // goes nowhere
+        second.Send(QStringLiteral("А"));
+    }
     EXPECT_EQ(port->Written.size(), 3u);
-    s.reset(); // ending the detached session changes nothing of the new one
+    ASSERT_EQ(refused.size(), 1);
+    EXPECT_EQ(refused[0][0].toString(), QString::fromUtf8("Линия АТС занята: идет запрос к АТС"));
+    EXPECT_EQ(ats->Session(), s.get());
+    EXPECT_TRUE(s->IsRaw());
+    s.reset(); // the line is free: the next session takes it
+    RequestSession second(*ats, tracker, QStringLiteral("статистика ВК"));
+    EXPECT_EQ(RequestSession::BusyText(*ats),
+              QString::fromUtf8("Линия АТС занята: идет статистика ВК"));
     EXPECT_EQ(ats->Session(), &second);
     second.ExpectFrames(5);
 

@@ -100,8 +100,11 @@ TEST_F(StateEsc, SummaryWithEscInAPauseAndHeldFromACaptureOn) {
     ReleaseEsc();
     EXPECT_EQ(*end, StateSummary::End::Escaped);
     EXPECT_EQ(executed, Utf8List({"РЯ_77-", "РЯ_11078-", "РЯ_11079-", "РЯ_EC-", "УК_6,-"}));
-    EXPECT_EQ(form->findChild<QPlainTextEdit*>(QStringLiteral("MemoStateATS"))->toPlainText(),
-              QString::fromUtf8("Работает ведущая 1-я ЭУМ"));
+    EXPECT_EQ(form->findChild<QPlainTextEdit*>(QStringLiteral("MemoStateATS"))
+                  ->toPlainText()
+                  .split(QLatin1Char('\n')),
+              Utf8List({"Работает ведущая 1-я ЭУМ", "Ячейка 11078: нет ответа",
+                        "Ячейка 11079: нет ответа", "Ячейка 000EC: нет ответа"}));
     LineIsGivenBack();
 }
 

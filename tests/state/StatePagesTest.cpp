@@ -189,13 +189,19 @@ TEST(StatePagesSim, StateSummaryFillsItsListFromTheSimulator) {
     pages->SetProgress({[&] { progress << QStringLiteral("show"); },
                         [&](int v) { progress << QString::number(v); },
                         [&] { progress << QStringLiteral("hide"); }});
+    // The bar is short of 100 while the closing directive goes out.
+    QString barAtClose;
+    QObject::connect(&form.Entry(), &DirectiveEntry::executing, [&](const QString& d) {
+        if (d == QString::fromUtf8("УК_6,-")) barAtClose = progress.last();
+    });
 
     auto* button = form.findChild<QPushButton*>(QStringLiteral("ButtonStateATS"));
     ASSERT_NE(button, nullptr);
     StatePagesFixture::Reveal(button);
     button->click();
     ASSERT_TRUE(WaitUntil([&] { return progress.contains(QStringLiteral("hide")); }, 30000));
-    EXPECT_EQ(progress, Utf8List({"show", "0", "40", "70", "100", "hide"}));
+    EXPECT_EQ(progress, Utf8List({"show", "0", "20", "40", "60", "80", "100", "hide"}));
+    EXPECT_EQ(barAtClose, QStringLiteral("80"));
     auto* memo = form.findChild<QPlainTextEdit*>(QStringLiteral("MemoStateATS"));
     EXPECT_EQ(memo->toPlainText().split(QLatin1Char('\n')),
               Utf8List({"Работает ведущая 1-я ЭУМ", "Режим обслуживания вызовов",
@@ -205,4 +211,43 @@ TEST(StatePagesSim, StateSummaryFillsItsListFromTheSimulator) {
         WaitFor(1500, false); // the closing printout reaches the roll view
         EXPECT_TRUE(form.grab().save(shot));
     }
+}
+
+// The summary says when it cannot start or is cut short: a closed port, and
+// the exchange's line lost after the first cell (its line stays, the list
+// says it is incomplete).
+TEST(StatePagesSim, StateSummarySaysWhenItCannotFinish) {
+    TestEnv env;
+    SimProcess sim;
+    const QString device = sim.Start({QStringLiteral("--seed"), QStringLiteral("7")});
+    ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/")));
+    MapPort(1, device);
+    PasswordOff();
+    TForm2 form(env.Dir());
+    form.show();
+    auto* pages = form.findChild<StatePages*>();
+    ASSERT_NE(pages, nullptr);
+    pages->PuuWaitTimer().setInterval(50);
+    QStringList sent;
+    QObject::connect(&form.Entry(), &DirectiveEntry::executing,
+                     [&](const QString& d) { sent << d; });
+    auto* button = form.findChild<QPushButton*>(QStringLiteral("ButtonStateATS"));
+    auto* memo = form.findChild<QPlainTextEdit*>(QStringLiteral("MemoStateATS"));
+
+    // Exchange 1 is not switched on.
+    button->click();
+    EXPECT_EQ(memo->toPlainText(), QString::fromUtf8("Состояние АТС не снято: порт АТС закрыт"));
+    EXPECT_TRUE(sent.isEmpty());
+    EXPECT_FALSE(pages->Context().busy);
+
+    form.Row(1).CheckBoxPort->click();
+    ASSERT_TRUE(form.Ats(1)->PortIsOpen());
+    button->click();
+    ASSERT_TRUE(WaitUntil([&] { return !memo->toPlainText().isEmpty(); }, 8000));
+    sim.Kill();
+    ASSERT_TRUE(WaitUntil([&] { return !pages->Context().busy; }, 5000));
+    EXPECT_EQ(memo->toPlainText().split(QLatin1Char('\n')),
+              Utf8List({"Работает ведущая 1-я ЭУМ",
+                        "Состояние АТС снято не полностью: линия АТС потеряна"}));
+    EXPECT_EQ(form.Ats(1)->Session(), nullptr);
 }

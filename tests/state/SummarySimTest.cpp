@@ -84,7 +84,7 @@ TEST_F(Summary, LinesFromTheExchangeCells) {
     EXPECT_EQ(lines, Utf8List({"Работает ведущая 1-я ЭУМ", "Режим обслуживания вызовов",
                                "В работе 0-й ствол БК", "Синхронный режим"}));
     EXPECT_EQ(sent, Utf8List({"РЯ_77-", "РЯ_11078-", "РЯ_11079-", "РЯ_EC-", "УК_6,-"}));
-    EXPECT_EQ(progress, Utf8List({"show", "0", "40", "70", "100", "hide"}));
+    EXPECT_EQ(progress, Utf8List({"show", "0", "20", "40", "60", "80", "100", "hide"}));
     EXPECT_EQ(ats->Session(), nullptr);
 
     // A statistics run holds the line: nothing starts.
@@ -109,10 +109,11 @@ TEST_F(Summary, EscShortensTheWaitsTheSequenceGoesOnAndGivesTheLineBack) {
     };
     EXPECT_EQ(Run(), StateSummary::End::Escaped);
     EscTracker::SetEscDown(false);
-    // Cells without their value by then give no line.
-    EXPECT_EQ(lines, Utf8List({"Работает ведущая 1-я ЭУМ"}));
+    // Cells without their value by then say so.
+    EXPECT_EQ(lines, Utf8List({"Работает ведущая 1-я ЭУМ", "Ячейка 11078: нет ответа",
+                               "Ячейка 11079: нет ответа", "Ячейка 000EC: нет ответа"}));
     EXPECT_EQ(sent, Utf8List({"РЯ_77-", "РЯ_11078-", "РЯ_11079-", "РЯ_EC-", "УК_6,-"}));
-    EXPECT_EQ(progress, Utf8List({"show", "0", "40", "70", "100", "hide"}));
+    EXPECT_EQ(progress, Utf8List({"show", "0", "20", "40", "60", "80", "100", "hide"}));
     EXPECT_EQ(ats->Session(), nullptr);
     EXPECT_FALSE(ats->Receiver().CapturePending());
     // The answer that came after Esc is plain roll text again.
@@ -120,10 +121,11 @@ TEST_F(Summary, EscShortensTheWaitsTheSequenceGoesOnAndGivesTheLineBack) {
         << Roll().toStdString();
 }
 
-TEST_F(Summary, SilentExchangeGivesNoLinesAndTheRunGoesOn) {
+TEST_F(Summary, SilentExchangeGivesUnansweredCellsAndTheRunGoesOn) {
     EXPECT_TRUE(sim.Command("silent 4").startsWith(QStringLiteral("ok")));
     EXPECT_EQ(Run(300), StateSummary::End::Done);
-    EXPECT_TRUE(lines.isEmpty()) << lines.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(lines, Utf8List({"Ячейка 00077: нет ответа", "Ячейка 11078: нет ответа",
+                               "Ячейка 11079: нет ответа", "Ячейка 000EC: нет ответа"}));
     EXPECT_EQ(sent.size(), 5);
     EXPECT_FALSE(ats->Receiver().CapturePending());
 }

@@ -214,3 +214,40 @@ TEST_F(VersionWindows, ChecksumWindowAndTheVersionsTab) {
     EXPECT_EQ(Text(*tab.GetWindow(), "LabelLoader"), QStringLiteral("66000"));
     tab.GetWindow()->hide();
 }
+
+// A duplex line whose clear-to-send stays low (a pseudo-terminal has no modem
+// lines, so the port here is one whose output never drains): each frame is
+// dropped after the bound, the time-out repeats it, and the load ends with
+// "Станция не отвечает".
+TEST_F(VersionWindows, DuplexLoadOnAHeldLineRepeatsAndGivesUp) {
+    LinkOptions app;
+    app.rollDir = env.Dir() + QLatin1Char('/');
+    app.duplexMode = true;
+    auto* port = new FakePort;
+    port->Sticky = true;
+    TAts ats(app, 1, std::unique_ptr<SerialPort>(port));
+    ats.SwitchPort(true);
+    TFormSendVers send(
+        [&]() -> std::unique_ptr<VersionLine> {
+            return std::make_unique<ExchangeVersionLine>(ats, true, [](const QString&) {});
+        },
+        env.Dir());
+    send.Dialogs = op.Dialogs();
+    send.Session().DrainBoundMs = 50;
+    send.Session().Sender().ResendMs = 50;
+    send.show();
+    op.open = env.Path(QStringLiteral("v.ver"));
+    ASSERT_TRUE(WriteVersion(op.open, {0x2000, 0x2040}));
+    send.StartClick();
+    port->Written.clear();
+    port->Arrive({8});
+    ASSERT_TRUE(WaitUntil(
+        [&] { return Text(send, "Memo1").endsWith(QStringLiteral("Станция не отвечает")); }, 5000))
+        << Text(send, "Memo1").toStdString();
+    // The first frame and a repeat per time-out but the last, each dropped.
+    EXPECT_EQ(port->Written.size(), size_t(VersionSender::kSilentLimit * Vers::kFrameChars));
+    EXPECT_GE(port->FlushedOutput, VersionSender::kSilentLimit);
+    EXPECT_FALSE(send.Session().Sender().Running());
+    EXPECT_TRUE(op.messages.isEmpty());
+    send.hide();
+}

@@ -1,5 +1,8 @@
 #include "state/ui/AtsStatePage.h"
 
+#include "link/Ats.h"
+#include "link/ExchangeSet.h"
+#include "link/RequestSession.h"
 #include "platform/ui/TabPages.h"
 #include "state/ui/StatePages.h"
 #include "state/ui/StateWidgets.h"
@@ -50,7 +53,32 @@ void AtsStatePage::StateATSClick() {
     };
     m_run->OnEnd = [this](StateSummary::End end) {
         m_ctx.busy = false;
+        const QString why = EndText(end);
+        if (!why.isEmpty() && m_memo) m_memo->appendPlainText(why);
         emit finished(end);
     };
     m_run->Run();
+}
+
+QString AtsStatePage::EndText(StateSummary::End end) const {
+    using End = StateSummary::End;
+    switch (end) {
+    case End::Done:
+    case End::Escaped:
+        return QString();
+    case End::NoExchange:
+        return QStringLiteral("Состояние АТС не снято: АТС не выбрана");
+    case End::LineOff:
+        return QStringLiteral("Состояние АТС не снято: порт АТС закрыт");
+    case End::LineBusy: {
+        // Said while the holder still has the line.
+        TAts* ats = m_ctx.exchanges ? m_ctx.exchanges->Current() : nullptr;
+        const QString busy = ats ? RequestSession::BusyText(*ats) : QString();
+        return busy.isEmpty() ? QStringLiteral("Состояние АТС не снято: линия АТС занята") : busy;
+    }
+    case End::LineLost:
+        // The lines above it are all the run formed.
+        return QStringLiteral("Состояние АТС снято не полностью: линия АТС потеряна");
+    }
+    return QString();
 }

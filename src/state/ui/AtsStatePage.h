@@ -1,7 +1,8 @@
 #pragma once
 // "Обслуживание АТС" › "Состояние АТС": the button "Снять состояние АТС" runs
 // the state summary on the selected exchange, its lines going into
-// MemoStateATS.
+// MemoStateATS; a run that cannot start or is cut short ends the list with
+// why.
 #include "state/StateSummary.h"
 
 #include <QObject>
@@ -28,6 +29,10 @@ signals:
     void finished(StateSummary::End end);
 
 private:
+    // What the list says about a run that could not start or was cut short
+    // (empty: nothing).
+    QString EndText(StateSummary::End end) const;
+
     StateContext& m_ctx;
     QPlainTextEdit* m_memo = nullptr;
     std::unique_ptr<StateSummary> m_run;

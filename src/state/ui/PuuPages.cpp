@@ -2,6 +2,7 @@
 
 #include "link/Ats.h"
 #include "link/ExchangeSet.h"
+#include "link/RequestSession.h"
 #include "platform/ui/TabPages.h"
 #include "state/ui/StatePages.h"
 #include "state/ui/StateWidgets.h"
@@ -153,24 +154,39 @@ unitstate::Fields PuuPages::FieldsOf(Unit unit) const {
 
 void PuuPages::RequestClick(Unit unit) {
     if (m_ctx.busy || !m_ctx.puuWait) return;
+    // The run holds the exchange's line, so that no other tool's requests
+    // come between its directives; it is refused while another tool holds it.
+    if (TAts* ats = m_ctx.exchanges ? m_ctx.exchanges->Current() : nullptr) {
+        // "Состояние ВВК": "запрос состояния ВВК".
+        const QString kind = U(kTabs[size_t(unit)].caption).section(QLatin1Char(' '), 1);
+        auto session =
+            std::make_unique<RequestSession>(*ats, QStringLiteral("запрос состояния ") + kind);
+        if (session->Refused()) return;
+        m_session = std::move(session);
+    }
     m_ctx.busy = true;
     m_requests = unitstate::RequestDirectives(unit);
     m_next = 0;
     SendNext();
 }
 
+void PuuPages::Done() {
+    m_session.reset();
+    m_ctx.busy = false;
+}
+
 // Each directive, once sent, is followed by the pause (Esc skips it); the
 // run ends when the last one has left the line.
 void PuuPages::SendNext() {
     if (m_next >= m_requests.size()) {
-        m_ctx.busy = false;
+        Done();
         return;
     }
     m_ctx.Send(m_requests[m_next++]);
     const bool last = m_next >= m_requests.size();
     auto then = [this, last](StepWait::End) {
         if (last) {
-            m_ctx.busy = false;
+            Done();
             return;
         }
         m_wait.ForTimer(*m_ctx.puuWait, true, [this](StepWait::End) { SendNext(); });

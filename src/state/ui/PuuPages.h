@@ -4,6 +4,7 @@
 // "Запросить" and its result button "Сформировать результат" that fills the
 // sub-tab's result list. The request button of "Состояние БГ" (Button14) is
 // the directive button of that sub-tab when the window has one.
+#include "link/RequestSession.h"
 #include "link/StepWait.h"
 #include "state/UnitState.h"
 
@@ -11,6 +12,7 @@
 #include <QStringList>
 
 #include <array>
+#include <memory>
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -24,7 +26,9 @@ public:
 
     // Button14..Button17: the unit's directives, each after the state tabs'
     // pause timer (Esc ends a wait early). Returns at once; the directives
-    // follow from the event loop.
+    // follow from the event loop. The run holds the selected exchange's line
+    // ("идет запрос состояния ВВК"); while another tool holds it nothing is
+    // sent (the exchange says which tool).
     void RequestClick(unitstate::Unit unit);
     // Button11, Button12, Button13, Button18: the result list.
     void ResultClick(unitstate::Unit unit);
@@ -42,9 +46,11 @@ private:
     };
     const Page& PageOf(unitstate::Unit unit) const { return m_pages[size_t(unit)]; }
     void SendNext();
+    void Done();
 
     StateContext& m_ctx;
     StepWait m_wait;
+    std::unique_ptr<RequestSession> m_session;
     QStringList m_requests; // the run's directives
     qsizetype m_next = 0;
     std::array<Page, 4> m_pages{};

@@ -7,6 +7,10 @@
 #include "stats/ui/StatDesk.h"
 #include "stats/ui/TrunkRun.h"
 
+#include "link/Ats.h"
+#include "link/ExchangeSet.h"
+#include "link/RequestSession.h"
+
 #include <QGridLayout>
 #include <QPushButton>
 #include <QWidget>
@@ -81,6 +85,14 @@ void StatButtons::Click(const QString& name) {
     if (m_ctx.Running || m_desk->Busy()) return; // one run at a time
     for (const auto& [button, run] : m_buttons)
         if (button->objectName() == name && run) {
+            QString owner = button->text();
+            if (!owner.isEmpty()) owner[0] = owner[0].toLower();
+            // Another tool holds the line: refused before anything is asked.
+            if (TAts* ats = m_ctx.Exchanges.Current(); ats && ats->Session()) {
+                emit ats->lineRefused(RequestSession::BusyText(*ats));
+                return;
+            }
+            m_ctx.Owner = owner;
             const Run copy = run; // the binding may change during the run
             copy(*m_desk);
             return;

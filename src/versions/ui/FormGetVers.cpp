@@ -50,9 +50,10 @@ QString TFormGetVers::GivenBackText(bool open) const {
 
 void TFormGetVers::StartClick() {
     m_memo->clear();
+    if (!m_session.Holding()) TakeOverLine();
+    if (!m_session.Holding()) return; // another tool holds the line
     Log(PortState(m_session.LineOpen()));
     ResetProgress();
-    if (!m_session.Holding()) TakeOverLine();
     if (!m_get.Start(Vers::WorkFolder(m_curDir))) {
         Dialogs.message(this, QStringLiteral("Ошибка доступа к файлу"));
         return;

@@ -32,6 +32,13 @@ TFormSendVers::TFormSendVers(VersionLineProvider lines, QString curDir, QWidget*
             Qt::QueuedConnection);
     connect(&m_send, &VersionSendSession::failed, this, &TFormSendVers::Failed,
             Qt::QueuedConnection);
+    connect(
+        &m_send, &VersionSendSession::gaveUp, this,
+        [this] {
+            Log(QStringLiteral("Станция не отвечает"));
+            StopClick();
+        },
+        Qt::QueuedConnection);
 }
 
 void TFormSendVers::TypeChanged(int index) {
@@ -47,6 +54,8 @@ QString TFormSendVers::GivenBackText(bool open) const {
 
 void TFormSendVers::StartClick() {
     m_memo->clear();
+    if (!m_session.Holding()) TakeOverLine();
+    if (!m_session.Holding()) return; // another tool holds the line
     Log(PortState(m_session.LineOpen()));
     ResetProgress();
     const bool simplex = !(m_line && m_line->Duplex());
@@ -58,7 +67,6 @@ void TFormSendVers::StartClick() {
     const QString file = Dialogs.open(this, QString(), Vers::SendDialogFolder(m_curDir),
                                       QStringLiteral("Версии (*.ver);;Все файлы (*.*)"));
     if (file.isEmpty()) return;
-    if (!m_session.Holding()) TakeOverLine();
     SetBusy(true);
     switch (m_send.Start(file, m_typeValue)) {
     case VersionSender::StartResult::Started:

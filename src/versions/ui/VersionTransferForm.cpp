@@ -131,7 +131,14 @@ void VersionTransferForm::hideEvent(QHideEvent* e) {
 
 void VersionTransferForm::TakeOverLine() {
     m_line = m_lines ? m_lines() : nullptr;
-    if (!m_session.TakeOver(m_line.get())) Dialogs.message(this, QStringLiteral("Cant close port"));
+    if (!m_session.TakeOver(m_line.get())) {
+        // Another tool holds the line: the log says which; nothing is sent.
+        if (const QString why = m_line ? m_line->Refusal() : QString(); !why.isEmpty()) {
+            Log(why);
+            return;
+        }
+        Dialogs.message(this, QStringLiteral("Cant close port"));
+    }
     Log(ShownText(m_session.Holding() && m_session.LineOpen()));
 }
 

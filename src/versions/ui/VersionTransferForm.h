@@ -43,7 +43,8 @@ protected:
     void showEvent(QShowEvent* e) override;
     void hideEvent(QHideEvent* e) override;
 
-    // Takes the selected exchange's line over (again, after it was lost).
+    // Takes the selected exchange's line over (again, after it was lost);
+    // while another tool holds it the log says which.
     void TakeOverLine();
     void GiveBackLine();
     // Texts of the line's state: in the log when shown and at Start, in the
