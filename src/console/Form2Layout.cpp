@@ -4,8 +4,8 @@
 #include "app/Terminal.h"
 #include "console/DirectiveEntry.h"
 #include "console/Form2.h"
-#include "console/MaskEdit.h"
 #include "console/RollView.h"
+#include "directives/ui/MaskEdit.h"
 #include "platform/ui/Named.h"
 #include "tables/ui/MainFormTableUtil.h"
 

@@ -4,8 +4,8 @@
 #include "ConsoleTestSupport.h"
 
 #include "console/DirectiveEntry.h"
-#include "console/MaskEdit.h"
 #include "console/RollView.h"
+#include "directives/ui/MaskEdit.h"
 #include "link/Ats.h"
 #include "link/LineCode.h"
 #include "platform/Codec.h"
