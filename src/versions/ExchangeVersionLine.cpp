@@ -19,10 +19,9 @@ bool ExchangeVersionLine::TakeOver(Handlers handlers) {
             code(codes[i]);
     });
     QObject::disconnect(m_lost);
-    m_lost = QObject::connect(&m_ats->Link(), &Line::lost, &m_ats->Link(),
-                              [lost = handlers.lost] {
-                                  if (lost) lost();
-                              });
+    m_lost = QObject::connect(&m_ats->Link(), &Line::lost, &m_ats->Link(), [lost = handlers.lost] {
+        if (lost) lost();
+    });
     if (!m_ats->PortIsOpen()) m_ats->SwitchPort(true);
     // The window starts on a quiet line, as on a port opened afresh.
     if (m_ats->PortIsOpen()) m_ats->Link().Port().FlushInput();
@@ -60,4 +59,8 @@ bool ExchangeVersionLine::IsSending() const {
 
 void ExchangeVersionLine::ShowStatus(const QString& line) {
     if (m_status) m_status(line);
+}
+
+void ExchangeVersionLine::Note(const QString& line) {
+    if (m_ats) m_ats->Note(line);
 }

@@ -29,6 +29,7 @@ public:
     bool Write(const uint8_t* data, int count) override;
     bool IsSending() const override;
     void ShowStatus(const QString& line) override;
+    void Note(const QString& line) override;
 
 private:
     QPointer<TAts> m_ats;
