@@ -92,6 +92,7 @@ void TrunkOverview::DirectionClick(int d) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_stats->Selected = d;
     m_detailShown = true;
+    PlaceBeside(*m_detail, *this);
     hide();
     m_detail->ShowDirection(d);
     m_detail->Repaint();
