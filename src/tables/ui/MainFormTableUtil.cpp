@@ -101,7 +101,7 @@ TMainFormTableUtil::TMainFormTableUtil(const QString& curDir, QWidget* parent)
         tg->addWidget(new QLabel(QLatin1String(kBarCaptions[i])), i, 0);
         tg->addWidget(m_bars[i], i, 1);
     }
-    tg->addWidget(new QLabel(QStringLiteral("Message:")), 4, 0);
+    tg->addWidget(new QLabel(QStringLiteral("Message:")), 4, 0, Qt::AlignTop);
     tg->addWidget(m_message, 4, 1);
     tg->addWidget(aboutBtn, 5, 1, Qt::AlignRight);
 
