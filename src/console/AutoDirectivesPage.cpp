@@ -1,6 +1,6 @@
 #include "console/AutoDirectivesPage.h"
 
-#include "console/MaskEdit.h"
+#include "directives/ui/MaskEdit.h"
 #include "link/Ats.h"
 #include "link/AutoScript.h"
 #include "link/ExchangeSet.h"

@@ -1,7 +1,7 @@
 #include "console/DirectiveEntry.h"
 
 #include "app/Terminal.h"
-#include "console/MaskEdit.h"
+#include "directives/ui/MaskEdit.h"
 #include "link/Ats.h"
 
 #include <QApplication>

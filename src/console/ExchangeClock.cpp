@@ -2,8 +2,8 @@
 
 #include "app/Terminal.h"
 #include "console/DirectiveEntry.h"
-#include "console/MaskEdit.h"
 #include "directives/ComposedDirectives.h"
+#include "directives/ui/MaskEdit.h"
 #include "platform/Clock.h"
 #include "platform/Registry.h"
 

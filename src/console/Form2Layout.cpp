@@ -4,8 +4,8 @@
 #include "app/Terminal.h"
 #include "console/DirectiveEntry.h"
 #include "console/Form2.h"
-#include "console/MaskEdit.h"
 #include "console/RollView.h"
+#include "directives/ui/MaskEdit.h"
 #include "platform/ui/Named.h"
 #include "tables/ui/MainFormTableUtil.h"
 
@@ -126,8 +126,9 @@ void TForm2::BuildWindow() {
     auto* vertical = Named(new QSplitter(Qt::Vertical), QStringLiteral("SplitterRoll"));
     vertical->addWidget(middle);
     vertical->addWidget(m_view);
-    vertical->setStretchFactor(0, 3);
-    vertical->setStretchFactor(1, 2);
+    // A taller window makes room for the roll; the buttons keep their room.
+    vertical->setStretchFactor(0, 0);
+    vertical->setStretchFactor(1, 1);
     vertical->setChildrenCollapsible(false);
     main->addWidget(vertical, 1);
     setCentralWidget(central);

@@ -1,6 +1,6 @@
 #include "console/FormAKNum.h"
 
-#include "console/MaskEdit.h"
+#include "directives/ui/MaskEdit.h"
 #include "platform/ui/DialogButtons.h"
 
 #include <QDialogButtonBox>

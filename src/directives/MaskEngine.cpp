@@ -4,6 +4,11 @@ namespace {
 bool IsAsciiDigit(QChar c) {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
+
+// Punctuation that may stand between fields (",", "-", "_", ":", ...).
+bool IsSeparator(QChar c) {
+    return c.isPrint() && !c.isLetterOrNumber() && c != QLatin1Char(' ');
+}
 } // namespace
 
 void MaskEngine::SetMask(const QString& mask) {
@@ -69,6 +74,12 @@ void MaskEngine::SetMask(const QString& mask) {
         case '9':
             s.kind = Kind::Digit;
             break;
+        case 'H':
+            s.required = true;
+            [[fallthrough]];
+        case 'h':
+            s.kind = Kind::Hex;
+            break;
         default:
             s.kind = Kind::Literal;
             s.literal = c;
@@ -103,6 +114,23 @@ QString MaskEngine::EditText() const {
             out += s.literal;
         else
             out += s.value.isNull() ? m_blank : s.value;
+    }
+    return out;
+}
+
+QString MaskEngine::NumberText() const {
+    QString out = Text();
+    for (int p = 0; p < Length();) {
+        if (m_slots[size_t(p)].kind != Kind::Hex) {
+            ++p;
+            continue;
+        }
+        const int from = p;
+        QString digits;
+        for (; p < Length() && m_slots[size_t(p)].kind == Kind::Hex; ++p)
+            if (!m_slots[size_t(p)].value.isNull()) digits += m_slots[size_t(p)].value;
+        if (!digits.isEmpty())
+            out.replace(from, p - from, digits.rightJustified(p - from, QLatin1Char('0')));
     }
     return out;
 }
@@ -163,6 +191,9 @@ bool MaskEngine::Accepts(int pos, QChar ch) const {
         return ch.isPrint() && ch != QLatin1Char(' ');
     case Kind::Digit:
         return IsAsciiDigit(ch);
+    case Kind::Hex:
+        return IsAsciiDigit(ch) || (ch >= QLatin1Char('A') && ch <= QLatin1Char('F')) ||
+               (ch >= QLatin1Char('a') && ch <= QLatin1Char('f'));
     }
     return false;
 }
@@ -207,10 +238,23 @@ std::optional<int> MaskEngine::Type(int caret, QChar ch) {
     if (caret < 0) caret = 0;
     if (IsLiteral(caret) && m_slots[size_t(caret)].literal == ch) return NextInput(caret + 1);
     // The caret passes over literals by itself; an operator who types the
-    // separator all the same ("МВ_") must not get a blank after it.
-    if (ch == m_blank && IsLiteral(caret - 1) && m_slots[size_t(caret - 1)].literal == ch &&
+    // separator all the same ("МВ_", "400000,") must not get it in the next
+    // field.
+    const bool separator = IsSeparator(ch);
+    if (separator && IsLiteral(caret - 1) && m_slots[size_t(caret - 1)].literal == ch &&
         caret < Length() && m_slots[size_t(caret)].value.isNull())
         return caret;
+    // In a template's parameter field a separator equal to the literal that
+    // closes the field ends it: its rest stays blank ("4000,7FFF" in
+    // "cccccc,cccccc"). Fields of digits or letters keep refusing it.
+    if (separator && ch != m_blank && caret < Length() &&
+        m_slots[size_t(caret)].kind == Kind::Any) {
+        const int lit = LiteralAhead(caret, ch);
+        if (lit >= 0) {
+            ClearRange(caret, lit);
+            return NextInput(lit + 1);
+        }
+    }
     const int q = NextInput(caret);
     if (q >= Length()) return std::nullopt;
     // The blank character is a blank, as it reads back after SetText.

@@ -5,6 +5,7 @@
 //   >  following positions in capitals      !  accepted, no effect here
 //   L  letter (l optional)                  A  letter or digit (a optional)
 //   C  any character (c optional)           0  digit (9 optional)
+//   H  hexadecimal digit (h optional)
 //   \  the next character is a literal
 //   any other character is a literal (":" and "/" included, "_" too)
 //
@@ -20,7 +21,7 @@
 
 class MaskEngine {
 public:
-    enum class Kind { Literal, Letter, AlphaNum, Any, Digit };
+    enum class Kind { Literal, Letter, AlphaNum, Any, Digit, Hex };
     enum class Case { Keep, Upper };
     struct Slot {
         Kind kind = Kind::Literal;
@@ -45,6 +46,11 @@ public:
     QString Text() const;
     // What the field shows: unfilled positions as the blank character.
     QString EditText() const;
+    // The text as a number: each run of hexadecimal positions that is partly
+    // filled has its digits right-aligned behind leading zeros ("7" in
+    // "hhh" reads "007", "\0\0hh" with "4" reads "0004"); a run left
+    // empty stays blank.
+    QString NumberText() const;
     // Fills the positions from text, left to right. A character meant for a
     // literal position passes over it; a character that does not fit an input
     // position but equals a literal further on leaves the positions up to it

@@ -73,6 +73,12 @@ void TAts::SendDirective(const QString& text) {
     m_line->Queue(m_encoded.data(), n);
 }
 
+void TAts::Note(const QString& text) {
+    const QString line = Roll::EchoText(text, m_rx.TakeLineStamped());
+    if (!m_roll.Write(line)) emit status(QStringLiteral("Ошибка записи в рулон"));
+    emit echoed(line);
+}
+
 bool TAts::QueueRequest(const QString& text) {
     const int n = Encode(text);
     return m_line->Queue(m_encoded.data(), n);

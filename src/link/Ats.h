@@ -86,6 +86,9 @@ public:
     // Encodes the directive, writes its echo to the roll and queues it.
     // Returns at once; IsSending() tells when the bytes have gone.
     void SendDirective(const QString& text);
+    // A line of the terminal's own (a version saved) in the roll, stamped as
+    // a directive echo is; nothing is sent.
+    void Note(const QString& text);
     // Encodes a request and queues it without an echo (memory reads).
     bool QueueRequest(const QString& text);
     bool IsSending() const { return m_line->IsSending(); }

@@ -64,7 +64,10 @@ bool Line::Retrying() const {
 }
 
 QString Line::PortLine(const QString& what) const {
-    return m_key + what + QString::number(PortNumber());
+    // A port mapped to a device of another name says which.
+    const QString device = m_port->MappedDevice();
+    return m_key + what + QString::number(PortNumber()) +
+           (device.isEmpty() ? QString() : QStringLiteral(" (") + device + QLatin1Char(')'));
 }
 
 // ---------------------------------------------------------------- opening

@@ -26,21 +26,32 @@ DevicePort::~DevicePort() {
     Close();
 }
 
-QString DevicePort::DeviceFor(int number) {
-    Registry reg;
-    if (RegistryKey key{reg, QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), false}) {
-        const QString dev = key->ReadString(QString::number(number), QString());
-        if (!dev.trimmed().isEmpty()) return dev.trimmed();
-    }
+namespace {
+QString NumberedDevice(int number) {
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(number);
 #else
     return QStringLiteral("/dev/ttyS%1").arg(number - 1);
 #endif
 }
+} // namespace
+
+QString DevicePort::DeviceFor(int number) {
+    Registry reg;
+    if (RegistryKey key{reg, QStringLiteral("\\Software\\ZezozuDaruduri\\Ports"), false}) {
+        const QString dev = key->ReadString(QString::number(number), QString());
+        if (!dev.trimmed().isEmpty()) return dev.trimmed();
+    }
+    return NumberedDevice(number);
+}
 
 QString DevicePort::DeviceName() const {
     return DeviceFor(m_number);
+}
+
+QString DevicePort::MappedDevice() const {
+    const QString dev = m_device.isEmpty() ? DeviceName() : m_device;
+    return dev == NumberedDevice(m_number) ? QString() : dev;
 }
 
 void DevicePort::NoteRefused(const QString& what) {
@@ -63,7 +74,8 @@ bool DevicePort::Open() {
     m_error.clear();
     m_noModemLines = false;
     m_noCounters = false;
-    m_port->setPortName(DeviceName());
+    m_device = DeviceName();
+    m_port->setPortName(m_device);
     if (!m_port->open(QIODevice::ReadWrite)) {
         m_error = m_port->errorString();
         m_port->clearError();

@@ -46,6 +46,9 @@ public:
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
     virtual QString ErrorText() const = 0;
+    // The device opened last (or to be opened) when its port number does not
+    // name it (a device mapped in the registry); empty otherwise.
+    virtual QString MappedDevice() const { return QString(); }
 
     // Clear-to-send; false when the device has no modem lines.
     virtual bool ClearToSend() = 0;
@@ -78,8 +81,12 @@ public:
     // "\Software\ZezozuDaruduri\Ports", else COMn (Windows) or /dev/ttyS(n-1).
     static QString DeviceFor(int number);
     QString DeviceName() const;
+    QString MappedDevice() const override;
 
-    void SetPortNumber(int number) override { m_number = number; }
+    void SetPortNumber(int number) override {
+        if (number != m_number) m_device.clear();
+        m_number = number;
+    }
     int PortNumber() const override { return m_number; }
     void SetHardwareFlow(bool on) override;
     bool Open() override;
@@ -105,6 +112,7 @@ private:
 
     std::unique_ptr<QSerialPort> m_port;
     int m_number = 1;
+    QString m_device; // opened last
     bool m_flow = false;
     QString m_error;
     QSet<QString> m_noted;       // refusals already in the program log

@@ -36,7 +36,7 @@ const Form& FormOf(Kit kit);
 QStringList CycleItems();
 constexpr int kNumberLength = 3;
 
-// A form as filled in: the number as typed (blanks kept), the weights of the
+// A form as filled in: the kit number as the field reads it, the weights of the
 // ticked "Выключение реле" and "Включение реле" boxes summed, the selected
 // relay and cycle indexes.
 struct Choice {

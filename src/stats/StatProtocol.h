@@ -20,6 +20,7 @@ struct StatStep {
     int storeSlot = -1;        // address steps: the word read goes to StatBase[storeSlot]
     bool live = false;         // decoded on every frame, no continuation
     bool writesTables = false; // decoded once only (at the third frame)
+    bool noContinue = false;   // one-shot without continuation spaces (the frames repeat)
 
     int FrameLen() const { return codes + 3; }
 };

@@ -112,7 +112,7 @@ bool StatRun::Begin(bool report, bool showProgress) {
 
 void StatRun::Send(const StatStep& step) {
     RequestSession& s = *m_session;
-    s.NoContinue = step.live;
+    s.NoContinue = step.live || step.noContinue;
     s.BitMode = step.bitMode;
     s.ExpectFrames(step.FrameLen());
     s.DataCount = step.code;

@@ -32,7 +32,10 @@ const TrunkKind& VkKind() {
                      {3, -1, 2, 384, false, 90},
                      {4, -1, 3, 256, false, 100},
                      {5, -1, 4, 768, false, 100, -1, false, true}};
+        // The stored path reads only the live table's address, and sends no
+        // continuation for it.
         k.Stored = {k.Refresh[5]};
+        k.Stored[0].noContinue = true;
         k.Live = {6, -1, 5, 48, true, -1, -1, true};
         return k;
     }();

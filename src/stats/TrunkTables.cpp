@@ -4,7 +4,6 @@
 #include "tables/Aliases.h"
 #include "tables/TxFile.h"
 
-
 using tables::FieldDef;
 using tables::FieldList;
 using tables::FieldType;
@@ -51,26 +50,16 @@ QString TrunkTables::DirectionPath(int n) const {
                                              QStringLiteral(".db"));
 }
 
-bool TrunkTables::CreateMissing() {
-    if (m_dir.isEmpty()) return Fail(m_error);
-    bool ok = true;
-    for (int n = 1; n <= 4; ++n) {
-        const std::pair<QString, FieldList> all[] = {{KitPath(n), KitFields()},
-                                                     {DirectionPath(n), DirectionFields()}};
-        for (const auto& [path, fields] : all) {
-            auto t = Table::ForFile(path);
-            if (!t->Exists() && !t->Create(fields)) ok = Fail(t->LastError());
-        }
-    }
-    return ok;
-}
-
 bool TrunkTables::Open(int n) {
     Close();
     if (n < 1 || n > 4 || m_dir.isEmpty())
         return Fail(QStringLiteral("no tables for exchange ") + QString::number(n));
     m_kit = Table::ForFile(KitPath(n));
     m_direction = Table::ForFile(DirectionPath(n));
+    // The pair of an exchange comes into being at its first run.
+    if (!m_kit->Exists() && !m_kit->Create(KitFields())) return Fail(m_kit->LastError());
+    if (!m_direction->Exists() && !m_direction->Create(DirectionFields()))
+        return Fail(m_direction->LastError());
     if (!m_kit->Open()) return Fail(m_kit->LastError());
     if (!m_direction->Open()) return Fail(m_direction->LastError());
     return true;

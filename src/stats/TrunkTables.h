@@ -54,10 +54,8 @@ public:
     QString KitPath(int n) const;
     QString DirectionPath(int n) const;
 
-    // Creates any of the kind's eight tables that does not exist.
-    bool CreateMissing();
-    // Assigns and opens the pair of exchange n (1..4); other numbers stay
-    // unassigned (false).
+    // Assigns and opens the pair of exchange n (1..4), creating a table that
+    // does not exist; other numbers stay unassigned (false).
     bool Open(int n);
     void Close();
     bool IsOpen() const;

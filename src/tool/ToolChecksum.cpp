@@ -20,10 +20,10 @@ int ToolChecksum(const QStringList& args) {
         return 1;
     }
     const auto result = VersionChecksum::Compute(path, [](int label, uint16_t sum) {
-        ToolOut() << QStringLiteral("%1  %2  Label%3\n")
+        // By memory area, as the checksum window captions them.
+        ToolOut() << QStringLiteral("%1  %2\n")
                          .arg(VersionChecksum::Caption(label), -9)
-                         .arg(ValueToVarnel(sum))
-                         .arg(label);
+                         .arg(ValueToVarnel(sum));
     });
     ToolOut().flush();
     if (result.readFailed) {

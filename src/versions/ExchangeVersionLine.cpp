@@ -70,3 +70,7 @@ bool ExchangeVersionLine::IsSending() const {
 void ExchangeVersionLine::ShowStatus(const QString& line) {
     if (m_status) m_status(line);
 }
+
+void ExchangeVersionLine::Note(const QString& line) {
+    if (m_ats) m_ats->Note(line);
+}

@@ -32,6 +32,7 @@ public:
     bool IsSending() const override;
     void DropOutput() override;
     void ShowStatus(const QString& line) override;
+    void Note(const QString& line) override;
 
 private:
     QPointer<TAts> m_ats;

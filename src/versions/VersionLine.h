@@ -49,6 +49,8 @@ public:
 
     // One line in the main window's status list.
     virtual void ShowStatus(const QString& line) = 0;
+    // One stamped line in the exchange's roll (and its view).
+    virtual void Note(const QString& line) = 0;
 };
 
 // The line of the exchange selected now (null when there is none).

@@ -1,7 +1,7 @@
 // The tab "Автоматические директивы ТО" bound to the selected exchange.
 #include "ConsoleTestSupport.h"
 
-#include "console/MaskEdit.h"
+#include "directives/ui/MaskEdit.h"
 #include "link/Ats.h"
 #include "platform/Codec.h"
 #include "platform/Registry.h"

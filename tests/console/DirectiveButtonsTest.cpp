@@ -5,9 +5,9 @@
 #include "console/DirectiveButtons.h"
 #include "console/DirectiveEntry.h"
 #include "console/FormAKNum.h"
-#include "console/MaskEdit.h"
 #include "console/OkCancl1.h"
 #include "directives/DirectiveCatalogue.h"
+#include "directives/ui/MaskEdit.h"
 #include "platform/Clock.h"
 #include "platform/EscTracker.h"
 #include "platform/Registry.h"
@@ -109,6 +109,25 @@ TEST_F(ButtonsFixture, FixedSendsAtOnceTemplatePreparesTheLine) {
     Named<QRadioButton>("RadioGroupSwitchTO5")->click();
     QTest::mouseClick(Named<QPushButton>("ButtonDiagTO"), Qt::LeftButton);
     EXPECT_EQ(edit->EditMask(), QString::fromUtf8(">ТО_\\1\\1,\\5,c,cc,c-;1;_"));
+}
+
+// An engineer types the separator between a template's fields: a short field
+// ends at it; full fields send as they did.
+TEST_F(ButtonsFixture, TemplateFieldEndsAtATypedSeparator) {
+    const struct {
+        const char* typed;
+        const char* sent;
+    } cases[] = {{"4000,7FFF", "КС_4000,7FFF-"},
+                 {"400000,7FFFFF", "КС_400000,7FFFFF-"},
+                 {"4000007FFFFF", "КС_400000,7FFFFF-"}};
+    for (const auto& c : cases) {
+        QTest::mouseClick(Button("ПРЦиЗУ/Процессор", "Расчет контрольных сумм от Анач до Акон"),
+                          Qt::LeftButton);
+        TypeText(edit, QString::fromUtf8(c.typed));
+        QTest::keyClick(edit, Qt::Key_Return);
+        ASSERT_FALSE(executed.isEmpty());
+        EXPECT_EQ(executed.last(), QString::fromUtf8(c.sent)) << c.typed;
+    }
 }
 
 TEST_F(ButtonsFixture, IndexedWriteRunsUntilItsEndOrEsc) {

@@ -5,7 +5,7 @@
 
 #include "app/Terminal.h"
 #include "console/DirectiveEntry.h"
-#include "console/MaskEdit.h"
+#include "directives/ui/MaskEdit.h"
 #include "link/Ats.h"
 #include "link/LinkOptions.h"
 

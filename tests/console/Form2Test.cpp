@@ -4,14 +4,15 @@
 #include "ConsoleTestSupport.h"
 
 #include "console/DirectiveEntry.h"
-#include "console/MaskEdit.h"
 #include "console/RollView.h"
+#include "directives/ui/MaskEdit.h"
 #include "link/Ats.h"
 #include "link/LineCode.h"
 #include "platform/Codec.h"
 #include "platform/Registry.h"
 #include "platform/SingleInstance.h"
 #include "platform/ui/QtTranslations.h"
+#include "tables/ui/MainFormTableUtil.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -25,6 +26,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QSplitter>
 #include <QTabWidget>
 
 #include <gtest/gtest.h>
@@ -419,6 +422,47 @@ TEST(Form2, SmallestWindowAndTheStatusListLimit) {
         before = now;
     }
     EXPECT_EQ(emptied, 3) << "100000 characters in lines of 100 empty the list three times";
+}
+
+// A taller window gives the roll the extra height; the table utility opens
+// inside the screen and keeps its size whatever path and message it shows.
+TEST(Form2, RoomForTheRollAndTheTableUtilityStaysInside) {
+    TestEnv env;
+    auto form = StartForm(env.Dir());
+    auto* split = Find<QSplitter>(form.get(), "SplitterRoll");
+    ASSERT_NE(split, nullptr);
+    form->resize(1000, 700);
+    WaitFor(20, false);
+    const QList<int> before = split->sizes();
+    form->resize(1000, 900);
+    WaitFor(20, false);
+    const QList<int> after = split->sizes();
+    EXPECT_EQ(after[0], before[0]);
+    EXPECT_EQ(after[1], before[1] + 200);
+
+    // Over the main window, inside the screen.
+    const QRect screen = form->screen()->availableGeometry();
+    form->setGeometry(screen.left() + 40, screen.top() + 300, 720, 500);
+    WaitFor(20, false);
+    Find<QPushButton>(form.get(), "ButtonTableUtil")->click();
+    auto* util = Find<TMainFormTableUtil>(form.get(), "MainFormTableUtil");
+    ASSERT_NE(util, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return util->isVisible(); }, 2000));
+    EXPECT_TRUE(screen.contains(util->frameGeometry()));
+    EXPECT_NEAR(util->frameGeometry().center().x(), form->frameGeometry().center().x(), 1);
+    const QSize size = util->size();
+    const QString deep =
+        QDir::toNativeSeparators(env.Path(QString(30, QLatin1Char('d')) + QStringLiteral("/") +
+                                          QString(60, QLatin1Char('t')) + QStringLiteral(".db")));
+    util->SetLocation(deep);
+    tables::UtilRun run;
+    run.outcome = tables::UtilRun::NotDone;
+    run.message = QStringLiteral("Rebuild was not successful.");
+    run.error = deep + QStringLiteral(": in use by another program");
+    util->ShowRun(run);
+    WaitFor(20, false);
+    EXPECT_EQ(util->size(), size);
+    util->close();
 }
 
 TEST(Form2, RollFontKeepsItsStylesAndQtDialogsSpeakRussian) {

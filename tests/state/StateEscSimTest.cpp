@@ -6,7 +6,7 @@
 
 #include "console/DirectiveEntry.h"
 #include "console/Form2.h"
-#include "console/MaskEdit.h"
+#include "directives/ui/MaskEdit.h"
 #include "link/Ats.h"
 #include "platform/Codec.h"
 #include "platform/Registry.h"

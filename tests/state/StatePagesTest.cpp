@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -94,22 +95,21 @@ TEST_F(StatePagesFixture, TabsAtTheirPlacesWithOneRequestButtonForBg) {
     EXPECT_EQ(PageOf(form.get(), QStringLiteral("Директивы ТО")), to->parentWidget());
 }
 
+// The words are hexadecimal fields: other characters are refused, a short
+// word is the number typed ("1" is 0001, not 1000).
 TEST_F(StatePagesFixture, ResultButtonsFillTheirLists) {
     Type("MaskEditStativBG", "3");
-    Type("MaskEditBG0stv", "0001");
+    Type("MaskEditBG0stv", "1");
     Click("Button11");
     EXPECT_EQ(Lines("MemoBG"),
               Utf8List({"Номер статива - 3", "0 ствол", "БВ01 \"60\" - неисправно", "1 ствол"}));
 
     // The "00" of the ВВК words stays; small letters become capitals.
-    auto* vvk0 = Named<QLineEdit>("MaskEditVVK0stv");
-    vvk0->setFocus();
-    vvk0->end(false);
-    TypeText(vvk0, QStringLiteral("4a"));
-    QTest::keyClick(vvk0, Qt::Key_Home);
-    QTest::keyClick(vvk0, Qt::Key_Delete);
-    EXPECT_EQ(vvk0->text(), QStringLiteral("004A"));
-    Type("MaskEditVVK1", "0004a");
+    Type("MaskEditVVK0stv", "4xa");
+    QTest::keyClick(Named<QLineEdit>("MaskEditVVK0stv"), Qt::Key_Home);
+    QTest::keyClick(Named<QLineEdit>("MaskEditVVK0stv"), Qt::Key_Delete);
+    EXPECT_EQ(Named<QLineEdit>("MaskEditVVK0stv")->text(), QStringLiteral("004A"));
+    Type("MaskEditVVK1", "4a");
     Click("Button12");
     EXPECT_EQ(Lines("MemoVVK"), Utf8List({"Номер статива - ", "0 ствол", "1 ствол"}));
 
@@ -139,7 +139,7 @@ TEST_F(StatePagesFixture, RepairStartSendsWhatTheHintShows) {
         const char* directive;
     } cases[] = {
         {"SK", "123", {"CheckBoxSKOff64", "CheckBoxSKOn1", "RadioGroupSK1"}, "ТО_20,123,4001,1-"},
-        {"IK", "007", {"RadioGroupReleIK1", "RadioGroupIK0"}, "ТО_2A,007,0000,2,0-"},
+        {"IK", "7", {"RadioGroupReleIK1", "RadioGroupIK0"}, "ТО_2A,007,0000,2,0-"},
         {"VK",
          "010",
          {"CheckBoxVKOn32", "RadioGroupReleVK1", "RadioGroupVK2"},
@@ -163,6 +163,16 @@ TEST_F(StatePagesFixture, RepairStartSendsWhatTheHintShows) {
         ASSERT_FALSE(executed.isEmpty());
         EXPECT_EQ(executed.last(), QString::fromUtf8(c.directive));
     }
+
+    // No kit number: nothing goes out, the operator is asked for one.
+    executed.clear();
+    Type("MaskEditVK", "xy");
+    Named<QPushButton>("ButtonRepairVK")->click();
+    EXPECT_TRUE(executed.isEmpty());
+    auto* box = Named<QMessageBox>("MessageRepairNumber");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QString::fromUtf8("Введите номер ВК"));
+    box->accept();
 }
 
 TEST(StatePagesSim, StateSummaryFillsItsListFromTheSimulator) {

@@ -48,7 +48,6 @@ std::string Describe(const TrunkKitRecord& r) {
 // Writes the tables, forgets the records and reads them back.
 void RoundTrip(TrunkStats& s) {
     TrunkTables& t = s.Tables();
-    ASSERT_TRUE(t.CreateMissing()) << t.LastError().toStdString();
     ASSERT_TRUE(t.Open(1)) << t.LastError().toStdString();
     ASSERT_TRUE(s.WriteTables()) << t.LastError().toStdString();
     const auto kits = s.Kits;

@@ -12,6 +12,7 @@
 
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScreen>
 
 namespace {
 // The last directive is a read from `address` and `frames` of it have come.
@@ -136,12 +137,21 @@ TEST_F(StatRuns, CordRacksShowTheExchangeKindAndTheirKitsLive) {
                                                     "ТО_8,5F30,F,10,,1-"}));
             for (KitPanel* p : o->Panels())
                 EXPECT_EQ(p->Raised(), p->Tag() < kRacksEquipped) << p->Tag();
+            // Wide enough for its caption.
+            EXPECT_GT(o->width(), o->fontMetrics().horizontalAdvance(o->windowTitle()));
             QTest::mouseClick(o->Panels()[2], Qt::LeftButton);
         });
     script.Then([&] { return o->FormIskNapr()->isVisible() && Reading(peer, "2840", 2); },
                 [&] {
                     TFormIskNapr* d = o->FormIskNapr();
                     EXPECT_FALSE(o->isVisible());
+                    // Beside the overview when the screen has room, and
+                    // inside the screen.
+                    const QRect area = o->screen()->availableGeometry();
+                    if (o->frameGeometry().width() + d->frameGeometry().width() < area.width()) {
+                        EXPECT_FALSE(d->frameGeometry().intersects(o->frameGeometry()));
+                    }
+                    EXPECT_TRUE(area.contains(d->frameGeometry()));
                     EXPECT_EQ(d->windowTitle(), QStringLiteral("ИШК. Статив 2"));
                     EXPECT_EQ(d->Panels()[31]->text(), QStringLiteral("5F"));
                     EXPECT_EQ(ColourOf(d, 1), stats::colour::kYellow); // state 3

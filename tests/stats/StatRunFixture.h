@@ -144,7 +144,6 @@ protected:
             s.Exist[size_t(k)] = 1;
             s.Napr[size_t(k)] = 1;
         }
-        ASSERT_TRUE(s.Tables().CreateMissing());
         ASSERT_TRUE(s.Tables().Open(1));
         ASSERT_TRUE(s.WriteTables());
     }

@@ -111,6 +111,11 @@ TEST_F(StatRuns, StoredConfigurationSendsOnlyTheAddressStepAndTheLiveRead) {
                         // The stored direction 1 shows its load.
                         EXPECT_TRUE(o->Panels()[1]->Raised());
                         EXPECT_FALSE(o->Panels()[2]->Raised());
+                        // Incoming directions are captioned in two digits,
+                        // outgoing ones as the exchange numbers them.
+                        EXPECT_EQ(o->Panels()[10]->text(), qobject_cast<TFormStatIK*>(o)
+                                                               ? QStringLiteral("A")
+                                                               : QStringLiteral("0A"));
                         o->close();
                     });
         Run(button);
@@ -118,6 +123,7 @@ TEST_F(StatRuns, StoredConfigurationSendsOnlyTheAddressStepAndTheLiveRead) {
     }
     const QStringList expected{"ТО_8,5B0A,3,10,,1-", "ТО_8,2100,2F,10,,1-", "ТО_8,2230,2F,10,,1-"};
     EXPECT_EQ(peer.Directives, expected);
+    EXPECT_EQ(peer.SpacesAfter(0), 0) << "no continuation for the address step";
 }
 
 TEST_F(StatRuns, EscapeDuringTheThirdStepEndsTheRunAtOnce) {

@@ -7,12 +7,15 @@
 #include "VersionFiles.h"
 
 #include "Memory.h"
+#include "platform/Codec.h"
 #include "versions/ui/FormGetVers.h"
 #include "versions/ui/FormKontrolSumm.h"
 #include "versions/ui/FormSendVers.h"
 #include "versions/ui/VersionsPage.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -79,7 +82,12 @@ TEST_F(VersionWindows, FullImageUnloadedThroughGarbledAndDroppedFrames) {
     EXPECT_EQ(FileBytes(env.Path(QStringLiteral("Vers/versbyte.bin"))), FileBytes(reference));
     EXPECT_EQ(Text(get, "LabelAddress"), QStringLiteral("573C0"));
     EXPECT_TRUE(Text(get, "Memo1").endsWith(QStringLiteral("\n573C0")));
-    EXPECT_EQ(ex1.Status, QStringList{QStringLiteral("Порт открыт Com 1")});
+    // The status list and the roll say where the version went.
+    const QString saved = QStringLiteral("Версия сохранена в ") + QDir::toNativeSeparators(op.save);
+    EXPECT_EQ(ex1.Status, QStringList({QStringLiteral("Порт открыт Com 1"), saved}));
+    QFile roll(ex1.ats->RollLog().FileName());
+    ASSERT_TRUE(roll.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(Codec::FromCp1251(roll.readAll()).contains(saved));
 }
 
 TEST_F(VersionWindows, FullImageLoadedIntoAnotherExchangeThroughGarbledFrames) {
@@ -197,6 +205,7 @@ TEST_F(VersionWindows, ChecksumWindowAndTheVersionsTab) {
     ASSERT_TRUE(WaitUntil([&] { return !Text(sums, "Label7").isEmpty(); }, 5000));
     for (const char* l : {"Label1", "Label4", "Label7", "Label9"})
         EXPECT_EQ(Text(sums, l), QStringLiteral("00000")) << l;
+    EXPECT_EQ(Text(sums, "LabelFile"), QDir::toNativeSeparators(op.open));
     records.resize(100);
     ASSERT_TRUE(WriteRecords(op.open, records));
     sums.StartClick();

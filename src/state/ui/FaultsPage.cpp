@@ -1,5 +1,6 @@
 #include "state/ui/FaultsPage.h"
 
+#include "directives/ui/MaskEdit.h"
 #include "platform/ui/TabPages.h"
 #include "state/FailureWord.h"
 #include "state/ui/StatePages.h"
@@ -20,7 +21,7 @@ FaultsPage::FaultsPage(StateContext& ctx) {
     auto* row = new QHBoxLayout(panel);
     auto* form = new QGridLayout;
     row->addLayout(form);
-    m_rsp = new stateui::StateField(QStringLiteral("MaskEditSboyRsp"), QStringLiteral("РСП"), 4);
+    m_rsp = stateui::HexField(QStringLiteral("MaskEditSboyRsp"), QStringLiteral("РСП"), 4);
     m_evm = new stateui::StateField(QStringLiteral("MaskEditSboyEvm"), QStringLiteral("№ ЭУМ"), 1);
     form->addWidget(new QLabel(QStringLiteral("РСП")), 0, 0);
     form->addWidget(m_rsp, 0, 1);
@@ -38,5 +39,6 @@ FaultsPage::FaultsPage(StateContext& ctx) {
 
 void FaultsPage::ButtonSboyClick() {
     if (!m_memo) return;
-    m_memo->setPlainText(failure::Analyse(m_rsp->text(), m_evm->text()).join(QLatin1Char('\n')));
+    m_memo->setPlainText(
+        failure::Analyse(m_rsp->NumberText(), m_evm->text()).join(QLatin1Char('\n')));
 }

@@ -3,6 +3,7 @@
 // (MaskEditSboyEvm) turned into lines in MemoSboy by ButtonSboy.
 #include <QObject>
 
+class MaskEdit;
 class QLineEdit;
 class QPlainTextEdit;
 struct StateContext;
@@ -14,7 +15,7 @@ public:
     void ButtonSboyClick();
 
 private:
-    QLineEdit* m_rsp = nullptr;
+    MaskEdit* m_rsp = nullptr;
     QLineEdit* m_evm = nullptr;
     QPlainTextEdit* m_memo = nullptr;
 };

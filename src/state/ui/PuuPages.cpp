@@ -1,5 +1,6 @@
 #include "state/ui/PuuPages.h"
 
+#include "directives/ui/MaskEdit.h"
 #include "link/Ats.h"
 #include "link/ExchangeSet.h"
 #include "link/RequestSession.h"
@@ -95,21 +96,21 @@ PuuPages::PuuPages(StateContext& ctx) : m_ctx(ctx) {
         form->addWidget(Caption(QStringLiteral("Номер статива")), r, 0);
         form->addWidget(p.rack, r++, 1);
         const QString prefix = U(s.statePrefix);
-        p.state1 = new StateField(U(s.state1), U(s.hint1), kStateLength, prefix);
+        p.state1 = stateui::HexField(U(s.state1), U(s.hint1), kStateLength, prefix);
         form->addWidget(Caption(U(s.hint1)), r, 0);
         form->addWidget(p.state1, r++, 1);
-        p.state2 = new StateField(U(s.state2), U(s.hint2), kStateLength, prefix);
+        p.state2 = stateui::HexField(U(s.state2), U(s.hint2), kStateLength, prefix);
         form->addWidget(Caption(U(s.hint2)), r, 0);
         form->addWidget(p.state2, r++, 1);
         if (s.ref1) {
             const QStringList cells = unitstate::ReferenceCells(s.unit);
             const char* names[2] = {s.ref1, s.ref2};
-            QLineEdit** fields[2] = {&p.ref1, &p.ref2};
+            MaskEdit** fields[2] = {&p.ref1, &p.ref2};
             for (int i = 0; i < 2; ++i) {
                 auto* cell = new QLabel(cells.value(i));
                 cell->setObjectName(
                     U(names[i]).replace(QStringLiteral("MaskEdit"), QStringLiteral("Label")));
-                *fields[i] = new StateField(
+                *fields[i] = stateui::HexField(
                     U(names[i]), QStringLiteral("Введите содержимое ячейки"), kReferenceLength);
                 form->addWidget(cell, r, 0);
                 form->addWidget(*fields[i], r++, 1);
@@ -148,8 +149,9 @@ PuuPages::PuuPages(StateContext& ctx) : m_ctx(ctx) {
 
 unitstate::Fields PuuPages::FieldsOf(Unit unit) const {
     const Page& p = PageOf(unit);
-    auto text = [](const QLineEdit* e) { return e ? e->text() : QString(); };
-    return {text(p.rack), text(p.state1), text(p.state2), text(p.ref1), text(p.ref2)};
+    auto word = [](const MaskEdit* e) { return e ? e->NumberText() : QString(); };
+    return {p.rack ? p.rack->text() : QString(), word(p.state1), word(p.state2), word(p.ref1),
+            word(p.ref2)};
 }
 
 void PuuPages::RequestClick(Unit unit) {

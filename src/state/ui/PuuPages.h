@@ -14,6 +14,7 @@
 #include <array>
 #include <memory>
 
+class MaskEdit;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -32,16 +33,16 @@ public:
     void RequestClick(unitstate::Unit unit);
     // Button11, Button12, Button13, Button18: the result list.
     void ResultClick(unitstate::Unit unit);
-    // The fields of a sub-tab as typed.
+    // The fields of a sub-tab as typed, short words padded.
     unitstate::Fields FieldsOf(unitstate::Unit unit) const;
 
 private:
     struct Page {
         QLineEdit* rack = nullptr;
-        QLineEdit* state1 = nullptr;
-        QLineEdit* state2 = nullptr;
-        QLineEdit* ref1 = nullptr; // none for БГ
-        QLineEdit* ref2 = nullptr;
+        MaskEdit* state1 = nullptr;
+        MaskEdit* state2 = nullptr;
+        MaskEdit* ref1 = nullptr; // none for БГ
+        MaskEdit* ref2 = nullptr;
         QPlainTextEdit* memo = nullptr;
     };
     const Page& PageOf(unitstate::Unit unit) const { return m_pages[size_t(unit)]; }

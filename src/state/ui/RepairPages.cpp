@@ -1,5 +1,6 @@
 #include "state/ui/RepairPages.h"
 
+#include "directives/ui/MaskEdit.h"
 #include "platform/ui/TabPages.h"
 #include "state/ui/StatePages.h"
 #include "state/ui/StateWidgets.h"
@@ -10,6 +11,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -55,8 +57,8 @@ RepairPages::RepairPages(StateContext& ctx) : m_ctx(ctx) {
         auto* lay = new QVBoxLayout(panel);
         auto* top = new QHBoxLayout;
         top->addWidget(new QLabel(f.numberHint));
-        c.number = new stateui::StateField(QStringLiteral("MaskEdit") + f.suffix, f.numberHint,
-                                           repair::kNumberLength);
+        c.number = stateui::HexField(QStringLiteral("MaskEdit") + f.suffix, f.numberHint,
+                                     repair::kNumberLength);
         top->addWidget(c.number);
         c.start = new QPushButton(QStringLiteral("Запуск"));
         c.start->setObjectName(QStringLiteral("ButtonRepair") + f.suffix);
@@ -90,7 +92,7 @@ QString RepairPages::Directive(Kit kit) const {
     const Controls& c = Of(kit);
     if (!c.number) return QString();
     repair::Choice choice;
-    choice.number = c.number->text();
+    choice.number = c.number->NumberText();
     choice.off = Sum(c.off);
     choice.on = Sum(c.on);
     choice.relay = c.relay ? std::max(0, c.relay->checkedId()) : 0;
@@ -99,7 +101,19 @@ QString RepairPages::Directive(Kit kit) const {
 }
 
 void RepairPages::RepairClick(Kit kit) {
-    if (Of(kit).number) m_ctx.Send(Directive(kit));
+    const Controls& c = Of(kit);
+    if (!c.number) return;
+    if (c.number->IsBlank()) {
+        // Without a number the directive would name no kit ("ТО_2C,,...").
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Запуск"),
+                                    repair::FormOf(kit).numberHint, QMessageBox::Ok, m_ctx.window);
+        box->setObjectName(QStringLiteral("MessageRepairNumber"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        connect(box, &QDialog::finished, c.number, [n = c.number] { n->setFocus(); });
+        box->open();
+        return;
+    }
+    m_ctx.Send(Directive(kit));
 }
 
 bool RepairPages::eventFilter(QObject* watched, QEvent* e) {

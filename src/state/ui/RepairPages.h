@@ -12,7 +12,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QEvent;
-class QLineEdit;
+class MaskEdit;
 class QPushButton;
 struct StateContext;
 
@@ -23,7 +23,8 @@ public:
 
     // The directive the kit's form composes now.
     QString Directive(repair::Kit kit) const;
-    // "Запуск": the directive through the directive entry.
+    // "Запуск": the directive through the directive entry; without a kit
+    // number nothing is sent and the operator is asked for it.
     void RepairClick(repair::Kit kit);
 
 protected:
@@ -31,7 +32,7 @@ protected:
 
 private:
     struct Controls {
-        QLineEdit* number = nullptr;
+        MaskEdit* number = nullptr;
         QButtonGroup* cycle = nullptr;
         QButtonGroup* relay = nullptr; // none for ШК
         std::vector<std::pair<QCheckBox*, int>> off, on;

@@ -1,5 +1,6 @@
 #include "state/ui/StateWidgets.h"
 
+#include "directives/ui/MaskEdit.h"
 #include "platform/ui/TabPages.h"
 
 #include <QButtonGroup>
@@ -17,32 +18,43 @@ namespace stateui {
 namespace {
 class FieldValidator : public QValidator {
 public:
-    FieldValidator(int length, const QString& prefix, QObject* parent)
-        : QValidator(parent), m_length(length), m_prefix(prefix) {}
+    FieldValidator(int length, QObject* parent) : QValidator(parent), m_length(length) {}
     State validate(QString& input, int& pos) const override {
         (void)pos;
         input = input.toUpper();
-        if (input.size() > m_length || !input.startsWith(m_prefix)) return Invalid;
-        return Acceptable;
+        return input.size() > m_length ? Invalid : Acceptable;
     }
 
 private:
     int m_length;
-    QString m_prefix;
 };
 
+int FieldWidth(const QWidget* w, int length) {
+    return w->fontMetrics().horizontalAdvance(QLatin1Char('W')) * (std::max(length, 2) + 2);
+}
 } // namespace
 
-StateField::StateField(const QString& name, const QString& hint, int length,
-                       const QString& fixedPrefix, QWidget* parent)
+StateField::StateField(const QString& name, const QString& hint, int length, QWidget* parent)
     : QLineEdit(parent) {
     setObjectName(name);
     setToolTip(hint);
     setMaxLength(length);
-    setValidator(new FieldValidator(length, fixedPrefix, this));
-    setText(fixedPrefix);
-    const int chars = std::max(length, 2) + 2;
-    setFixedWidth(fontMetrics().horizontalAdvance(QLatin1Char('W')) * chars);
+    setValidator(new FieldValidator(length, this));
+    setFixedWidth(FieldWidth(this, length));
+}
+
+MaskEdit* HexField(const QString& name, const QString& hint, int length,
+                   const QString& fixedPrefix) {
+    auto* e = new MaskEdit;
+    e->setObjectName(name);
+    e->setToolTip(hint);
+    QString mask = QStringLiteral(">");
+    for (const QChar c : fixedPrefix)
+        mask += QLatin1Char('\\') + c;
+    mask += QString(std::max(0, length - int(fixedPrefix.size())), QLatin1Char('h'));
+    e->SetEditMask(mask + QStringLiteral(";1;_"));
+    e->setFixedWidth(FieldWidth(e, length));
+    return e;
 }
 
 QPlainTextEdit* ResultList(const QString& name, const QString& hint) {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class MaskEdit;
 class QButtonGroup;
 class QLayout;
 class QPlainTextEdit;
@@ -12,15 +13,19 @@ class QWidget;
 
 namespace stateui {
 
-// A typed field of at most `length` characters, forced to capitals; a fixed
-// prefix ("00") stays in front and cannot be typed over. Blanks may be typed
-// and stay in the text.
+// A text field of at most `length` characters, forced to capitals (a rack or
+// machine number). Blanks may be typed and stay in the text.
 class StateField : public QLineEdit {
     Q_OBJECT
 public:
-    StateField(const QString& name, const QString& hint, int length,
-               const QString& fixedPrefix = QString(), QWidget* parent = nullptr);
+    StateField(const QString& name, const QString& hint, int length, QWidget* parent = nullptr);
 };
+
+// A hexadecimal field of `length` characters (a fixed prefix such as "00"
+// counted in): other characters are refused, small letters become capitals;
+// NumberText() pads a short number with leading zeros.
+MaskEdit* HexField(const QString& name, const QString& hint, int length,
+                   const QString& fixedPrefix = QString());
 
 // A read-only result list.
 QPlainTextEdit* ResultList(const QString& name, const QString& hint);

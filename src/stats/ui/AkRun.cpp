@@ -69,6 +69,7 @@ private:
         m_closing = false;
         m_busy = std::make_unique<BusyCursor>();
         m_run->Fields().SelectedUnit = block;
+        PlaceBeside(m_detail, *m_overview);
         m_overview->hide();
         Refresh([this, block] {
             m_detail.ShowBlock(block);

@@ -58,6 +58,7 @@ private:
             m_run->Fields().SelectedUnit = rack;
             m_detail.ShowRack(rack);
             m_run->StartLive(m_overview->Stats().StatesStep(rack, m_run->Fields()));
+            PlaceBeside(m_detail, *m_overview);
             m_detail.show();
             m_detail.raise();
         }

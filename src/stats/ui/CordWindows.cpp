@@ -1,5 +1,7 @@
 #include "stats/ui/CordWindows.h"
 
+#include <QFontMetrics>
+
 namespace {
 QString RackCaption(int rack) {
     return stats::ShortHex(rack);
@@ -38,6 +40,13 @@ void CordOverview::Repaint() {
 
 void CordOverview::showEvent(QShowEvent* e) {
     setWindowTitle(m_stats->OverviewCaption());
+    // Wide enough for the caption (the exchange kind is its end), with room
+    // for the title bar's icon and buttons.
+    QFont title = font();
+    title.setBold(true);
+    constexpr int kTitleBarExtras = 160;
+    const int wide = QFontMetrics(title).horizontalAdvance(windowTitle()) + kTitleBarExtras;
+    if (width() < wide) resize(wide, height());
     KitWindow::showEvent(e);
 }
 

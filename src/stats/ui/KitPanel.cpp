@@ -1,9 +1,13 @@
 #include "stats/ui/KitPanel.h"
 
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+
+#include <algorithm>
 
 QColor WindowsColour(uint32_t value, const QPalette& palette) {
     if (value == stats::colour::kButtonFace) return palette.color(QPalette::Button);
@@ -109,4 +113,32 @@ StatusStrip BuildStatusStrip(QWidget* window) {
     QObject::connect(s.Timer1, &QTimer::timeout, get,
                      [get] { get->SetColour(stats::colour::kButtonFace); });
     return s;
+}
+
+void PlaceBeside(QWidget& detail, const QWidget& overview) {
+    const QScreen* screen =
+        overview.screen() ? overview.screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    const QRect anchor = overview.frameGeometry();
+    detail.ensurePolished();
+    QSize size = detail.size();
+    if (!detail.testAttribute(Qt::WA_Resized))
+        size = detail.sizeHint().expandedTo(detail.minimumSize());
+    // The frame the window manager adds, as the overview has it.
+    const QSize frame = anchor.size() - overview.geometry().size();
+    const QSize outer = size + frame;
+    constexpr int kGap = 4;
+    QPoint at;
+    if (anchor.right() + kGap + outer.width() <= area.right())
+        at = QPoint(anchor.right() + 1 + kGap, anchor.top());
+    else if (anchor.left() - kGap - outer.width() >= area.left())
+        at = QPoint(anchor.left() - kGap - outer.width(), anchor.top());
+    else
+        at = anchor.topLeft();
+    at.setX(
+        std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - outer.width())));
+    at.setY(
+        std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height())));
+    detail.move(at);
 }

@@ -76,3 +76,7 @@ struct StatusStrip {
 };
 // The strip's widgets, children of window (the caller places StatusBar1).
 StatusStrip BuildStatusStrip(QWidget* window);
+
+// Moves a detail window beside its overview: to its right when the screen
+// has room there, else to its left, else over it; always inside the screen.
+void PlaceBeside(QWidget& detail, const QWidget& overview);

@@ -1,5 +1,6 @@
 #include "stats/ui/TrunkRun.h"
 
+#include "platform/ProgramLog.h"
 #include "stats/StatRun.h"
 #include "stats/ui/FormStatIK.h"
 #include "stats/ui/FormStatVK.h"
@@ -30,7 +31,9 @@ public:
         TrunkStats& stats = m_overview->Stats();
         const TrunkKind& kind = stats.Kind();
         m_run->Prepare();
-        stats.Tables().Open(m_run->Number());
+        if (!stats.Tables().Open(m_run->Number()))
+            WriteLog(QStringLiteral("Статистика ") + kind.Name + QStringLiteral(": ") +
+                     stats.Tables().LastError());
         // Stored configuration in both tables: the operator may skip the
         // reading.
         const bool refresh =

@@ -1,6 +1,5 @@
 #include "stats/ui/TrunkWindows.h"
 
-#include "platform/ProgramLog.h"
 #include "stats/ui/KitPanel.h"
 
 #include <QApplication>
@@ -20,18 +19,16 @@ QString KitCaption(int k) {
 
 // ---------------------------------------------------------------- overview
 
-TrunkOverview::TrunkOverview(std::unique_ptr<TrunkStats> stats, int columns, const QString& caption)
+TrunkOverview::TrunkOverview(std::unique_ptr<TrunkStats> stats, int columns, const QString& caption,
+                             QString (*panelCaption)(int))
     : QWidget(nullptr), m_stats(std::move(stats)) {
     setWindowTitle(caption);
-    if (!m_stats->Tables().CreateMissing())
-        WriteLog(QStringLiteral("Статистика ") + m_stats->Kind().Name + QStringLiteral(": ") +
-                 m_stats->Tables().LastError());
 
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(6, 6, 6, 0);
     auto* grid = new QGridLayout;
     const int n = m_stats->Kind().Directions;
-    m_panels = BuildPanels(this, grid, n, columns, QStringLiteral("Panel"), TwoDigitCaption,
+    m_panels = BuildPanels(this, grid, n, columns, QStringLiteral("Panel"), panelCaption,
                            n > 64 ? QSize(34, 24) : QSize(56, 40));
     for (KitPanel* p : m_panels) {
         p->Apply({stats::colour::kButtonFace, false});
@@ -95,6 +92,7 @@ void TrunkOverview::DirectionClick(int d) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_stats->Selected = d;
     m_detailShown = true;
+    PlaceBeside(*m_detail, *this);
     hide();
     m_detail->ShowDirection(d);
     m_detail->Repaint();

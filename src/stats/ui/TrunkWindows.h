@@ -21,7 +21,9 @@ class TrunkOverview : public QWidget {
     Q_OBJECT
 public:
     // Owns the protocol object; creates the kind's missing tables.
-    TrunkOverview(std::unique_ptr<TrunkStats> stats, int columns, const QString& caption);
+    // panelCaption: a direction's panel caption.
+    TrunkOverview(std::unique_ptr<TrunkStats> stats, int columns, const QString& caption,
+                  QString (*panelCaption)(int));
     ~TrunkOverview() override;
 
     TrunkStats& Stats() { return *m_stats; }

@@ -9,14 +9,19 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <QThread>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -54,6 +59,12 @@ TMainFormTableUtil::TMainFormTableUtil(const QString& curDir, QWidget* parent)
     m_rebuild->setObjectName(QStringLiteral("RebuildBtn"));
     m_message->setObjectName(QStringLiteral("MessageLB"));
     m_message->setWordWrap(true);
+    // A long path or message wraps or is cut in the room the window has; it
+    // never widens the window. Three lines are kept for it.
+    m_message->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_message->setMinimumHeight(3 * m_message->fontMetrics().lineSpacing());
+    m_message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_location->setMinimumWidth(m_location->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 40);
     auto* byDir = new QPushButton(QStringLiteral("By Directory..."), this);
     byDir->setObjectName(QStringLiteral("ByDirectBtn"));
     auto* aboutBtn = new QPushButton(QStringLiteral("About"), this);
@@ -90,7 +101,7 @@ TMainFormTableUtil::TMainFormTableUtil(const QString& curDir, QWidget* parent)
         tg->addWidget(new QLabel(QLatin1String(kBarCaptions[i])), i, 0);
         tg->addWidget(m_bars[i], i, 1);
     }
-    tg->addWidget(new QLabel(QStringLiteral("Message:")), 4, 0);
+    tg->addWidget(new QLabel(QStringLiteral("Message:")), 4, 0, Qt::AlignTop);
     tg->addWidget(m_message, 4, 1);
     tg->addWidget(aboutBtn, 5, 1, Qt::AlignRight);
 
@@ -119,6 +130,21 @@ TMainFormTableUtil::TMainFormTableUtil(const QString& curDir, QWidget* parent)
 }
 
 TMainFormTableUtil::~TMainFormTableUtil() = default;
+
+void TMainFormTableUtil::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (m_placed || e->spontaneous()) return;
+    m_placed = true;
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s) return;
+    const QRect area = s->availableGeometry();
+    QRect r = frameGeometry();
+    const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    r.moveCenter(owner && owner->isVisible() ? owner->frameGeometry().center() : area.center());
+    r.moveLeft(std::clamp(r.left(), area.left(), std::max(area.left(), area.right() - r.width())));
+    r.moveTop(std::clamp(r.top(), area.top(), std::max(area.top(), area.bottom() - r.height())));
+    move(r.topLeft());
+}
 
 QString TMainFormTableUtil::Location() const {
     return m_location->text();

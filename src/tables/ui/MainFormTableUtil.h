@@ -40,12 +40,17 @@ public:
     QString Location() const;
     AboutTableUtil* About() const { return m_about; }
 
+protected:
+    // The first show places the window inside the screen, over its parent.
+    void showEvent(QShowEvent* e) override;
+
 private:
     void ShowProperties(const QString& path);
     void SetPropertyLabels(const tables::TableProps& p);
     void EnableActions(bool on);
 
     QString m_curDir;
+    bool m_placed = false;
     tables::TTableUtil m_util;
     QComboBox* m_alias;
     QComboBox* m_table;

@@ -1,5 +1,6 @@
 #include "versions/ui/FormGetVers.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -79,7 +80,16 @@ void TFormGetVers::Completed() {
     const QString file =
         Dialogs.save(this, Vers::SaveDialogFolder(m_curDir), QStringLiteral("Файлы версий (*.ver)"),
                      QStringLiteral("ver"));
-    if (!file.isEmpty() && !VersionWorkFile::Save(work, file))
-        Dialogs.message(this, QStringLiteral("Ошибка доступа к файлу"));
+    const bool saved = !file.isEmpty() && VersionWorkFile::Save(work, file);
+    if (!file.isEmpty() && !saved) Dialogs.message(this, QStringLiteral("Ошибка доступа к файлу"));
+    // The status list and the roll say where the version went.
+    const QString note =
+        saved
+            ? QStringLiteral("Версия сохранена в ") + QDir::toNativeSeparators(file)
+            : QStringLiteral("Версия не сохранена в файл, она в ") + QDir::toNativeSeparators(work);
+    if (m_line) {
+        m_line->ShowStatus(note);
+        m_line->Note(note);
+    }
     close();
 }

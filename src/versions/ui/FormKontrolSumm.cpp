@@ -4,6 +4,7 @@
 #include "versions/VersionChecksum.h"
 #include "versions/VersionFormat.h"
 
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,6 +20,11 @@ TFormKontrolSumm::TFormKontrolSumm(QString curDir, QWidget* parent)
     setWindowTitle(QStringLiteral("Контрольные суммы"));
     setModal(true);
     auto* lay = new QVBoxLayout(this);
+    // The file the sums belong to.
+    m_file = new QLabel;
+    m_file->setObjectName(QStringLiteral("LabelFile"));
+    m_file->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lay->addWidget(m_file);
 
     // Three rows of four: banks 1, 2, 3 and bank 4 lower; banks 5, 6 and the
     // main area's two parts; bank 4 upper.
@@ -69,6 +75,7 @@ void TFormKontrolSumm::StartClick() {
     if (file.isEmpty()) return;
     for (QLabel* l : m_labels)
         l->clear();
+    m_file->setText(QDir::toNativeSeparators(file));
     const auto result = VersionChecksum::Compute(file, [this](int label, uint16_t sum) {
         m_labels[size_t(label - 1)]->setText(ValueToVarnel(sum));
     });

@@ -25,5 +25,6 @@ protected:
 
 private:
     QString m_curDir;
+    QLabel* m_file = nullptr;          // LabelFile: the file of the sums shown
     std::array<QLabel*, 9> m_labels{}; // Label1..Label9
 };

@@ -1,4 +1,4 @@
-#include "console/MaskEdit.h"
+#include "directives/ui/MaskEdit.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -37,13 +37,18 @@ void MaskEdit::SetCaretPos(int pos) {
 }
 
 bool MaskEdit::TypeChar(QChar ch) {
+    int from = -1;
     if (hasSelectedText()) {
-        const int from = selectionStart();
+        from = selectionStart();
         m_engine.ClearRange(from, from + int(selectedText().size()));
         setCursorPosition(from);
     }
     const auto caret = m_engine.Type(cursorPosition(), ch);
-    if (!caret) return false;
+    if (!caret) {
+        // The selection is gone even when the character is refused.
+        if (from >= 0) Refresh(from, true);
+        return false;
+    }
     Refresh(*caret, true);
     return true;
 }

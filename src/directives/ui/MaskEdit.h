@@ -19,6 +19,10 @@ public:
     QString EditMask() const { return m_engine.Mask(); }
     // Text with literals and spaces for unfilled positions.
     QString Text() const { return m_engine.Text(); }
+    // Text with partly filled hexadecimal fields padded (MaskEngine::NumberText).
+    QString NumberText() const { return m_engine.NumberText(); }
+    // No input position filled.
+    bool IsBlank() const { return m_engine.IsBlank(); }
     // Text := text (see MaskEngine::SetText); the caret goes to the end.
     void SetText(const QString& text);
     int CaretPos() const { return cursorPosition(); }
