@@ -145,6 +145,15 @@ QString OneLine(QString s) {
     return s;
 }
 
+// The queue file opened for writing through the journal.
+std::unique_ptr<TxFile> OpenTx(const QString& path, QString* error) {
+    auto f = std::make_unique<TxFile>(path);
+    QString e;
+    if (f->Open(true, &e)) return f;
+    if (error) *error = path + QStringLiteral(": ") + e;
+    return nullptr;
+}
+
 } // namespace
 
 Outbox::Outbox(const QString& dir, const QString& terminalId, QObject* parent)
@@ -169,13 +178,8 @@ bool Outbox::Open(QString* error) {
     const QString path = Path();
     const QFileInfo fi(path);
     if (fi.exists() && fi.isFile() && fi.size() > 0) {
-        m_file = std::make_unique<TxFile>(path);
-        QString e;
-        if (!m_file->Open(true, &e)) {
-            if (error) *error = path + QStringLiteral(": ") + e;
-            m_file.reset();
-            return false;
-        }
+        m_file = OpenTx(path, error);
+        if (!m_file) return false;
         QString why;
         QList<QByteArray> salvaged;
         if (Load(&why, &salvaged)) {
@@ -242,13 +246,8 @@ bool Outbox::Create(const QList<QByteArray>& carried, QString* error) {
         }
     }
     tables::SyncFolder(m_dir);
-    m_file = std::make_unique<TxFile>(path);
-    QString e;
-    if (!m_file->Open(true, &e)) {
-        if (error) *error = path + QStringLiteral(": ") + e;
-        m_file.reset();
-        return false;
-    }
+    m_file = OpenTx(path, error);
+    if (!m_file) return false;
     m_epoch = NewEpoch();
     m_acked = m_base = 0;
     m_offsets.clear();
@@ -256,6 +255,7 @@ bool Outbox::Create(const QList<QByteArray>& carried, QString* error) {
     m_committedLast = m_durable = 0;
     Transaction tx(m_dir);
     bool ok = WriteHeader();
+    QString e;
     for (const QByteArray& line : carried) {
         auto r = CentralRecord::FromCopyLine(line);
         if (!r) continue; // its checksum held; a line that does not parse is not ours
