@@ -599,8 +599,14 @@ bool ParadoxTable::DoLocate(const QList<int>& fields, const QVariantList& values
         EncodeField(fields[i], values[i], k.data());
         keys.push_back(std::move(k));
     }
+    // A cheap first test: the last byte of the first field's key (for a
+    // stored number its lowest byte, which differs most between rows).
+    const int probeAt =
+        fields.isEmpty() ? -1 : m_offsets[size_t(fields[0])] + int(keys[0].size()) - 1;
+    const char probe = probeAt >= 0 ? keys[0].back() : 0;
     for (size_t r = 0; r < m_rows.size(); ++r) {
         const char* raw = m_rows[r].constData();
+        if (probeAt >= 0 && raw[probeAt] != probe) continue;
         bool match = true;
         for (int i = 0; i < fields.size() && match; ++i)
             match = std::memcmp(raw + m_offsets[size_t(fields[i])], keys[size_t(i)].constData(),

@@ -816,6 +816,10 @@ bool TxFile::Write(qint64 pos, const void* buf, qint64 n) {
         // into the journal and through its checksum.
         const char* src = in + done;
         char* dst = p->data.data() + off;
+        if (std::memcmp(dst, src, size_t(k)) == 0) {
+            done += k;
+            continue;
+        }
         int a = 0;
         int b = k;
         while (a < b && dst[a] == src[a])
