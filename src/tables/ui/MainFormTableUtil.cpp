@@ -246,16 +246,17 @@ void TMainFormTableUtil::Rebuild(const tables::TableDesc* fallback) {
     if (m_lent) return;
     const QString path = QDir::fromNativeSeparators(Location());
     if (m_lender.lend && m_lender.lend(path)) {
-        // One of the program's own tables, now closed: each step runs from
-        // the event loop, so the lines are read (and their call frames
-        // queued) between them.
+        // One of the program's own tables, now closed. The rebuild starts
+        // from a timer, after the loop has turned: what the lines hold by
+        // then is read first (its call frames queued), not left waiting in
+        // the line's buffer for the rebuild.
         m_lent = true;
         EnableActions(false);
         ClearStatus();
         QApplication::setOverrideCursor(Qt::WaitCursor);
         std::optional<tables::TableDesc> copy;
         if (fallback) copy = *fallback;
-        QTimer::singleShot(0, this, [this, path, copy] { RebuildLent(path, copy); });
+        QTimer::singleShot(1, this, [this, path, copy] { RebuildLent(path, copy); });
         return;
     }
     WaitCursor wait;
