@@ -40,7 +40,7 @@ constexpr char kOldMagic[4] = {'V', 'J', 'N', '1'};
 constexpr qint64 kHeadSize = 16;
 constexpr qint64 kRecHead = 16;                // magic, salt, length
 constexpr qint64 kJournalLimit = 1 << 20;      // a checkpoint before the log passes this
-constexpr qint64 kJournalGrow = 64 << 10;      // the file grows in steps of zeros
+constexpr qint64 kJournalGrow = kJournalLimit; // the file grows in steps of zeros
 constexpr qint64 kMaxRecord = qint64(1) << 30; // a length beyond is damage
 constexpr int kMaxPages = 4096;                // clean pages kept per file (16 MB)
 
@@ -1159,8 +1159,10 @@ bool Transaction::Commit(QString* error, Stop stop) {
     PutU32(rec, uint32_t(payload.size()));
     rec.append(payload);
     PutU32(rec, Crc32(payload.constData(), payload.size(), Crc32(rec.constData() + 4, 12)));
-    // The file grows in steps of zeros, so that the syncs of later commits
-    // write data blocks only.
+    // The file grows in steps of zeros, a new journal to its whole size at
+    // once: a sync after a growth must also write the file's new blocks
+    // into the file system's metadata; the syncs of later commits write
+    // data blocks only.
     if (j->end + rec.size() > j->fileSize) {
         const qint64 grow =
             (j->end + rec.size() - j->fileSize + kJournalGrow - 1) / kJournalGrow * kJournalGrow;
