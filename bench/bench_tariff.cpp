@@ -4,8 +4,8 @@
 // frame a read of its own: one sync per frame) and in bursts (the frames of
 // one read share a sync). Prints the matched calls per second and the
 // per-call latency, the disk's own sync time, and, when built with SQLite,
-// the same inserts and deletes in SQLite (WAL with synchronous=FULL, and its
-// rollback journal) for scale.
+// the same inserts and deletes in SQLite (WAL with synchronous=FULL, its
+// rounds alternating with ours, and its rollback journal) for scale.
 //
 // "--outbox": every billed call is also staged in the central call store's
 // queue (as with the central store switched on).
@@ -118,68 +118,87 @@ double SyncMedianUs(const QString& dir) {
 // The same rows in SQLite: a start row inserted in a transaction of its
 // own; at the end, in one transaction, the start row found and deleted, a
 // tariff row and a day row inserted.
+class SqliteRig {
+public:
+    SqliteRig(const QString& file, bool wal) {
+        if (sqlite3_open(QFile::encodeName(file).constData(), &m_db) != SQLITE_OK) return;
+        Exec(wal ? "PRAGMA journal_mode=WAL" : "PRAGMA journal_mode=DELETE");
+        Exec("PRAGMA synchronous=FULL");
+        Exec("CREATE TABLE ta(ab INTEGER, ak INTEGER, dt TEXT, cat INTEGER, num INTEGER, "
+             "dig_an INTEGER, dig_to INTEGER, ats INTEGER)");
+        Exec("CREATE INDEX ta_kit ON ta(ak, ats)");
+        Exec("CREATE TABLE dest(ab INTEGER, d TEXT, t TEXT, len INTEGER, cat INTEGER, num INTEGER, "
+             "code TEXT, codef TEXT, trf REAL)");
+        Exec("CREATE TABLE day(a TEXT, b TEXT, h INTEGER, m INTEGER, dlit INTEGER)");
+        sqlite3_prepare_v2(m_db, "INSERT INTO ta VALUES(?1,?2,'2026-12-05 08:00:00',8,?3,6,7,1)",
+                           -1, &m_ins, nullptr);
+        sqlite3_prepare_v2(m_db, "SELECT rowid, ab, num FROM ta WHERE ak=?1 AND ats=1 LIMIT 1", -1,
+                           &m_find, nullptr);
+        sqlite3_prepare_v2(m_db, "DELETE FROM ta WHERE rowid=?1", -1, &m_del, nullptr);
+        sqlite3_prepare_v2(
+            m_db, "INSERT INTO dest VALUES(?1,'2026-12-05','08:00:00',60,8,?2,'495','',2.5)", -1,
+            &m_dest, nullptr);
+        sqlite3_prepare_v2(m_db, "INSERT INTO day VALUES('0929',?1,8,1,60)", -1, &m_day, nullptr);
+        for (int j = 0; j < kInProgress; ++j)
+            Start(j);
+    }
+    ~SqliteRig() {
+        for (sqlite3_stmt* s : {m_ins, m_find, m_del, m_dest, m_day})
+            sqlite3_finalize(s);
+        sqlite3_close(m_db);
+    }
+    // n calls, each a start and the end of the oldest (two commits).
+    void Run(int n, Figures& out, double& seconds) {
+        QElapsedTimer total, t;
+        total.start();
+        for (int i = 0; i < n; ++i, ++m_next) {
+            t.start();
+            Start(kInProgress + m_next);
+            End(m_next);
+            out.us.push_back(double(t.nsecsElapsed()) / 1000);
+        }
+        seconds += double(total.nsecsElapsed()) / 1e9;
+    }
+
+private:
+    void Exec(const char* sql) { sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr); }
+    void Start(int j) {
+        sqlite3_bind_int(m_ins, 1, 100000 + j);
+        sqlite3_bind_int(m_ins, 2, j % 2048);
+        sqlite3_bind_int(m_ins, 3, 8300000 + j % 1000);
+        sqlite3_step(m_ins);
+        sqlite3_reset(m_ins);
+    }
+    void End(int j) {
+        Exec("BEGIN");
+        sqlite3_bind_int(m_find, 1, j % 2048);
+        if (sqlite3_step(m_find) == SQLITE_ROW) {
+            sqlite3_bind_int64(m_del, 1, sqlite3_column_int64(m_find, 0));
+            sqlite3_bind_int(m_dest, 1, sqlite3_column_int(m_find, 1));
+            sqlite3_bind_int(m_dest, 2, sqlite3_column_int(m_find, 2));
+            sqlite3_bind_int(m_day, 1, sqlite3_column_int(m_find, 2));
+            sqlite3_step(m_del);
+            sqlite3_step(m_dest);
+            sqlite3_step(m_day);
+            sqlite3_reset(m_del);
+            sqlite3_reset(m_dest);
+            sqlite3_reset(m_day);
+        }
+        sqlite3_reset(m_find);
+        Exec("COMMIT");
+    }
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt *m_ins = nullptr, *m_find = nullptr, *m_del = nullptr, *m_dest = nullptr,
+                 *m_day = nullptr;
+    int m_next = 0;
+};
+
 Figures SqliteRun(const QString& file, bool wal) {
     Figures out;
-    sqlite3* db = nullptr;
-    if (sqlite3_open(QFile::encodeName(file).constData(), &db) != SQLITE_OK) return out;
-    auto exec = [db](const char* sql) { sqlite3_exec(db, sql, nullptr, nullptr, nullptr); };
-    exec(wal ? "PRAGMA journal_mode=WAL" : "PRAGMA journal_mode=DELETE");
-    exec("PRAGMA synchronous=FULL");
-    exec("CREATE TABLE ta(ab INTEGER, ak INTEGER, dt TEXT, cat INTEGER, num INTEGER, "
-         "dig_an INTEGER, dig_to INTEGER, ats INTEGER)");
-    exec("CREATE INDEX ta_kit ON ta(ak, ats)");
-    exec("CREATE TABLE dest(ab INTEGER, d TEXT, t TEXT, len INTEGER, cat INTEGER, num INTEGER, "
-         "code TEXT, codef TEXT, trf REAL)");
-    exec("CREATE TABLE day(a TEXT, b TEXT, h INTEGER, m INTEGER, dlit INTEGER)");
-    sqlite3_stmt *ins = nullptr, *find = nullptr, *del = nullptr, *dest = nullptr, *day = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO ta VALUES(?1,?2,'2026-12-05 08:00:00',8,?3,6,7,1)", -1,
-                       &ins, nullptr);
-    sqlite3_prepare_v2(db, "SELECT rowid, ab, num FROM ta WHERE ak=?1 AND ats=1 LIMIT 1", -1, &find,
-                       nullptr);
-    sqlite3_prepare_v2(db, "DELETE FROM ta WHERE rowid=?1", -1, &del, nullptr);
-    sqlite3_prepare_v2(db,
-                       "INSERT INTO dest VALUES(?1,'2026-12-05','08:00:00',60,8,?2,'495','',2.5)",
-                       -1, &dest, nullptr);
-    sqlite3_prepare_v2(db, "INSERT INTO day VALUES('0929',?1,8,1,60)", -1, &day, nullptr);
-    auto start = [&](int j) {
-        sqlite3_bind_int(ins, 1, 100000 + j);
-        sqlite3_bind_int(ins, 2, j % 2048);
-        sqlite3_bind_int(ins, 3, 8300000 + j % 1000);
-        sqlite3_step(ins);
-        sqlite3_reset(ins);
-    };
-    auto end = [&](int j) {
-        exec("BEGIN");
-        sqlite3_bind_int(find, 1, j % 2048);
-        if (sqlite3_step(find) == SQLITE_ROW) {
-            sqlite3_bind_int64(del, 1, sqlite3_column_int64(find, 0));
-            sqlite3_bind_int(dest, 1, sqlite3_column_int(find, 1));
-            sqlite3_bind_int(dest, 2, sqlite3_column_int(find, 2));
-            sqlite3_bind_int(day, 1, sqlite3_column_int(find, 2));
-            sqlite3_step(del);
-            sqlite3_step(dest);
-            sqlite3_step(day);
-            sqlite3_reset(del);
-            sqlite3_reset(dest);
-            sqlite3_reset(day);
-        }
-        sqlite3_reset(find);
-        exec("COMMIT");
-    };
-    for (int j = 0; j < kInProgress; ++j)
-        start(j);
-    QElapsedTimer total, t;
-    total.start();
-    for (int i = 0; i < kMeasured; ++i) {
-        t.start();
-        start(kInProgress + i);
-        end(i);
-        out.us.push_back(double(t.nsecsElapsed()) / 1000);
-    }
-    out.perSecond = kMeasured / (double(total.nsecsElapsed()) / 1e9);
-    for (sqlite3_stmt* s : {ins, find, del, dest, day})
-        sqlite3_finalize(s);
-    sqlite3_close(db);
+    SqliteRig rig(file, wal);
+    double seconds = 0;
+    rig.Run(kMeasured, out, seconds);
+    out.perSecond = kMeasured / seconds;
     return out;
 }
 #endif
@@ -243,19 +262,38 @@ int main(int argc, char** argv) {
         startCall();
 
     // One by one: a start frame and an end frame, each a read of its own.
+    // With SQLite, in rounds that alternate with SQLite's (WAL) so that both
+    // meet the same disk: its figures wander over a run.
     Figures one;
     QElapsedTimer total, t;
-    const quint64 syncs0 = tables::JournalSyncCount();
-    total.start();
-    for (int i = 0; i < kMeasured; ++i) {
-        Clock::Advance(250);
-        t.start();
-        read(startCall);
-        read(endOldest);
-        one.us.push_back(double(t.nsecsElapsed()) / 1000);
+    double oneSeconds = 0;
+#ifdef VARNEL_BENCH_SQLITE
+    Figures walOne;
+    double walSeconds = 0;
+    SqliteRig wal(dir.path() + QStringLiteral("/wal.sqlite"), true);
+    constexpr int kRounds = 8;
+#else
+    constexpr int kRounds = 1;
+#endif
+    quint64 syncs = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        const quint64 syncs0 = tables::JournalSyncCount();
+        total.start();
+        for (int i = 0; i < kMeasured / kRounds; ++i) {
+            Clock::Advance(250);
+            t.start();
+            read(startCall);
+            read(endOldest);
+            one.us.push_back(double(t.nsecsElapsed()) / 1000);
+        }
+        oneSeconds += double(total.nsecsElapsed()) / 1e9;
+        syncs += tables::JournalSyncCount() - syncs0;
+#ifdef VARNEL_BENCH_SQLITE
+        wal.Run(kMeasured / kRounds, walOne, walSeconds);
+#endif
     }
-    one.perSecond = kMeasured / (double(total.nsecsElapsed()) / 1e9);
-    const double syncsPerCall = double(tables::JournalSyncCount() - syncs0) / kMeasured;
+    one.perSecond = kMeasured / oneSeconds;
+    const double syncsPerCall = double(syncs) / kMeasured;
 
     // Bursts: the start and end frames of kBurst calls in one read; each
     // call's latency is the whole read's.
@@ -293,8 +331,8 @@ int main(int argc, char** argv) {
     std::printf("  this disk: fdatasync of a 4 KB overwrite, median %.0f us\n",
                 SyncMedianUs(dir.path()));
 #ifdef VARNEL_BENCH_SQLITE
-    Print("SQLite WAL, synchronous=FULL, one by one:",
-          SqliteRun(dir.path() + QStringLiteral("/wal.sqlite"), true));
+    walOne.perSecond = kMeasured / walSeconds;
+    Print("SQLite WAL, synchronous=FULL, one by one:", walOne);
     Print("SQLite rollback journal, synchronous=FULL:",
           SqliteRun(dir.path() + QStringLiteral("/rollback.sqlite"), false));
 #else

@@ -11,6 +11,7 @@
 #include "tariff/TariffTables.h"
 
 #include <QDir>
+#include <QTimer>
 
 Terminal::Terminal(const QString& curDir, QObject* parent)
     : QObject(parent),
@@ -122,8 +123,41 @@ void Terminal::SetBlockSend(bool blockSend) {
         if (TAts* ats = Ats(n)) ats->Link().SetBlockSend(blockSend);
 }
 
+bool Terminal::LendTable(const QString& path) {
+    if (!m_tables || !m_calls || m_shutDown) return false;
+    const QString name = m_tables->BillingTableAt(path);
+    if (name.isEmpty() || m_lent.contains(name, Qt::CaseInsensitive)) return false;
+    // Deferred commits are synced first; closing the table writes and syncs
+    // what the journal holds for it and checkpoints the journal.
+    m_calls->Hold();
+    m_tables->CloseTariffTable(name);
+    m_lent.append(name);
+    return true;
+}
+
+void Terminal::ReturnTables() {
+    if (!m_tables || !m_calls) return;
+    for (auto it = m_lent.begin(); it != m_lent.end();) {
+        if (!m_tables->ReopenTariffTable(*it)) {
+            ++it;
+            continue;
+        }
+        it = m_lent.erase(it);
+        m_calls->Resume();
+    }
+    if (!m_lent.isEmpty() && !m_shutDown) {
+        WriteLog(
+            QStringLiteral("Таблица %1 не открыта после перестройки, кадров вызовов в очереди %2")
+                .arg(m_lent.join(QStringLiteral(", ")))
+                .arg(m_calls->Queued()));
+        QTimer::singleShot(1000, this, [this] { ReturnTables(); });
+    }
+}
+
 void Terminal::Shutdown(std::optional<int> windowState) {
     if (m_shutDown) return;
+    // Tables still lent are taken back, so the queued frames are billed.
+    ReturnTables();
     m_shutDown = true;
     // Exchanges: ports and rolls closed; then the tables.
     for (int n = 1; n <= ExchangeSet::kCount; ++n)

@@ -18,6 +18,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -87,6 +88,16 @@ public:
     // connection string set).
     CentralDelivery* Delivery() const { return m_delivery.get(); }
 
+    // The table utility rebuilds a table the billing holds (DestTar,
+    // TarifTA2, Sng, Foren): LendTable holds the billing (frames that arrive
+    // are queued), settles the journal and closes the table; false when path
+    // is no such table. ReturnTables opens the lent tables again and bills
+    // the queued frames; a table that cannot be opened yet (another program
+    // holds it) is tried again every second, the frames waiting meanwhile.
+    bool LendTable(const QString& path);
+    void ReturnTables();
+    bool TablesLent() const { return !m_lent.isEmpty(); }
+
 private:
     QString m_curDir;
     LinkOptions m_link;
@@ -101,5 +112,6 @@ private:
     std::unique_ptr<CallRecords> m_calls;
     std::unique_ptr<RequestTracker> m_tracker;
     ExchangeSet m_exchanges;
+    QStringList m_lent; // tables closed for a rebuild
     bool m_shutDown = false;
 };

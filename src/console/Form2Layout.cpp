@@ -281,6 +281,9 @@ QWidget* TForm2::BuildSettingsPage() {
     connect(tableUtil, &QPushButton::clicked, this, [this] {
         auto* w = new TMainFormTableUtil(m_term.CurDir(), this);
         w->setAttribute(Qt::WA_DeleteOnClose);
+        // The terminal's own tables are lent to a rebuild and taken back.
+        w->SetLender({[this](const QString& path) { return m_term.LendTable(path); },
+                      [this] { m_term.ReturnTables(); }});
         w->show();
     });
     grid->setColumnStretch(1, 1);

@@ -207,12 +207,18 @@ private:
     bool DropLastBlock();
     bool BuildFile(const QString& file, const FieldList& fields, int keyFields,
                    const std::vector<QByteArray>& rows, const QString& indexFile);
+    // pxlib writes a header in some hundred pieces of a few bytes: runs of
+    // adjacent pieces are combined and handed to the file in one write, at
+    // the latest when pxlib reads or its call returns.
+    bool FlushWrites();
     QString PxCause(const QString& fallback) const {
         return m_pxError.isEmpty() ? fallback : m_pxError;
     }
 
     pxdoc_t* m_doc = nullptr;
     qint64 m_pos = 0;
+    std::vector<char> m_combined; // pending adjacent writes
+    qint64 m_combinedAt = -1;     // their position (-1: none)
     bool m_ioError = false;
     QString m_pxError;
     std::vector<int> m_offsets;
@@ -228,6 +234,7 @@ private:
 
 size_t ParadoxTable::HookRead(pxdoc_t* p, pxstream_t*, size_t n, void* buf) {
     ParadoxTable* t = Self(p);
+    t->FlushWrites();
     const qint64 r = t->m_file.Read(t->m_pos, buf, qint64(n));
     if (r < 0) {
         t->m_ioError = true;
@@ -257,12 +264,30 @@ long ParadoxTable::HookTell(pxdoc_t* p, pxstream_t*) {
 
 size_t ParadoxTable::HookWrite(pxdoc_t* p, pxstream_t*, size_t n, void* buf) {
     ParadoxTable* t = Self(p);
-    if (!t->m_file.Write(t->m_pos, buf, qint64(n))) {
+    if (!Transaction::Current() || !t->m_file.Writable()) {
         t->m_ioError = true;
         return 0;
     }
+    const auto* in = static_cast<const char*>(buf);
+    if (t->m_combinedAt >= 0 && t->m_pos == t->m_combinedAt + qint64(t->m_combined.size()) &&
+        t->m_combined.size() + n <= 16384) {
+        t->m_combined.insert(t->m_combined.end(), in, in + n);
+    } else {
+        t->FlushWrites();
+        t->m_combinedAt = t->m_pos;
+        t->m_combined.assign(in, in + n);
+    }
     t->m_pos += qint64(n);
     return n;
+}
+
+bool ParadoxTable::FlushWrites() {
+    if (m_combinedAt < 0) return true;
+    const bool ok = m_file.Write(m_combinedAt, m_combined.data(), qint64(m_combined.size()));
+    m_combinedAt = -1;
+    m_combined.clear();
+    if (!ok) m_ioError = true;
+    return ok;
 }
 
 void ParadoxTable::HookError(pxdoc_t*, int type, const char* msg, void* data) {
@@ -434,6 +459,8 @@ bool ParadoxTable::OpenHandle() {
 
 void ParadoxTable::CloseHandle() {
     if (m_doc) PX_delete(m_doc);
+    m_combinedAt = -1; // what pxlib wrote on its way out has no transaction
+    m_combined.clear();
     m_doc = nullptr;
     m_rowsLoaded = false;
     m_rows.clear();
@@ -599,8 +626,14 @@ bool ParadoxTable::DoLocate(const QList<int>& fields, const QVariantList& values
         EncodeField(fields[i], values[i], k.data());
         keys.push_back(std::move(k));
     }
+    // A cheap first test: the last byte of the first field's key (for a
+    // stored number its lowest byte, which differs most between rows).
+    const int probeAt =
+        fields.isEmpty() ? -1 : m_offsets[size_t(fields[0])] + int(keys[0].size()) - 1;
+    const char probe = probeAt >= 0 ? keys[0].back() : 0;
     for (size_t r = 0; r < m_rows.size(); ++r) {
         const char* raw = m_rows[r].constData();
+        if (probeAt >= 0 && raw[probeAt] != probe) continue;
         bool match = true;
         for (int i = 0; i < fields.size() && match; ++i)
             match = std::memcmp(raw + m_offsets[size_t(fields[i])], keys[size_t(i)].constData(),
@@ -618,6 +651,7 @@ bool ParadoxTable::Insert(const QVariantList& values, int& recno) {
     m_ioError = false;
     m_pxError.clear();
     const int r = PX_insert_record(m_doc, pv.ptrs.data());
+    FlushWrites();
     if (r < 0 || m_ioError) {
         m_stale = true;
         return Fail(PxCause(QStringLiteral("cannot insert the row")));
@@ -666,7 +700,9 @@ bool ParadoxTable::DoUpdate(int& recno, const QVariantList& values) {
         const QByteArray raw = EncodeRow(values);
         m_ioError = false;
         m_pxError.clear();
-        if (PX_update_record(m_doc, pv.ptrs.data(), recno) < 0 || m_ioError) {
+        const int r = PX_update_record(m_doc, pv.ptrs.data(), recno);
+        FlushWrites();
+        if (r < 0 || m_ioError) {
             m_stale = true;
             return Fail(PxCause(QStringLiteral("cannot update row %1").arg(recno)));
         }
@@ -708,6 +744,7 @@ bool ParadoxTable::DoDelete(int recno) {
         }
         // Returns the rows left in the block, not 0.
         const int left = PX_delete_record(m_doc, last);
+        FlushWrites();
         if (left < 0 || m_ioError) {
             m_stale = true;
             return Fail(PxCause(QStringLiteral("cannot delete row %1").arg(recno)));
@@ -747,8 +784,9 @@ bool ParadoxTable::DropLastBlock() {
     m_doc->px_indexdatalen -= 1;
     // pxlib writes the header with the new block counts.
     const QByteArray name(h->px_tablename ? h->px_tablename : "");
-    if (PX_set_tablename(m_doc, name.constData()) < 0 || m_ioError)
-        return Fail(PxCause(QStringLiteral("cannot write the header")));
+    const int named = PX_set_tablename(m_doc, name.constData());
+    FlushWrites();
+    if (named < 0 || m_ioError) return Fail(PxCause(QStringLiteral("cannot write the header")));
     if (!m_file.Resize(h->px_headersize + qint64(h->px_fileblocks) * blockSize))
         return Fail(QStringLiteral("write error"));
     return true;

@@ -40,7 +40,7 @@ constexpr char kOldMagic[4] = {'V', 'J', 'N', '1'};
 constexpr qint64 kHeadSize = 16;
 constexpr qint64 kRecHead = 16;                // magic, salt, length
 constexpr qint64 kJournalLimit = 1 << 20;      // a checkpoint before the log passes this
-constexpr qint64 kJournalGrow = 64 << 10;      // the file grows in steps of zeros
+constexpr qint64 kJournalGrow = kJournalLimit; // the file grows in steps of zeros
 constexpr qint64 kMaxRecord = qint64(1) << 30; // a length beyond is damage
 constexpr int kMaxPages = 4096;                // clean pages kept per file (16 MB)
 
@@ -114,8 +114,49 @@ struct Reader {
     }
 };
 
+// Why the last positioned write failed (QFile does not see those calls).
+QString& LastIoError() {
+    static QString s;
+    return s;
+}
+
+// Positioned I/O: one system call, no seek (the journal and the tables are
+// opened unbuffered, so QFile keeps no position of its own to go stale).
 bool WriteAt(QFile& f, qint64 pos, const char* data, qint64 n) {
-    return f.seek(pos) && f.write(data, n) == n;
+#ifdef Q_OS_UNIX
+    while (n > 0) {
+        const ssize_t w = ::pwrite(f.handle(), data, size_t(n), off_t(pos));
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+            LastIoError() = QString::fromLocal8Bit(std::strerror(w < 0 ? errno : ENOSPC));
+            return false;
+        }
+        data += w;
+        pos += w;
+        n -= w;
+    }
+    return true;
+#else
+    if (f.seek(pos) && f.write(data, n) == n) return true;
+    LastIoError() = f.errorString();
+    return false;
+#endif
+}
+
+qint64 ReadAt(QFile& f, qint64 pos, char* data, qint64 n) {
+#ifdef Q_OS_UNIX
+    qint64 done = 0;
+    while (done < n) {
+        const ssize_t r = ::pread(f.handle(), data + done, size_t(n - done), off_t(pos + done));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return -1;
+        if (r == 0) break;
+        done += r;
+    }
+    return done;
+#else
+    return f.seek(pos) ? f.read(data, n) : -1;
+#endif
 }
 
 bool SyncHandle(int fd) {
@@ -243,10 +284,10 @@ struct Overlay {
                 const qint64 at = index * 4096 + qint64(i);
                 const qint64 n = qint64(j - i);
                 QByteArray now(n, 0);
-                const bool same = f.seek(at) && f.read(now.data(), n) == n &&
+                const bool same = ReadAt(f, at, now.data(), n) == n &&
                                   std::memcmp(now.constData(), c.data.data() + i, size_t(n)) == 0;
                 if (!same && !WriteAt(f, at, c.data.data() + i, n)) {
-                    if (error) *error = f.fileName() + QStringLiteral(": ") + f.errorString();
+                    if (error) *error = f.fileName() + QStringLiteral(": ") + LastIoError();
                     return false;
                 }
                 i = j;
@@ -298,7 +339,7 @@ Journal* GetJournal(const QString& dir, QString* error) {
 
 bool ReadHeader(QFile& f, quint64* salt) {
     char h[kHeadSize];
-    if (!f.seek(0) || f.read(h, kHeadSize) != kHeadSize) return false;
+    if (ReadAt(f, 0, h, kHeadSize) != kHeadSize) return false;
     if (std::memcmp(h, kHeadMagic, 4) != 0) return false;
     if (GetU32(h + 12) != Crc32(h, 12)) return false;
     *salt = GetU64(h + 4);
@@ -308,12 +349,12 @@ bool ReadHeader(QFile& f, quint64* salt) {
 // The record at pos, if it is whole and of this generation.
 bool ReadRecord(QFile& f, qint64 pos, quint64 salt, QByteArray* payload, qint64* next) {
     char h[kRecHead];
-    if (!f.seek(pos) || f.read(h, kRecHead) != kRecHead) return false;
+    if (ReadAt(f, pos, h, kRecHead) != kRecHead) return false;
     if (std::memcmp(h, kRecMagic, 4) != 0 || GetU64(h + 4) != salt) return false;
     const qint64 len = GetU32(h + 12);
     if (len > kMaxRecord || pos + kRecHead + len + 4 > f.size()) return false;
     QByteArray body(len + 4, 0);
-    if (f.read(body.data(), body.size()) != body.size()) return false;
+    if (ReadAt(f, pos + kRecHead, body.data(), body.size()) != body.size()) return false;
     uint32_t crc = Crc32(h + 4, 12);
     crc = Crc32(body.constData(), len, crc);
     if (GetU32(body.constData() + len) != crc) return false;
@@ -388,7 +429,7 @@ bool StartAfresh(Journal& j, QString* error) {
     PutU64(h, salt);
     PutU32(h, Crc32(h.constData(), 12));
     if (!WriteAt(j.file, 0, h.constData(), h.size())) {
-        if (error) *error = j.file.fileName() + QStringLiteral(": ") + j.file.errorString();
+        if (error) *error = j.file.fileName() + QStringLiteral(": ") + LastIoError();
         return false;
     }
     j.salt = salt;
@@ -545,19 +586,31 @@ void ForgetJournal(const QString& dir) {
 } // namespace
 
 uint32_t Crc32(const char* data, qint64 n, uint32_t crc) {
-    static const auto table = [] {
-        std::array<uint32_t, 256> t{};
+    // CRC-32 (the zlib polynomial), eight bytes a step (slicing by eight).
+    static const auto tables = [] {
+        std::array<std::array<uint32_t, 256>, 8> t{};
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t c = i;
             for (int k = 0; k < 8; ++k)
                 c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
+            t[0][i] = c;
         }
+        for (uint32_t i = 0; i < 256; ++i)
+            for (size_t k = 1; k < 8; ++k)
+                t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
         return t;
     }();
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
     crc = ~crc;
-    for (qint64 i = 0; i < n; ++i)
-        crc = table[(crc ^ static_cast<unsigned char>(data[i])) & 0xFF] ^ (crc >> 8);
+    for (; n >= 8; n -= 8, p += 8) {
+        const uint32_t lo = crc ^ (uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                                   uint32_t(p[3]) << 24);
+        crc = tables[7][lo & 0xFF] ^ tables[6][(lo >> 8) & 0xFF] ^ tables[5][(lo >> 16) & 0xFF] ^
+              tables[4][lo >> 24] ^ tables[3][p[4]] ^ tables[2][p[5]] ^ tables[1][p[6]] ^
+              tables[0][p[7]];
+    }
+    for (; n > 0; --n, ++p)
+        crc = tables[0][(crc ^ *p) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }
 
@@ -680,7 +733,7 @@ void TxFile::Close() {
     if (m_tx) m_tx->Release(this);
     if (HasPending()) FlushJournals(nullptr);
     DropPending(this);
-    m_pages.clear();
+    ForgetPages();
     m_pending.clear();
     m_pendingSize = -1;
     m_staged = false;
@@ -699,9 +752,14 @@ void TxFile::Close() {
 }
 
 TxFile::Page* TxFile::GetPage(qint64 index, bool* ok) {
+    if (m_lastPage && m_lastIndex == index) return m_lastPage;
     auto it = m_pages.find(index);
-    if (it != m_pages.end()) return it->second.get();
+    if (it != m_pages.end()) {
+        m_lastIndex = index;
+        return m_lastPage = it->second.get();
+    }
     if (int(m_pages.size()) >= kMaxPages) {
+        m_lastPage = nullptr;
         for (auto i = m_pages.begin(); i != m_pages.end();)
             i = (i->second->lo < i->second->hi) ? std::next(i) : m_pages.erase(i);
     }
@@ -711,14 +769,15 @@ TxFile::Page* TxFile::GetPage(qint64 index, bool* ok) {
         page->data = p->second->data;
     } else if (off < m_diskSize) {
         const qint64 want = std::min<qint64>(kPage, m_diskSize - off);
-        if (!m_file.seek(off) || m_file.read(page->data.data(), want) != want) {
+        if (ReadAt(m_file, off, page->data.data(), want) != want) {
             *ok = false;
             return nullptr;
         }
     }
     Page* p = page.get();
     m_pages.emplace(index, std::move(page));
-    return p;
+    m_lastIndex = index;
+    return m_lastPage = p;
 }
 
 qint64 TxFile::Read(qint64 pos, void* buf, qint64 n) {
@@ -751,10 +810,27 @@ bool TxFile::Write(qint64 pos, const void* buf, qint64 n) {
         Page* p = GetPage(at / kPage, &ok);
         if (!p) return false;
         const int off = int(at % kPage);
-        const qint64 k = std::min<qint64>(kPage - off, n - done);
-        std::memcpy(p->data.data() + off, in + done, size_t(k));
-        p->lo = std::min(p->lo, off);
-        p->hi = std::max(p->hi, off + int(k));
+        const int k = int(std::min<qint64>(kPage - off, n - done));
+        // Only the bytes that change are staged: the libraries rewrite a
+        // whole header to change a count in it, and what is staged goes
+        // into the journal and through its checksum.
+        const char* src = in + done;
+        char* dst = p->data.data() + off;
+        if (std::memcmp(dst, src, size_t(k)) == 0) {
+            done += k;
+            continue;
+        }
+        int a = 0;
+        int b = k;
+        while (a < b && dst[a] == src[a])
+            ++a;
+        while (b > a && dst[b - 1] == src[b - 1])
+            --b;
+        if (a < b) {
+            std::memcpy(dst + a, src + a, size_t(b - a));
+            p->lo = std::min(p->lo, off + a);
+            p->hi = std::max(p->hi, off + b);
+        }
         done += k;
     }
     m_size = std::max(m_size, pos + n);
@@ -770,6 +846,7 @@ bool TxFile::Resize(qint64 size) {
         for (auto i = m_pages.begin(); i != m_pages.end();) {
             const qint64 start = i->first * kPage;
             if (start >= size) {
+                m_lastPage = nullptr;
                 i = m_pages.erase(i);
                 continue;
             }
@@ -833,22 +910,24 @@ void TxFile::MarkCommitted() {
 bool TxFile::WritePending(QString* error) {
     if (!HasPending()) return true;
     const qint64 size = CommittedSize();
+    qint64 reached = m_diskSize;
     for (const auto& [index, page] : m_pending) {
         const qint64 start = index * kPage + page->lo;
         const qint64 end = std::min<qint64>(index * kPage + page->hi, size);
         if (end > start && !WriteAt(m_file, start, page->data.data() + page->lo, end - start)) {
-            if (error) *error = m_path + QStringLiteral(": ") + m_file.errorString();
+            if (error) *error = m_path + QStringLiteral(": ") + LastIoError();
             return false;
         }
+        reached = std::max(reached, end);
     }
-    if (m_file.size() != size && !m_file.resize(size)) {
+    if (reached != size && !m_file.resize(size)) {
         if (error) *error = m_path + QStringLiteral(": ") + m_file.errorString();
         return false;
     }
     m_pending.clear();
     m_pendingSize = -1;
     m_diskSize = size;
-    NoteDiskState();
+    NoteDiskState(true);
     return true;
 }
 
@@ -862,7 +941,7 @@ void TxFile::DiscardStaged() {
     const qint64 committed = CommittedSize();
     if (m_size < committed) {
         // A staged shrink zeroed the tails of clean pages too.
-        m_pages.clear();
+        ForgetPages();
     } else {
         for (auto i = m_pages.begin(); i != m_pages.end();) {
             Page& p = *i->second;
@@ -876,6 +955,7 @@ void TxFile::DiscardStaged() {
                 p.hi = 0;
                 ++i;
             } else {
+                m_lastPage = nullptr;
                 i = m_pages.erase(i);
             }
         }
@@ -888,7 +968,7 @@ void TxFile::DiscardStaged() {
 }
 
 void TxFile::ForgetAll() {
-    m_pages.clear();
+    ForgetPages();
     m_pending.clear();
     m_pendingSize = -1;
     m_staged = false;
@@ -899,20 +979,25 @@ void TxFile::ForgetAll() {
 
 void TxFile::DropCache() {
     if (HasPending()) return;
-    m_pages.clear();
+    ForgetPages();
     if (m_file.isOpen()) m_diskSize = m_size = m_file.size();
     NoteDiskState();
 }
 
-void TxFile::NoteDiskState() {
+void TxFile::NoteDiskState(bool ofHandle) {
 #ifdef Q_OS_UNIX
     struct stat st {};
-    if (::stat(QFile::encodeName(m_path).constData(), &st) == 0) {
+    // After its own write the open file is what the path names; otherwise
+    // the path is asked (another program may have replaced the file).
+    const int rc = ofHandle && m_file.isOpen() ? ::fstat(m_file.handle(), &st)
+                                               : ::stat(QFile::encodeName(m_path).constData(), &st);
+    if (rc == 0) {
         m_statSize = st.st_size;
         m_statTime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
         return;
     }
 #else
+    (void)ofHandle;
     const QFileInfo fi(m_path);
     if (fi.exists()) {
         m_statSize = fi.size();
@@ -1074,19 +1159,21 @@ bool Transaction::Commit(QString* error, Stop stop) {
     PutU32(rec, uint32_t(payload.size()));
     rec.append(payload);
     PutU32(rec, Crc32(payload.constData(), payload.size(), Crc32(rec.constData() + 4, 12)));
-    // The file grows in steps of zeros, so that the syncs of later commits
-    // write data blocks only.
+    // The file grows in steps of zeros, a new journal to its whole size at
+    // once: a sync after a growth must also write the file's new blocks
+    // into the file system's metadata; the syncs of later commits write
+    // data blocks only.
     if (j->end + rec.size() > j->fileSize) {
         const qint64 grow =
             (j->end + rec.size() - j->fileSize + kJournalGrow - 1) / kJournalGrow * kJournalGrow;
         const QByteArray zeros(grow, 0);
         if (!WriteAt(j->file, j->fileSize, zeros.constData(), zeros.size()))
-            return fail(JournalPath(m_dir) + QStringLiteral(": ") + j->file.errorString());
+            return fail(JournalPath(m_dir) + QStringLiteral(": ") + LastIoError());
         j->fileSize += grow;
     }
     const qint64 recLen = stop == Stop::TornJournal ? rec.size() / 2 : rec.size();
     if (!WriteAt(j->file, j->end, rec.constData(), recLen))
-        return fail(JournalPath(m_dir) + QStringLiteral(": ") + j->file.errorString());
+        return fail(JournalPath(m_dir) + QStringLiteral(": ") + LastIoError());
     j->end += rec.size();
 
     auto simulateCrash = [&] {

@@ -108,13 +108,21 @@ private:
         int hi = 0;
     };
     Page* GetPage(qint64 index, bool* ok);
-    void NoteDiskState();
+    void ForgetPages() {
+        m_pages.clear();
+        m_lastPage = nullptr;
+    }
+    void NoteDiskState(bool ofHandle = false);
     qint64 CommittedSize() const { return m_pendingSize >= 0 ? m_pendingSize : m_diskSize; }
 
     QString m_path;
     QFile m_file;
     bool m_writable = false;
     std::unordered_map<qint64, std::unique_ptr<Page>> m_pages;
+    // The page used last (the libraries write a header or a row in many
+    // small pieces).
+    qint64 m_lastIndex = -1;
+    Page* m_lastPage = nullptr;
     // Committed images of pages not yet written, with their changed range.
     std::map<qint64, std::unique_ptr<Page>> m_pending;
     qint64 m_pendingSize = -1; // committed size while not yet written

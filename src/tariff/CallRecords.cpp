@@ -33,6 +33,9 @@ CallRecords::CallRecords(const BillingRules& mode, TariffTables& tables, Outbox*
 
 CallRecords::~CallRecords() {
     Sync();
+    if (!m_queue.empty())
+        WriteLog(QStringLiteral("Ошибка записи в таблицу DestTar: не обработано кадров вызовов %1")
+                     .arg(m_queue.size()));
 }
 
 bool CallRecords::Commit(tables::Transaction& tx) {
@@ -68,14 +71,46 @@ void CallRecords::InputDone() {
     Sync();
 }
 
+void CallRecords::Hold() {
+    if (m_held++ == 0) Sync();
+}
+
+void CallRecords::Resume() {
+    if (m_held == 0 || --m_held > 0) return;
+    std::vector<Frame> queue;
+    queue.swap(m_queue);
+    InputBegins();
+    for (const Frame& f : queue) {
+        if (f.start)
+            Start(*f.ats, f.startNibbles, f.at);
+        else
+            End(*f.ats, f.endNibbles, f.at);
+    }
+    InputDone();
+}
+
 void CallRecords::OnCallStart(const AtsSettings& ats, const CallStartNibbles& n) {
+    if (m_held > 0) {
+        m_queue.push_back({&ats, true, n, {}, Clock::Now()});
+        return;
+    }
+    Start(ats, n, Clock::Now());
+}
+
+void CallRecords::OnCallEnd(const AtsSettings& ats, const CallEndNibbles& n) {
+    if (m_held > 0) {
+        m_queue.push_back({&ats, false, {}, n, Clock::Now()});
+        return;
+    }
+    End(ats, n, Clock::Now());
+}
+
+void CallRecords::Start(const AtsSettings& ats, const CallStartNibbles& n, const QDateTime& now) {
     const CallStart c = DecodeCallStart(n);
     if (c.a <= 0 || c.kit < 0) return;
     Table* ta = m_tables.TableTA();
     tables::Transaction tx(m_tables.StandardDir());
-    if (!ta ||
-        !ta->Append(
-            {c.a, c.kit, Clock::Now(), c.category, c.b, c.aDigits, c.bDigits, ats.Number}) ||
+    if (!ta || !ta->Append({c.a, c.kit, now, c.category, c.b, c.aDigits, c.bDigits, ats.Number}) ||
         !Commit(tx)) {
         if (ta) ta->Cancel();
         WriteLog(QStringLiteral("Ошибка записи в таблицу TarifTA NumberStation %1 NumberOutCall %2 "
@@ -103,8 +138,7 @@ DestinationLookup CallRecords::Lookup(bool foreign) {
     };
 }
 
-void CallRecords::OnCallEnd(const AtsSettings& ats, const CallEndNibbles& n) {
-    const QDateTime now = Clock::Now();
+void CallRecords::End(const AtsSettings& ats, const CallEndNibbles& n, const QDateTime& now) {
     if (TariffTables::DayNameOf(now.date()) != m_tables.DayName() && !m_tables.SwitchDayFile()) {
         EndFailed();
         return;

@@ -16,11 +16,18 @@
 // With an outbox (the central call store switched on), each billed call is
 // also staged there in the same transaction; the outbox learns that its
 // records are durable after each synced commit.
+//
+// While the tables are lent to a rebuild (Hold .. Resume) the frames are
+// kept in arrival order with their arrival time and billed by Resume as if
+// they had been billed then.
 #include "link/Ats.h"
 #include "tariff/Billing.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
+
+#include <vector>
 
 class Outbox;
 class TariffTables;
@@ -41,11 +48,21 @@ public:
     void InputBegins() override { ++m_input; }
     void InputDone() override;
 
+    // The tables go away (a rebuild): deferred commits are synced, frames
+    // are queued from now on.
+    void Hold();
+    // The tables are back: the queued frames are billed (one sync).
+    void Resume();
+    bool Held() const { return m_held > 0; }
+    int Queued() const { return int(m_queue.size()); }
+
     // The largest duration the day file's DLIT (Smallint) holds; a longer one
     // is stored as this value and the true one logged (DestTar keeps it).
     static constexpr int kMaxDlit = 32767;
 
 private:
+    void Start(const AtsSettings& ats, const CallStartNibbles& n, const QDateTime& now);
+    void End(const AtsSettings& ats, const CallEndNibbles& n, const QDateTime& now);
     void EndFailed();
     // Commits a transaction: deferred inside a read, else synced at once.
     bool Commit(tables::Transaction& tx);
@@ -58,4 +75,13 @@ private:
     int m_input = 0;         // depth of InputBegins
     bool m_unsynced = false; // deferred commits wait for Sync
     QObject m_timers;        // context of the fallback sync
+    int m_held = 0;
+    struct Frame {
+        const AtsSettings* ats;
+        bool start;
+        CallStartNibbles startNibbles;
+        CallEndNibbles endNibbles;
+        QDateTime at;
+    };
+    std::vector<Frame> m_queue;
 };

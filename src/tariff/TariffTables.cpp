@@ -122,7 +122,7 @@ bool TariffTables::OpenDestinations(bool logFailure) {
 
 Table* TariffTables::Destination(std::unique_ptr<Table>& t) {
     if (!t) return nullptr;
-    if (!t->IsOpen()) {
+    if (!t->IsOpen() && !m_destLent) {
         // Tried again only after the companion program has changed the files.
         const QString stamp =
             FileStamp(m_sng->Path()) + QLatin1Char('|') + FileStamp(m_foren->Path());
@@ -200,9 +200,11 @@ bool TariffTables::SwitchDayFile() {
 }
 
 bool TariffTables::CloseTariffTable(const QString& fileName) {
-    for (auto* t : {&m_ta, &m_tarif}) {
+    for (auto* t : {&m_ta, &m_tarif, &m_sng, &m_foren}) {
         if (*t && QFileInfo((*t)->Path()).fileName().compare(fileName, Qt::CaseInsensitive) == 0) {
             (*t)->Close();
+            // Not opened again on the next lookup (a rebuild holds it).
+            if (t == &m_sng || t == &m_foren) m_destLent = true;
             return true;
         }
     }
@@ -214,5 +216,20 @@ bool TariffTables::ReopenTariffTable(const QString& fileName) {
         return OpenOrCreate(m_ta, kTarifTA, TarifTAFields(), 0);
     if (fileName.compare(kDestTar, Qt::CaseInsensitive) == 0)
         return OpenOrCreate(m_tarif, kDestTar, DestTarFields(), 0);
+    if (fileName.compare(kSng, Qt::CaseInsensitive) == 0 ||
+        fileName.compare(kForen, Qt::CaseInsensitive) == 0) {
+        m_destLent = false;
+        return OpenDestinations(true);
+    }
     return false;
+}
+
+QString TariffTables::BillingTableAt(const QString& path) const {
+    const QFileInfo want(path);
+    for (const QString& name : {kTarifTA, kDestTar, kSng, kForen}) {
+        const QFileInfo own(tables::FindFileNoCase(m_stdDir, name));
+        if (own.exists() && want.exists() && own.canonicalFilePath() == want.canonicalFilePath())
+            return own.fileName();
+    }
+    return {};
 }

@@ -41,10 +41,14 @@ public:
     QString TemplatePath() const;                    // CurDir + "/0601.dbf"
     QString DayFilePath() const;
 
-    // Rebuild of a tariff table at start-up after an unclean end: close it
-    // ("DestTar.db" or "TarifTA2.db"), rebuild the file, reopen it.
+    // Rebuild of a table the billing uses ("DestTar.db", "TarifTA2.db",
+    // "Sng.db", "Foren.db"): close it (committed changes synced and the
+    // journal checkpointed), rebuild the file, reopen it.
     bool CloseTariffTable(const QString& fileName);
     bool ReopenTariffTable(const QString& fileName);
+    // The file name of that table when path is its file (any spelling of
+    // the path), else empty.
+    QString BillingTableAt(const QString& path) const;
 
     // Sng and Foren, opened again when they were missing or unreadable and
     // their file has changed since (the companion program maintains them).
@@ -79,5 +83,6 @@ private:
     std::unique_ptr<tables::Table> m_foren;
     std::unique_ptr<tables::Table> m_today;
     std::unique_ptr<tables::Table> m_segm;
-    QString m_destStamp; // Sng and Foren files as they were at the last failed open
+    QString m_destStamp;     // Sng and Foren files as they were at the last failed open
+    bool m_destLent = false; // Sng or Foren closed for a rebuild
 };

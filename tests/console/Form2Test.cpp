@@ -2,6 +2,7 @@
 // out on a pseudo-terminal, the setting handlers, the status list, the hint
 // line, exchange selection and a clean shut-down.
 #include "ConsoleTestSupport.h"
+#include "tariff/CallRecordsTestSupport.h"
 
 #include "console/DirectiveEntry.h"
 #include "console/RollView.h"
@@ -21,6 +22,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -551,4 +553,55 @@ TEST(Form2, AfterSendingToAClosedLineTheStatusBarShowsTheLineAgain) {
     EXPECT_EQ(form->PanelText(2), QString::fromUtf8("Прием"));
     QTest::keyClick(combo, Qt::Key_Down);
     EXPECT_EQ(form->PanelText(2), QString::fromUtf8("Порт закрыт"));
+}
+
+// The table utility rebuilds DestTar while the terminal bills into it: the
+// terminal lends the table and takes it back, a call end frame that arrives
+// during the rebuild is billed into the rebuilt table, and a rebuild that
+// does not go through the terminal is still refused while it holds the table.
+TEST(Form2, TableUtilityRebuildsTheTerminalsOwnDestTar) {
+    TestEnv env;
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    pty.MapToPort(1);
+    Store(env, AtsKey(1), QStringLiteral("In"), QStringLiteral("true"));
+    Clock::SetTestTime(QDateTime(QDate(2026, 12, 5), QTime(10, 0)));
+    auto form = StartForm(env.Dir());
+    const QString destTar = env.Path(QStringLiteral("Tables/DestTar.db"));
+    auto bytes = [](const auto& codes) {
+        return std::vector<uint8_t>(codes->begin(), codes->end());
+    };
+    ASSERT_TRUE(pty.WriteMaster(
+        bytes(CallStartCodes(5, QStringLiteral("1234"), QStringLiteral("5678"), 1))));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ReadRows(env.Path(QStringLiteral("Tables/TarifTA2.DB"))).size() == 1; }));
+
+    Find<QPushButton>(form.get(), "ButtonTableUtil")->click();
+    auto* util = form->findChild<TMainFormTableUtil*>(QStringLiteral("MainFormTableUtil"));
+    ASSERT_NE(util, nullptr);
+    util->AliasChanged(0);
+    auto* names = Find<QComboBox>(util, "TableCombo");
+    util->TableChanged(names->findText(QStringLiteral("DestTar.db")));
+
+    // The end frame waits on the line while Rebuild is pressed.
+    Clock::Advance(60000);
+    ASSERT_TRUE(pty.WriteMaster(bytes(CallEndCodes(5, QStringLiteral("5678")))));
+    Find<QPushButton>(util, "RebuildBtn")->click();
+    EXPECT_TRUE(util->Busy());
+    EXPECT_TRUE(form->Term().TablesLent());
+    ASSERT_TRUE(WaitUntil([&] { return !util->Busy(); }, 5000));
+    EXPECT_EQ(Find<QLabel>(util, "MessageLB")->text(), tables::kRebuildDone);
+    EXPECT_FALSE(form->Term().TablesLent());
+    // Read while the table was out, queued, billed as it came back.
+    EXPECT_TRUE(ReadRows(env.Path(QStringLiteral("Tables/Backup.Db"))).isEmpty());
+    ASSERT_EQ(ReadRows(destTar).size(), 1);
+    EXPECT_EQ(ReadRows(destTar)[0][0].toString(), QStringLiteral("1234"));
+    EXPECT_EQ(ReadRows(destTar)[0][3].toLongLong(), 60);
+
+    tables::TTableUtil other;
+    EXPECT_FALSE(
+        other.RebuildTable(destTar, tables::TableDesc::FromFields(TariffTables::DestTarFields())));
+    EXPECT_TRUE(other.LastError().contains(QStringLiteral("in use")));
+    util->close();
+    Clock::SetTestTime(QDateTime());
 }

@@ -95,7 +95,14 @@ TEST(TariffTables, RebuildHooksCloseAndReopenOneTariffTable) {
     EXPECT_TRUE(r.tables->CloseTariffTable(QStringLiteral("DestTar.db")));
     EXPECT_FALSE(r.tables->TableTarif()->IsOpen());
     EXPECT_TRUE(r.tables->TableTA()->IsOpen());
-    EXPECT_FALSE(r.tables->CloseTariffTable(QStringLiteral("Sng.db")));
+    EXPECT_FALSE(r.tables->CloseTariffTable(QStringLiteral("Segment.DB")));
+    // The destination tables too are lent to a rebuild, and found by path.
+    EXPECT_EQ(r.tables->BillingTableAt(r.env.Path(QStringLiteral("Tables/./Sng.db"))),
+              QStringLiteral("Sng.db"));
+    EXPECT_TRUE(r.tables->CloseTariffTable(QStringLiteral("Sng.db")));
+    EXPECT_EQ(r.tables->Sng(), nullptr);
+    EXPECT_TRUE(r.tables->ReopenTariffTable(QStringLiteral("Sng.db")));
+    EXPECT_NE(r.tables->Sng(), nullptr);
     EXPECT_TRUE(r.tables->ReopenTariffTable(QStringLiteral("DestTar.db")));
     EXPECT_TRUE(r.tables->TableTarif()->IsOpen());
     r.tables->CloseTables();

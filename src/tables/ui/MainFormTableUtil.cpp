@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -129,7 +130,13 @@ TMainFormTableUtil::TMainFormTableUtil(const QString& curDir, QWidget* parent)
     connect(aboutBtn, &QPushButton::clicked, this, &TMainFormTableUtil::ShowAbout);
 }
 
-TMainFormTableUtil::~TMainFormTableUtil() = default;
+TMainFormTableUtil::~TMainFormTableUtil() {
+    // Closed while a lent table is out: it goes back unrebuilt.
+    if (m_lent) {
+        GiveBack();
+        QApplication::restoreOverrideCursor();
+    }
+}
 
 void TMainFormTableUtil::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
@@ -262,11 +269,41 @@ void TMainFormTableUtil::Verify() {
 }
 
 void TMainFormTableUtil::Rebuild(const tables::TableDesc* fallback) {
+    if (m_lent) return;
+    const QString path = QDir::fromNativeSeparators(Location());
+    if (m_lender.lend && m_lender.lend(path)) {
+        // One of the program's own tables, now closed. The rebuild starts
+        // from a timer, after the loop has turned: what the lines hold by
+        // then is read first (its call frames queued), not left waiting in
+        // the line's buffer for the rebuild.
+        m_lent = true;
+        EnableActions(false);
+        ClearStatus();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        std::optional<tables::TableDesc> copy;
+        if (fallback) copy = *fallback;
+        QTimer::singleShot(1, this, [this, path, copy] { RebuildLent(path, copy); });
+        return;
+    }
     WaitCursor wait;
     ClearStatus();
-    const QString path = QDir::fromNativeSeparators(Location());
     ShowRun(tables::RunRebuild(m_util, path, fallback));
     ShowProperties(Location());
+}
+
+void TMainFormTableUtil::RebuildLent(const QString& path,
+                                     std::optional<tables::TableDesc> fallback) {
+    ShowRun(tables::RunRebuild(m_util, path, fallback ? &*fallback : nullptr));
+    GiveBack();
+    ShowProperties(Location());
+    EnableActions(!Location().isEmpty());
+    QApplication::restoreOverrideCursor();
+    emit rebuildDone();
+}
+
+void TMainFormTableUtil::GiveBack() {
+    m_lent = false;
+    if (m_lender.giveBack) m_lender.giveBack();
 }
 
 void TMainFormTableUtil::ShowAbout() {

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -16,6 +17,14 @@ class QProgressBar;
 class QPushButton;
 class QThread;
 class AboutTableUtil;
+
+// A program that holds tables open lends one to a rebuild: lend closes it
+// (false when the program does not hold that table), giveBack opens what was
+// lent again.
+struct TableLender {
+    std::function<bool(const QString& path)> lend;
+    std::function<void()> giveBack;
+};
 
 class TMainFormTableUtil : public QWidget {
     Q_OBJECT
@@ -31,7 +40,11 @@ public:
     void SetLocation(const QString& path);
     void Verify();
     // fallback: the structure when the header's is unreadable (may be null).
+    // A table the lender holds is lent first and rebuilt when the event loop
+    // has turned (rebuildDone then tells the end); any other at once.
     void Rebuild(const tables::TableDesc* fallback = nullptr);
+    void SetLender(TableLender lender) { m_lender = std::move(lender); }
+    bool Busy() const { return m_lent; }
     void ShowAbout();
 
     void ClearStatus();
@@ -44,7 +57,12 @@ protected:
     // The first show places the window inside the screen, over its parent.
     void showEvent(QShowEvent* e) override;
 
+signals:
+    void rebuildDone();
+
 private:
+    void RebuildLent(const QString& path, std::optional<tables::TableDesc> fallback);
+    void GiveBack();
     void ShowProperties(const QString& path);
     void SetPropertyLabels(const tables::TableProps& p);
     void EnableActions(bool on);
@@ -61,6 +79,8 @@ private:
     QProgressBar* m_bars[4];
     QLabel* m_message;
     AboutTableUtil* m_about;
+    TableLender m_lender;
+    bool m_lent = false; // a table of the lender is out
 };
 
 // The start-up recovery with the window shown: the window is created and
