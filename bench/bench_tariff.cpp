@@ -7,8 +7,17 @@
 // the same inserts and deletes in SQLite (WAL with synchronous=FULL, its
 // rounds alternating with ours, and its rollback journal) for scale.
 //
+// Between reads the event loop runs once, as in the terminal.
+//
 // "--outbox": every billed call is also staged in the central call store's
-// queue (as with the central store switched on).
+// queue (as with the central store switched on). "--deliver": the outbox and
+// its delivery to a throwaway PostgreSQL server (fsync on), the sender's
+// thread running beside the billing and the acknowledgements taken back
+// into the outbox as they come.
+#include "PgServer.h"
+#include "TestSupport.h"
+#include "central/CentralDelivery.h"
+#include "central/CentralSchema.h"
 #include "central/Outbox.h"
 #include "link/Ats.h"
 #include "platform/Clock.h"
@@ -28,6 +37,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #ifdef Q_OS_UNIX
@@ -227,12 +237,31 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot open the tables in %s\n", qPrintable(dir.path()));
         return 1;
     }
-    const bool central = app.arguments().contains(QStringLiteral("--outbox"));
+    const bool deliver = app.arguments().contains(QStringLiteral("--deliver"));
+    const bool central = deliver || app.arguments().contains(QStringLiteral("--outbox"));
     Outbox outbox(tables.StandardDir(), QStringLiteral("bench"));
     if (central) {
         QString e;
         if (!outbox.Open(&e)) {
             std::fprintf(stderr, "cannot open the outbox: %s\n", qPrintable(e));
+            return 1;
+        }
+    }
+    PgServer pg;
+    std::unique_ptr<CentralDelivery> delivery;
+    if (deliver) {
+        pg.fsync = true;
+        QStringList report;
+        QString e;
+        if (PgServer::BinDir().isEmpty() || !pg.Start() ||
+            !CentralSchema::Init(pg.ConnInfo(), &report, &e)) {
+            std::fprintf(stderr, "no server: %s %s\n", qPrintable(pg.Error()), qPrintable(e));
+            return 1;
+        }
+        delivery =
+            std::make_unique<CentralDelivery>(outbox, pg.ConnInfo(), QStringLiteral("bench"));
+        if (!WaitUntil([&] { return delivery->LinkIsUp(); }, 10000)) {
+            std::fprintf(stderr, "delivery did not connect\n");
             return 1;
         }
     }
@@ -257,6 +286,7 @@ int main(int argc, char** argv) {
         calls.InputBegins();
         frames();
         calls.InputDone();
+        QCoreApplication::processEvents();
     };
     for (int j = 0; j < kInProgress; ++j)
         startCall();
@@ -294,6 +324,7 @@ int main(int argc, char** argv) {
     }
     one.perSecond = kMeasured / oneSeconds;
     const double syncsPerCall = double(syncs) / kMeasured;
+    const qint64 ackedOne = outbox.Acknowledged();
 
     // Bursts: the start and end frames of kBurst calls in one read; each
     // call's latency is the whole read's.
@@ -314,15 +345,24 @@ int main(int argc, char** argv) {
     }
     burst.perSecond = kMeasured / kBurst * kBurst / (double(total.nsecsElapsed()) / 1e9);
 
+    const qint64 ackedBurst = outbox.Acknowledged();
+    const bool delivered =
+        !deliver || WaitUntil([&] { return outbox.Acknowledged() == outbox.Durable(); }, 60000);
+
     const int billed = tables.TableTarif()->RecordCount();
     const int pending = tables.TableTA()->RecordCount();
     const int matched = kMeasured + kMeasured / kBurst * kBurst;
     std::printf("bench_tariff: %d calls in progress, %d + %d matched calls (start + end frame "
-                "each), durable (synced before the next read), outbox %s\n",
-                kInProgress, kMeasured, kMeasured / kBurst * kBurst, central ? "on" : "off");
+                "each), durable (synced before the next read), outbox %s, delivery %s\n",
+                kInProgress, kMeasured, kMeasured / kBurst * kBurst, central ? "on" : "off",
+                deliver ? "on" : "off");
     if (central)
         std::printf("  outbox: %lld records staged, %lld durable\n", outbox.Last(),
                     outbox.Durable());
+    if (deliver)
+        std::printf("  delivered: %lld acknowledged by the server when the one-by-one part ended, "
+                    "%lld when the bursts ended, %lld in the end\n",
+                    ackedOne, ackedBurst, outbox.Acknowledged());
     std::printf("  rows: DestTar %d, day file %d, TarifTA2 %d\n", billed,
                 tables.TableToday()->RecordCount(), pending);
     Print("one by one (a read per frame):", one);
@@ -342,5 +382,5 @@ int main(int argc, char** argv) {
                 "650 calls/s for four exchanges\n");
     Clock::SetTestTime(QDateTime());
     const bool queued = !central || (outbox.Durable() == matched && outbox.Last() == matched);
-    return billed == matched && pending == kInProgress && queued ? 0 : 1;
+    return billed == matched && pending == kInProgress && queued && delivered ? 0 : 1;
 }
