@@ -9,6 +9,9 @@ CentralDelivery::CentralDelivery(Outbox& outbox, const QString& conninfo, const 
                                  const CentralSenderOptions& options, QObject* parent)
     : QObject(parent), m_outbox(outbox), m_sender(options) {
     m_downSince = QDateTime::currentDateTime();
+    m_linger.setSingleShot(true);
+    m_linger.setInterval(kLingerMs);
+    connect(&m_linger, &QTimer::timeout, this, [this] { Pump(true); });
     connect(&m_outbox, &Outbox::DurableAdvanced, this, [this] {
         Pump();
         ShowState();
@@ -43,7 +46,7 @@ void CentralDelivery::ShowState() {
     emit stateChanged(text);
 }
 
-void CentralDelivery::Pump() {
+void CentralDelivery::Pump(bool force) {
     if (!m_up || !m_ready) return;
     const qint64 from = std::max(m_outbox.Acknowledged() + 1, m_outbox.FirstKept());
     if (from > m_outbox.Durable()) {
@@ -55,6 +58,11 @@ void CentralDelivery::Pump() {
         }
         return;
     }
+    if (m_outbox.Durable() - from + 1 < kEarly && !force) {
+        if (!m_linger.isActive()) m_linger.start();
+        return;
+    }
+    m_linger.stop();
     const QList<QByteArray> lines = m_outbox.Read(from, kBatch);
     if (lines.isEmpty()) return;
     m_ready = false;
@@ -90,6 +98,9 @@ void CentralDelivery::OnDown(const QString& reason) {
     m_ready = false;
     if (wasUp) {
         m_downSince = QDateTime::currentDateTime();
+        m_linger.setSingleShot(true);
+        m_linger.setInterval(kLingerMs);
+        connect(&m_linger, &QTimer::timeout, this, [this] { Pump(true); });
         m_backlog = true;
     }
     emit note(QStringLiteral("Центр: нет связи (%1)").arg(reason.simplified()));

@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class Outbox;
 
@@ -20,6 +21,10 @@ class CentralDelivery : public QObject {
     Q_OBJECT
 public:
     static constexpr int kBatch = 2000;
+    // Fewer records than kEarly wait up to kLingerMs for company, so a busy
+    // line makes batches, not a server commit per call.
+    static constexpr int kEarly = 200;
+    static constexpr int kLingerMs = 100;
 
     CentralDelivery(Outbox& outbox, const QString& conninfo, const QString& terminalId,
                     const CentralSenderOptions& options = {}, QObject* parent = nullptr);
@@ -33,7 +38,7 @@ signals:
     void note(const QString& line);
 
 private:
-    void Pump();
+    void Pump(bool force = false);
     void OnAcknowledged(qint64 epoch, qint64 seq);
     void OnRefused(qint64 epoch, qint64 seq, const QByteArray& line, const QString& reason);
     void OnUp();
@@ -42,6 +47,7 @@ private:
 
     Outbox& m_outbox;
     CentralSender m_sender;
+    QTimer m_linger;
     bool m_up = false;
     bool m_ready = false;   // the sender takes a batch
     bool m_everUp = false;  // a restore is reported only after a first link

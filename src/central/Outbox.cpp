@@ -375,7 +375,12 @@ bool Outbox::Acknowledge(qint64 seq) {
     qint64 base = m_base;
     std::vector<qint64> offsets;
     qint64 end = m_end;
+    // The server's number is the one that counts (delivery resumes from it),
+    // so the local copy need not be synced at once: it rides on the next
+    // call's sync, or a flush within a second. Lost in a crash, it only
+    // makes a batch go again, which the server drops as duplicates.
     Transaction tx(m_dir);
+    tx.DeferSync();
     const qint64 oldAcked = m_acked;
     const qint64 oldBase = m_base;
     m_acked = seq;
@@ -414,6 +419,14 @@ bool Outbox::Acknowledge(qint64 seq) {
         m_base = base;
         m_offsets = std::move(offsets);
         m_end = end;
+    }
+    if (!m_flushPending) {
+        m_flushPending = true;
+        QTimer::singleShot(kAckFlushMs, this, [this] {
+            m_flushPending = false;
+            QString e;
+            if (!tables::FlushJournals(&e)) WriteLog(e);
+        });
     }
     return true;
 }

@@ -47,6 +47,7 @@ class Outbox : public QObject {
 public:
     static constexpr const char* kFileName = "Central.que";
     static constexpr const char* kQuarantineName = "CentralQuarantine.txt";
+    static constexpr int kAckFlushMs = 1000;
 
     // dir: the tariff database's folder (the journal's); terminalId goes into
     // every record.
@@ -83,8 +84,9 @@ public:
     QList<QByteArray> Read(qint64 fromSeq, int maxCount) const;
 
     qint64 Acknowledged() const { return m_acked; }
-    // Persists the central store's acknowledged number in a transaction of
-    // its own (synced); refused while another transaction is current.
+    // Keeps the central store's acknowledged number in a transaction of its
+    // own, synced with the next call or within kAckFlushMs; refused while
+    // another transaction is current.
     // Numbers at or below Acknowledged() change nothing; one beyond
     // Durable() is refused (logged). When everything is acknowledged the
     // file is cut back to its header; when a large acknowledged head is
@@ -121,4 +123,5 @@ private:
     std::vector<qint64> m_offsets; // file offset of seq base+1+i
     qint64 m_end = 0;              // end of the last record
     bool m_notifyPending = false;
+    bool m_flushPending = false; // a flush of a deferred acknowledgement is due
 };

@@ -69,7 +69,8 @@ struct Collector {
                     {QStringLiteral("--dir"), dir.path()});
         if (!proc->waitForStarted(10000)) return false;
         log.clear();
-        return WaitUntil([&] { return (log += proc->readAllStandardError()).contains("running"); }, 20000);
+        return WaitUntil([&] { return (log += proc->readAllStandardError()).contains("running"); },
+                         20000);
     }
 
     // One step of every line: a call starts on one kit, the one started
@@ -152,7 +153,7 @@ TEST(CentralAcceptance, EightCollectorsDeliverEveryCallOnceThroughCrashesAndOuta
     feed.stop();
     EXPECT_EQ(proxy.cuts, 1);
 
-    // Every collector's billed calls reach the server.
+    // Every collector's billed calls reach the server, and each knows it.
     auto serverCount = [&](const Collector& c) {
         return pg
             .Query(QStringLiteral("SELECT count(*) FROM varnel_calls WHERE terminal_id = '%1'")
@@ -160,8 +161,12 @@ TEST(CentralAcceptance, EightCollectorsDeliverEveryCallOnceThroughCrashesAndOuta
             .toLongLong();
     };
     for (auto& c : cs)
-        EXPECT_TRUE(
-            WaitUntil([&] { return serverCount(*c) == ReadRows(c->DestTar()).size(); }, 60000))
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                return serverCount(*c) == ReadRows(c->DestTar()).size() &&
+                       Outbox::ReadStatus(c->dir.filePath(QStringLiteral("Tables"))).pending == 0;
+            },
+            60000))
             << "collector " << c->index;
     for (auto& c : cs) {
         ::kill(pid_t(c->proc->processId()), SIGTERM);

@@ -131,6 +131,9 @@ TEST(Outbox, AcknowledgeCompactsAndStatusCountsWhatIsPending) {
     EXPECT_TRUE(q.Acknowledge(1)); // behind: nothing changes
     EXPECT_EQ(q.Acknowledged(), 2);
 
+    // The acknowledgement reaches the file with the next sync, at the latest
+    // within a second.
+    EXPECT_TRUE(WaitUntil([&] { return Outbox::ReadStatus(dir).acknowledged == 2; }, 3000));
     OutboxStatus st = Outbox::ReadStatus(dir);
     EXPECT_TRUE(st.exists);
     EXPECT_EQ(st.epoch, q.Epoch());
@@ -140,6 +143,7 @@ TEST(Outbox, AcknowledgeCompactsAndStatusCountsWhatIsPending) {
 
     // All delivered: the file is its header again; numbering goes on.
     ASSERT_TRUE(q.Acknowledge(5));
+    ASSERT_TRUE(tables::FlushJournals());
     EXPECT_EQ(QFileInfo(q.Path()).size(), 32);
     EXPECT_EQ(q.FirstKept(), 6);
     ASSERT_TRUE(StageCommitted(q, dir, 6, 7));
@@ -149,6 +153,7 @@ TEST(Outbox, AcknowledgeCompactsAndStatusCountsWhatIsPending) {
     ASSERT_TRUE(StageCommitted(q, dir, 7, 9000));
     const qint64 big = QFileInfo(q.Path()).size();
     ASSERT_TRUE(q.Acknowledge(8990));
+    ASSERT_TRUE(tables::FlushJournals());
     EXPECT_LT(QFileInfo(q.Path()).size(), big / 100);
     {
         Outbox again(dir, QStringLiteral("T1"));
