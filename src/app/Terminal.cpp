@@ -70,8 +70,7 @@ bool Terminal::Start() {
             WriteLog(QStringLiteral("Центр: не задана строка подключения (ConnInfo), записи "
                                     "копятся в очереди"));
         } else {
-            m_delivery =
-                std::make_unique<CentralDelivery>(*m_outbox, central.connInfo, central.terminalId);
+            m_central = central;
         }
     }
     m_calls = std::make_unique<CallRecords>(m_billing, *m_tables, m_outbox.get());
@@ -108,6 +107,11 @@ void Terminal::OpenLines() {
     for (int n = 1; n <= ExchangeSet::kCount; ++n)
         if (TAts* ats = Ats(n)) ats->InitSettings();
     m_exchanges.Select(1);
+    // Delivery starts with the lines: after the start-up recovery, which
+    // must have the table journal to itself.
+    if (m_outbox && !m_central.connInfo.isEmpty() && !m_delivery)
+        m_delivery =
+            std::make_unique<CentralDelivery>(*m_outbox, m_central.connInfo, m_central.terminalId);
     // The bound of an unanswered request ("TimerStatWait").
     if (RegistryKey key{*m_reg, CreateSettings::kKey, true}) {
         const QString name = QStringLiteral("TimerStatWait");

@@ -11,6 +11,7 @@
 // rolls and tables closed, the clean end noted). The destructor shuts down
 // when that has not happened.
 #include "app/CreateSettings.h"
+#include "central/CentralSettings.h"
 #include "link/ExchangeSet.h"
 #include "link/LinkOptions.h"
 #include "tables/StartupRecovery.h"
@@ -84,8 +85,8 @@ public:
     // The local queue of the central call store; nullptr when it is off
     // (the key "Central", value Enabled) or its file cannot be used.
     Outbox* CentralOutbox() const { return m_outbox.get(); }
-    // The delivery of that queue to the central server (nullptr: off, or no
-    // connection string set).
+    // The delivery of that queue to the central server, from OpenLines() on
+    // (nullptr: off, or no connection string set).
     CentralDelivery* Delivery() const { return m_delivery.get(); }
 
     // The table utility rebuilds a table the billing holds (DestTar,
@@ -108,6 +109,7 @@ private:
     std::unique_ptr<Registry> m_reg;
     std::unique_ptr<TariffTables> m_tables;
     std::unique_ptr<Outbox> m_outbox;
+    CentralSettings m_central; // with a connection string: delivered from OpenLines()
     std::unique_ptr<CentralDelivery> m_delivery;
     std::unique_ptr<CallRecords> m_calls;
     std::unique_ptr<RequestTracker> m_tracker;

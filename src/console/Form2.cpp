@@ -112,7 +112,6 @@ void TForm2::Compose() {
     state->SetProgress({[progress] { progress->ShowProgress(); },
                         [progress](int v) { progress->SetProgress(v); },
                         [progress] { progress->HideProgress(); }});
-    if (CentralDelivery* central = m_term.Delivery()) ShowCentral(*central);
 }
 
 // The delivery to the central store: its state in a panel of its own, its
@@ -227,6 +226,7 @@ void TForm2::ShowReady() {
             m_comboATS->setCurrentIndex(0);
         }
         m_term.OpenLines();
+        if (CentralDelivery* central = m_term.Delivery()) ShowCentral(*central);
         for (int n = 1; n <= 4; ++n)
             ShowSettings(*Ats(n), m_rows[size_t(n - 1)]);
         m_view->AppendLine(QStringLiteral("Новый запуск"));
