@@ -167,6 +167,13 @@ void PasswordOff() {
         reg.WriteBool(QStringLiteral("PasswEn"), false);
 }
 
+void SwitchLineOn(int n, int port) {
+    Registry reg;
+    if (!reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS %1").arg(n), true)) return;
+    if (port > 0) reg.WriteInteger(QStringLiteral("Port"), port);
+    reg.WriteBool(QStringLiteral("In"), true);
+}
+
 SimProcess::~SimProcess() {
     if (m_proc.state() == QProcess::NotRunning) return;
     m_proc.write("quit\n");

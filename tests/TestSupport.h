@@ -45,6 +45,9 @@ private:
 // The main window of a test starts unlocked: password use off ("PasswEn"
 // false in the test's registry).
 void PasswordOff();
+// Exchange n's line switched on ("In") in the test's registry, on port
+// number port when it is above 0.
+void SwitchLineOn(int n, int port = 0);
 
 // A file's whole content; empty when it cannot be read.
 // The text without its trailing blanks.

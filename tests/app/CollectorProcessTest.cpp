@@ -51,12 +51,7 @@ TEST(CollectorProcess, BillsRefusesASecondAndEndsCleanlyOnTerm) {
     TestEnv env;
     SimProcess sim;
     ASSERT_FALSE(sim.Start({QStringLiteral("--seed"), QStringLiteral("5")}, 1).isEmpty());
-    {
-        Registry reg;
-        ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS 1"), true));
-        reg.WriteInteger(QStringLiteral("Port"), 1);
-        reg.WriteBool(QStringLiteral("In"), true);
-    }
+    SwitchLineOn(1, 1);
 
     Collector first(env.Dir());
     ASSERT_TRUE(first.Says(QStringLiteral("running, 1 line(s) open"), 15000))

@@ -27,12 +27,9 @@ TEST(HeadlessTerminal, OpensItsLineBillsACallAndShutsDownCleanly) {
     TestEnv env;
     SimProcess sim;
     ASSERT_FALSE(sim.Start({QStringLiteral("--seed"), QStringLiteral("5")}, 1).isEmpty());
+    SwitchLineOn(1, 1);
     {
         Registry reg;
-        ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS 1"), true));
-        reg.WriteInteger(QStringLiteral("Port"), 1);
-        reg.WriteBool(QStringLiteral("In"), true);
-        reg.CloseKey();
         // The previous run ended uncleanly: the start recovers the tables
         // without a window.
         ASSERT_TRUE(reg.OpenKey(CreateSettings::kKey, true));

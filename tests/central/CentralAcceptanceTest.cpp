@@ -43,14 +43,11 @@ struct Collector {
     void Configure(const QString& conninfo) {
         const QByteArray old = qgetenv("VARNEL_REGISTRY");
         qputenv("VARNEL_REGISTRY", Registry().toUtf8());
-        ::Registry reg;
         for (int n = 1; n <= kLines; ++n) {
-            reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS %1").arg(n), true);
-            reg.WriteInteger(QStringLiteral("Port"), n);
-            reg.WriteBool(QStringLiteral("In"), true);
-            reg.CloseKey();
+            SwitchLineOn(n, n);
             ptys[size_t(n - 1)].MapToPort(n);
         }
+        ::Registry reg;
         reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\Central"), true);
         reg.WriteBool(QStringLiteral("Enabled"), true);
         reg.WriteString(QStringLiteral("TerminalId"), TerminalId());

@@ -62,7 +62,6 @@ QStringList LogText() {
 
 TEST(Outbox, RollbackTakesTheSequenceBackAndReadGivesOnlyDurableRecords) {
     TestEnv env;
-    SetLogDir(env.Dir());
     const QString dir = env.Dir();
     qint64 epoch = 0;
     {
@@ -121,7 +120,6 @@ TEST(Outbox, RollbackTakesTheSequenceBackAndReadGivesOnlyDurableRecords) {
 
 TEST(Outbox, AcknowledgeCompactsAndStatusCountsWhatIsPending) {
     TestEnv env;
-    SetLogDir(env.Dir());
     const QString dir = env.Dir();
     Outbox q(dir, QStringLiteral("T1"));
     ASSERT_TRUE(q.Open(nullptr));
@@ -205,7 +203,6 @@ TEST(Outbox, DamagedFileIsSetAsideAndANewEpochCarriesTheReadableRecords) {
     for (const Damage& d : cases) {
         SCOPED_TRACE(d.what);
         TestEnv env;
-        SetLogDir(env.Dir());
         const QString dir = env.Dir();
         qint64 epoch = 0;
         {

@@ -36,11 +36,7 @@ struct StateEsc : ::testing::Test {
         const QString device = sim.Start({QStringLiteral("--seed"), QStringLiteral("7")});
         ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/")));
         MapPort(1, device);
-        {
-            Registry reg;
-            reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS 1"), true);
-            reg.WriteBool(QStringLiteral("In"), true);
-        }
+        SwitchLineOn(1);
         PasswordOff();
         form = std::make_unique<TForm2>(env.Dir());
         form->show();

@@ -181,11 +181,7 @@ TEST(StatePagesSim, StateSummaryFillsItsListFromTheSimulator) {
     const QString device = sim.Start({QStringLiteral("--seed"), QStringLiteral("7")});
     ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/")));
     MapPort(1, device);
-    {
-        Registry reg;
-        reg.OpenKey(QStringLiteral("\\Software\\ZezozuDaruduri\\ATS 1"), true);
-        reg.WriteBool(QStringLiteral("In"), true);
-    }
+    SwitchLineOn(1);
     EXPECT_TRUE(sim.Command("faults on").startsWith(QStringLiteral("ok")));
     PasswordOff();
     TForm2 form(env.Dir());
