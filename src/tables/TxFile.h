@@ -131,7 +131,9 @@ private:
     bool m_staged = false;
     Transaction* m_tx = nullptr;
     qint64 m_statSize = -1;
-    qint64 m_statTime = 0;
+    qint64 m_statTime = 0; // modification time, or the inode of a file written here
+    quint64 m_statDev = 0;
+    quint64 m_statGen = 0; // this process's writes to it
 };
 
 // One unit of change over one or more TxFiles. At most one is current; a

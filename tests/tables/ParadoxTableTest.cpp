@@ -243,6 +243,20 @@ TEST(ParadoxTable, AnotherProgramsChangeIsReadAgain) {
     ASSERT_TRUE(writer->Append({QStringLiteral("49"), 30.0}));
     ASSERT_TRUE(reader->FindKey(QStringLiteral("49")));
     EXPECT_DOUBLE_EQ(reader->AsFloat(QStringLiteral("TRF")), 30.0);
+    // An edit in place (the size stays) is seen by the reader and by a
+    // second writable object of the table in this process.
+    auto second = Table::ForFile(path);
+    ASSERT_TRUE(second->Open());
+    ASSERT_TRUE(second->SetIndex(QStringLiteral("KOD")));
+    ASSERT_TRUE(second->FindKey(QStringLiteral("49")));
+    ASSERT_TRUE(writer->SetIndex(QStringLiteral("KOD")));
+    ASSERT_TRUE(writer->FindKey(QStringLiteral("49")));
+    ASSERT_TRUE(writer->Update({QStringLiteral("49"), 31.0}));
+    for (Table* t : {reader.get(), second.get()}) {
+        ASSERT_TRUE(t->FindKey(QStringLiteral("49")));
+        EXPECT_DOUBLE_EQ(t->AsFloat(QStringLiteral("TRF")), 31.0);
+    }
+    second->Close();
     // Replaced by a new file (as a program saving a copy does).
     ASSERT_TRUE(
         NewTable(env.Path(QStringLiteral("Other.db")), kKodTrf, {{QStringLiteral("7"), 1.0}}));
