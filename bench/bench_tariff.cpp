@@ -41,7 +41,11 @@
 #include <vector>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/sysmacros.h>
 #endif
 #ifdef VARNEL_BENCH_SQLITE
 #include <sqlite3.h>
@@ -122,6 +126,24 @@ double SyncMedianUs(const QString& dir) {
     (void)dir;
 #endif
     return us.empty() ? 0 : Percentile(us, 0.5);
+}
+
+// Write requests the disk under dir has completed (Linux: the block
+// device's counters; -1 elsewhere or on a file system without one).
+// A journal sync that writes its data only costs two (the data and the
+// cache flush); a third is an inode written as well.
+qint64 DiskWrites(const QString& dir) {
+#ifdef Q_OS_LINUX
+    struct stat st {};
+    if (::stat(QFile::encodeName(dir).constData(), &st) != 0 || major(st.st_dev) == 0) return -1;
+    QFile f(QStringLiteral("/sys/dev/block/%1:%2/stat").arg(major(st.st_dev)).arg(minor(st.st_dev)));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    const QList<QByteArray> fields = f.readAll().simplified().split(' ');
+    return fields.size() > 4 ? fields[4].toLongLong() : -1;
+#else
+    (void)dir;
+    return -1;
+#endif
 }
 
 #ifdef VARNEL_BENCH_SQLITE
@@ -306,8 +328,10 @@ int main(int argc, char** argv) {
     constexpr int kRounds = 1;
 #endif
     quint64 syncs = 0;
+    qint64 diskWrites = 0; // -1: not known here
     for (int round = 0; round < kRounds; ++round) {
         const quint64 syncs0 = tables::JournalSyncCount();
+        const qint64 writes0 = DiskWrites(dir.path());
         total.start();
         for (int i = 0; i < kMeasured / kRounds; ++i) {
             Clock::Advance(250);
@@ -318,6 +342,9 @@ int main(int argc, char** argv) {
         }
         oneSeconds += double(total.nsecsElapsed()) / 1e9;
         syncs += tables::JournalSyncCount() - syncs0;
+        const qint64 writes1 = DiskWrites(dir.path());
+        if (writes0 < 0 || writes1 < 0) diskWrites = -1;
+        if (diskWrites >= 0) diskWrites += writes1 - writes0;
 #ifdef VARNEL_BENCH_SQLITE
         wal.Run(kMeasured / kRounds, walOne, walSeconds);
 #endif
@@ -367,6 +394,9 @@ int main(int argc, char** argv) {
                 tables.TableToday()->RecordCount(), pending);
     Print("one by one (a read per frame):", one);
     std::printf("  %-44s %6.2f journal syncs per call\n", "", syncsPerCall);
+    if (diskWrites >= 0 && syncs > 0)
+        std::printf("  %-44s %6.2f disk write requests per journal sync (data and flush: 2)\n", "",
+                    double(diskWrites) / double(syncs));
     Print(qPrintable(QStringLiteral("bursts (%1 calls' frames in one read):").arg(kBurst)), burst);
     std::printf("  this disk: fdatasync of a 4 KB overwrite, median %.0f us\n",
                 SyncMedianUs(dir.path()));
