@@ -159,10 +159,11 @@ qint64 ReadAt(QFile& f, qint64 pos, char* data, qint64 n) {
 #endif
 }
 
-// A file's size without stat: on Linux a stat marks the file's change time
-// as seen, so that the next write must also change the inode, and the next
-// fdatasync then writes the inode too (a third I/O, about half as much time
-// again per journal sync).
+// A file's size without stat. On Linux a file whose times were read gets a
+// fine time at its next write, and that moves the coarse clock of every
+// file: the journal's next write then changes its inode's times, and the
+// journal's sync writes the inode as well (a third disk request, about half
+// as much time again).
 qint64 SizeOf(QFile& f) {
 #ifdef Q_OS_UNIX
     const off_t end = ::lseek(f.handle(), 0, SEEK_END);
@@ -1011,12 +1012,10 @@ quint64& WriteGeneration(quint64 dev, quint64 ino) {
 void TxFile::NoteDiskState(bool ofHandle) {
 #ifdef Q_OS_LINUX
     // A table this process writes is known by its identity, its size and
-    // this process's writes to it. Reading its times would cost every later
-    // journal sync an inode write: a file whose change time was read gets a
-    // finer time at its next write, and that moves the coarse clock of every
-    // file, the journal's too. No other program changes these tables in
-    // place (the companion tariff program reads them; a replaced or resized
-    // file is still seen).
+    // this process's writes to it, not by its times: reading them before
+    // each write would cost every journal sync an inode write (see SizeOf).
+    // No other program changes these tables in place (the companion tariff
+    // program reads them); a replaced or resized file is still seen.
     if (m_writable) {
         if (ofHandle) {
             m_statSize = m_diskSize;
