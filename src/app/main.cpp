@@ -8,6 +8,7 @@
 #include "app/ExitSignals.h"
 #include "app/Terminal.h"
 #include "console/Form2.h"
+#include "platform/Clock.h"
 #include "platform/Registry.h"
 #include "platform/SettingsLock.h"
 #include "platform/SingleInstance.h"
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
         }
     }
     QApplication app(argc, argv);
+    Clock::PinLocalZone();
     const auto qtRussian = InstallQtTranslations();
     // A second terminal on this build brings the first to the front; a
     // terminal or collector on the same settings refuses this one. Both

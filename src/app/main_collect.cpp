@@ -6,6 +6,7 @@
 #include "app/ExitSignals.h"
 #include "app/Terminal.h"
 #include "link/Ats.h"
+#include "platform/Clock.h"
 #include "platform/ProgramLog.h"
 #include "platform/Registry.h"
 #include "platform/SettingsLock.h"
@@ -34,6 +35,7 @@ void Err(const QString& text) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    Clock::PinLocalZone();
     QCoreApplication::setApplicationName(QStringLiteral("varnel-collect"));
 
     QString dir;

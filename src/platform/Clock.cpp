@@ -1,5 +1,9 @@
 #include "platform/Clock.h"
 
+#include <QFileInfo>
+
+#include <ctime>
+
 namespace {
 QDateTime g_test;
 }
@@ -21,4 +25,13 @@ QString Clock::ShortDateText(const QDateTime& t) {
 }
 QString Clock::TimeText(const QDateTime& t) {
     return t.toString(QStringLiteral("H:mm:ss"));
+}
+
+void Clock::PinLocalZone() {
+#if defined(Q_OS_LINUX)
+    if (qEnvironmentVariableIsSet("TZ") || !QFileInfo::exists(QStringLiteral("/etc/localtime")))
+        return;
+    qputenv("TZ", ":/etc/localtime");
+    tzset();
+#endif
 }

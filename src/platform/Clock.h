@@ -13,6 +13,13 @@ void SetTestTime(const QDateTime& t);
 void Advance(qint64 ms);
 bool IsTestClock();
 
+// With TZ unset, glibc stats /etc/localtime at every local-time conversion
+// to see whether it was replaced (several per billed call). Called once at
+// start, this names that file in TZ, so the zone is read once and kept; a
+// zone changed while the program runs takes effect at its next start. A TZ
+// the user set is left alone.
+void PinLocalZone();
+
 QString ShortDateText(const QDateTime& t); // "dd.MM.yy"
 QString TimeText(const QDateTime& t);      // "H:mm:ss"
 inline QString ShortDateText() {
