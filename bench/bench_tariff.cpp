@@ -136,7 +136,8 @@ qint64 DiskWrites(const QString& dir) {
 #ifdef Q_OS_LINUX
     struct stat st {};
     if (::stat(QFile::encodeName(dir).constData(), &st) != 0 || major(st.st_dev) == 0) return -1;
-    QFile f(QStringLiteral("/sys/dev/block/%1:%2/stat").arg(major(st.st_dev)).arg(minor(st.st_dev)));
+    QFile f(
+        QStringLiteral("/sys/dev/block/%1:%2/stat").arg(major(st.st_dev)).arg(minor(st.st_dev)));
     if (!f.open(QIODevice::ReadOnly)) return -1;
     const QList<QByteArray> fields = f.readAll().simplified().split(' ');
     return fields.size() > 4 ? fields[4].toLongLong() : -1;
@@ -239,6 +240,7 @@ Figures SqliteRun(const QString& file, bool wal) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    Clock::PinLocalZone();
     QTemporaryDir dir;
     qputenv("VARNEL_REGISTRY", (dir.path() + QStringLiteral("/registry.ini")).toUtf8());
     SetLogDir(dir.path());

@@ -3,12 +3,14 @@
 #include "platform/ProgramLog.h"
 #include "tables/Aliases.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTimer>
 
 #include <algorithm>
 #include <bitset>
@@ -43,6 +45,7 @@ constexpr qint64 kJournalLimit = 1 << 20;      // a checkpoint before the log pa
 constexpr qint64 kJournalGrow = kJournalLimit; // the file grows in steps of zeros
 constexpr qint64 kMaxRecord = qint64(1) << 30; // a length beyond is damage
 constexpr int kMaxPages = 4096;                // clean pages kept per file (16 MB)
+constexpr int kWriteBackMs = 100;              // synced commits wait so long for their files
 
 Transaction* g_current = nullptr;
 quint64 g_syncs = 0;
@@ -321,6 +324,7 @@ struct Journal {
     QFile file;
     int locks = 0;
     bool deferHeld = false; // a lock level kept for deferred commits
+    bool unsynced = false;  // a record written since the last sync
     quint64 salt = 0;       // generation of the header (0: none)
     qint64 end = kHeadSize; // where the next record goes
     qint64 fileSize = 0;
@@ -484,12 +488,14 @@ QString NameIn(const Journal& j, const QString& path, QString* error) {
     return {};
 }
 
-// Deferred commits: sync the journal once, write them to their files.
+// Deferred commits: sync the journal once (unless SyncJournals did), write
+// them to their files.
 bool FlushLocked(Journal& j, QString* error) {
     if (!j.deferHeld) return true;
     // A failed sync is reported; the changes still go to the files (their
     // record is in the journal for the next sync or start).
-    bool ok = Sync(j, error);
+    bool ok = !j.unsynced || Sync(j, error);
+    j.unsynced = false;
     for (TxFile* f : j.pending) {
         if (!f->WritePending(ok ? error : nullptr)) ok = false;
         j.written.insert(CanonicalFile(f->Path()));
@@ -580,6 +586,18 @@ bool JournalNames(const QString& dir, const QString& canonicalPath) {
         }
     }
     return false;
+}
+
+// Another object of a file in this process is about to read the file
+// itself: commits of that file still waiting in this process's caches go
+// to it first.
+void FlushFor(const TxFile* reader, const QString& canonicalPath) {
+    for (auto& [dir, j] : Journals())
+        for (const TxFile* f : j->pending)
+            if (f != reader && f->CanonicalPath() == canonicalPath) {
+                FlushLocked(*j, nullptr);
+                break;
+            }
 }
 
 void DropPending(TxFile* f) {
@@ -703,6 +721,29 @@ bool FlushJournals(QString* error) {
     return ok;
 }
 
+bool SyncJournals(QString* error) {
+    static bool armed = false;
+    bool ok = true;
+    for (auto& [dir, j] : Journals()) {
+        if (!j->deferHeld || !j->unsynced) continue;
+        // Without an event loop to write them later, or when the sync
+        // failed, the changes go to their files now.
+        if (!QCoreApplication::instance() || !Sync(*j, error)) {
+            if (!FlushLocked(*j, error)) ok = false;
+            continue;
+        }
+        j->unsynced = false;
+        if (!armed) {
+            armed = true;
+            QTimer::singleShot(kWriteBackMs, QCoreApplication::instance(), [] {
+                armed = false;
+                FlushJournals(nullptr);
+            });
+        }
+    }
+    return ok;
+}
+
 // ---------------------------------------------------------------- TxFile
 
 TxFile::TxFile(const QString& path) : m_path(path), m_file(path) {}
@@ -721,6 +762,8 @@ bool TxFile::Open(bool writable, QString* error) {
             return false;
         }
     }
+    m_canonical = CanonicalFile(m_path);
+    FlushFor(this, m_canonical);
     const auto mode = writable ? QIODevice::ReadWrite : QIODevice::ReadOnly;
     if (!QFileInfo(m_path).isFile() || !m_file.open(mode | QIODevice::Unbuffered)) {
         if (error)
@@ -1062,6 +1105,7 @@ void TxFile::NoteDiskState(bool ofHandle) {
 
 bool TxFile::ChangedOnDisk() {
     if (!IsOpen() || m_staged || HasPending()) return false;
+    FlushFor(this, m_canonical);
     const qint64 size = m_statSize;
     const qint64 time = m_statTime;
     const quint64 gen = m_statGen;
@@ -1227,6 +1271,7 @@ bool Transaction::Commit(QString* error, Stop stop) {
     if (!WriteAt(j->file, j->end, rec.constData(), recLen))
         return fail(JournalPath(m_dir) + QStringLiteral(": ") + LastIoError());
     j->end += rec.size();
+    j->unsynced = true;
 
     auto simulateCrash = [&] {
         // What survives is on disk; this process forgets what it staged and

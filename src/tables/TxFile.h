@@ -23,7 +23,8 @@
 // start they bill.
 //
 // A commit may defer step 2 and 3 (DeferSync): commits that arrive together
-// then share one sync (FlushJournals), and their changes wait in the cache.
+// then share one sync (FlushJournals, SyncJournals), and their changes wait
+// in the cache; after SyncJournals they wait a little longer for step 3.
 //
 // A journal names the files of its own folder by name only, and files of
 // another table folder by alias (":PelmarkEveryday:1205.dbf"); replay refuses
@@ -60,6 +61,8 @@ public:
     bool IsOpen() const { return m_file.isOpen(); }
     bool Writable() const { return m_writable; }
     QString Path() const { return m_path; }
+    // The file's path with links resolved (set by Open).
+    QString CanonicalPath() const { return m_canonical; }
 
     // Size including staged growth.
     qint64 Size() const { return m_size; }
@@ -116,6 +119,7 @@ private:
     qint64 CommittedSize() const { return m_pendingSize >= 0 ? m_pendingSize : m_diskSize; }
 
     QString m_path;
+    QString m_canonical;
     QFile m_file;
     bool m_writable = false;
     std::unordered_map<qint64, std::unique_ptr<Page>> m_pages;
@@ -203,6 +207,13 @@ QString JournalPath(const QString& dir);
 bool RecoverJournal(const QString& dir, QString* error);
 // Syncs the deferred commits of every journal and writes them to their files.
 bool FlushJournals(QString* error = nullptr);
+// Syncs the deferred commits of every journal: they are durable when it
+// returns. Their changes reach the files at the next FlushJournals, at the
+// latest a tenth of a second later from the event loop, so that the commits
+// of a busy line share their writes of a table's header and blocks; until
+// then the journal stays locked for other processes. Another object of such
+// a file in this process writes them before it reads the file.
+bool SyncJournals(QString* error = nullptr);
 // Syncs the files the journal's commits changed and empties it.
 bool CheckpointJournal(const QString& dir, QString* error = nullptr);
 // Checkpoints every journal this process uses.

@@ -60,7 +60,7 @@ void CallRecords::Sync() {
     if (!m_unsynced) return;
     m_unsynced = false;
     QString e;
-    if (!tables::FlushJournals(&e))
+    if (!tables::SyncJournals(&e))
         WriteLog(QStringLiteral("Ошибка записи в таблицу DestTar ") + e);
     else if (m_outbox)
         m_outbox->MarkDurable();
