@@ -157,7 +157,11 @@ std::unique_ptr<TxFile> OpenTx(const QString& path, QString* error) {
 } // namespace
 
 Outbox::Outbox(const QString& dir, const QString& terminalId, QObject* parent)
-    : QObject(parent), m_dir(dir), m_terminalId(terminalId) {}
+    : QObject(parent), m_dir(dir), m_terminalId(terminalId) {
+    m_notify.setSingleShot(true);
+    m_notify.setInterval(0);
+    connect(&m_notify, &QTimer::timeout, this, [this] { emit DurableAdvanced(m_durable); });
+}
 
 Outbox::~Outbox() = default;
 
@@ -334,12 +338,7 @@ void Outbox::MarkDurable() {
     m_durable = m_committedLast;
     // Told from the event loop: the caller may still be inside the scope of
     // its transaction, and a listener that acknowledges needs one of its own.
-    if (m_notifyPending) return;
-    m_notifyPending = true;
-    QTimer::singleShot(0, this, [this] {
-        m_notifyPending = false;
-        emit DurableAdvanced(m_durable);
-    });
+    if (!m_notify.isActive()) m_notify.start();
 }
 
 QByteArray Outbox::LineAt(qint64 seq) const {

@@ -23,6 +23,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -122,6 +123,6 @@ private:
     qint64 m_committedLast = 0;    // records up to here are committed
     std::vector<qint64> m_offsets; // file offset of seq base+1+i
     qint64 m_end = 0;              // end of the last record
-    bool m_notifyPending = false;
-    bool m_flushPending = false; // a flush of a deferred acknowledgement is due
+    QTimer m_notify;               // DurableAdvanced from the event loop
+    bool m_flushPending = false;   // a flush of a deferred acknowledgement is due
 };

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <bitset>
+#include <chrono>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
@@ -46,9 +47,11 @@ constexpr qint64 kJournalGrow = kJournalLimit; // the file grows in steps of zer
 constexpr qint64 kMaxRecord = qint64(1) << 30; // a length beyond is damage
 constexpr int kMaxPages = 4096;                // clean pages kept per file (16 MB)
 constexpr int kWriteBackMs = 100;              // synced commits wait so long for their files
+constexpr qint64 kRecheckNs = 10'000'000;      // a read-only file is asked again after
 
 Transaction* g_current = nullptr;
 quint64 g_syncs = 0;
+quint64 g_fileWrites = 0; // writes and replacements of table files by this process
 
 QString CanonicalDir(const QString& dir) {
     // Resolving links costs a system call per path part; commits ask often.
@@ -474,10 +477,11 @@ QString Resolve(const Journal& j, const QString& name, QString* why) {
     return dir + QLatin1Char('/') + m.captured(2);
 }
 
-// How the journal names a file of a commit.
+// How the journal names a file of a commit (its canonical path).
 QString NameIn(const Journal& j, const QString& path, QString* error) {
-    const QString dir = CanonicalDir(QFileInfo(path).absolutePath());
-    const QString name = QFileInfo(path).fileName();
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QStringView dir = QStringView(path).left(slash);
+    const QString name = path.mid(slash + 1);
     if (dir == j.dir) return name;
     for (auto it = AliasDirs().cbegin(); it != AliasDirs().cend(); ++it)
         if (it.value() == dir && KnownAlias(it.key()))
@@ -679,6 +683,7 @@ bool RecoverJournal(const QString& dirIn, QString* error) {
 }
 
 bool CheckpointJournal(const QString& dirIn, QString* error) {
+    ++g_fileWrites; // a table file is about to be replaced
     const QString dir = CanonicalDir(dirIn);
     if (!Journals().count(dir) && !QFileInfo::exists(JournalPath(dir))) return true;
     Journal* j = GetJournal(dir, error);
@@ -952,8 +957,13 @@ void TxFile::MarkCommitted() {
     for (auto& [index, page] : m_pages) {
         if (page->lo >= page->hi) continue;
         auto& pend = m_pending[index];
-        if (!pend) pend = std::make_unique<Page>();
-        pend->data = page->data;
+        if (pend) {
+            std::memcpy(pend->data.data() + page->lo, page->data.data() + page->lo,
+                        size_t(page->hi - page->lo));
+        } else {
+            pend = std::make_unique<Page>();
+            pend->data = page->data;
+        }
         pend->lo = std::min(pend->lo, page->lo);
         pend->hi = std::max(pend->hi, page->hi);
         page->lo = kPage;
@@ -984,6 +994,7 @@ bool TxFile::WritePending(QString* error) {
     m_pending.clear();
     m_pendingSize = -1;
     m_diskSize = size;
+    ++g_fileWrites;
     NoteDiskState(true);
     return true;
 }
@@ -1105,6 +1116,17 @@ void TxFile::NoteDiskState(bool ofHandle) {
 
 bool TxFile::ChangedOnDisk() {
     if (!IsOpen() || m_staged || HasPending()) return false;
+    if (!m_writable) {
+        // A table another program maintains is searched several times per
+        // call (the tariff lookup): asked again after a few milliseconds, or
+        // after a write of this process.
+        const qint64 now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                               std::chrono::steady_clock::now().time_since_epoch())
+                               .count();
+        if (m_checkedWrites == g_fileWrites && now - m_checkedAt < kRecheckNs) return false;
+        m_checkedWrites = g_fileWrites;
+        m_checkedAt = now;
+    }
     FlushFor(this, m_canonical);
     const qint64 size = m_statSize;
     const qint64 time = m_statTime;
@@ -1219,7 +1241,7 @@ bool Transaction::Commit(QString* error, Stop stop) {
     QByteArray payload;
     PutU32(payload, uint32_t(files.size()));
     for (TxFile* f : files) {
-        const QByteArray name = NameIn(*j, f->Path(), &e).toUtf8();
+        const QByteArray name = NameIn(*j, f->CanonicalPath(), &e).toUtf8();
         if (name.isEmpty()) return fail(e);
         std::vector<TxFile::Extent> ex;
         f->CollectExtents(ex);

@@ -138,6 +138,9 @@ private:
     qint64 m_statTime = 0; // modification time, or the inode of a file written here
     quint64 m_statDev = 0;
     quint64 m_statGen = 0; // this process's writes to it
+    // When a read-only file was last asked, and the process's file writes then.
+    qint64 m_checkedAt = 0;
+    quint64 m_checkedWrites = ~quint64(0);
 };
 
 // One unit of change over one or more TxFiles. At most one is current; a

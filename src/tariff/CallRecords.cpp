@@ -29,7 +29,12 @@ QString FieldsText(qint64 number, qint64 b, int kit, const CallBill& bill, int c
 } // namespace
 
 CallRecords::CallRecords(const BillingRules& mode, TariffTables& tables, Outbox* outbox)
-    : m_mode(mode), m_tables(tables), m_outbox(outbox) {}
+    : m_mode(mode), m_tables(tables), m_outbox(outbox) {
+    // A timer, not a posted call: starting it costs no wake-up of the loop.
+    m_syncTimer.setSingleShot(true);
+    m_syncTimer.setInterval(0);
+    QObject::connect(&m_syncTimer, &QTimer::timeout, &m_syncTimer, [this] { Sync(); });
+}
 
 CallRecords::~CallRecords() {
     Sync();
@@ -50,7 +55,7 @@ bool CallRecords::Commit(tables::Transaction& tx) {
         m_unsynced = true;
         // Should a handler of the same read run the event loop, the sync
         // does not wait for it.
-        QTimer::singleShot(0, &m_timers, [this] { Sync(); });
+        m_syncTimer.start();
     }
     if (!defer && m_outbox) m_outbox->MarkDurable();
     return true;

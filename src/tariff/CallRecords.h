@@ -26,6 +26,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <vector>
 
@@ -74,7 +75,7 @@ private:
     Outbox* m_outbox;
     int m_input = 0;         // depth of InputBegins
     bool m_unsynced = false; // deferred commits wait for Sync
-    QObject m_timers;        // context of the fallback sync
+    QTimer m_syncTimer;      // the fallback sync
     int m_held = 0;
     struct Frame {
         const AtsSettings* ats;
