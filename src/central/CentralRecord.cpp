@@ -3,6 +3,9 @@
 #include <QList>
 #include <QLocale>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace {
 
 // COPY text format: backslash, tab, newline and carriage return escaped.
@@ -57,9 +60,23 @@ std::optional<QString> TakeText(const QByteArray& f) {
     return QString::fromUtf8(u);
 }
 
-QString TimeText(const QDateTime& t) {
-    return t.isValid() ? t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs)
-                       : QString();
+// The moment in ISO 8601 with milliseconds and its UTC offset ("Z" for none),
+// as Qt::ISODateWithMs writes it; by hand, as it runs for every billed call.
+QByteArray TimeText(const QDateTime& t) {
+    const int off = t.offsetFromUtc();
+    const QDate d = t.date();
+    if (off % 60 != 0 || d.year() < 0 || d.year() > 9999)
+        return t.toOffsetFromUtc(off).toString(Qt::ISODateWithMs).toLatin1();
+    const QTime c = t.time();
+    char buf[40];
+    int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", d.year(),
+                          d.month(), d.day(), c.hour(), c.minute(), c.second(), c.msec());
+    if (off == 0)
+        buf[n++] = 'Z';
+    else
+        n += std::snprintf(buf + n, sizeof buf - size_t(n), "%c%02d:%02d", off < 0 ? '-' : '+',
+                           std::abs(off) / 3600, std::abs(off) % 3600 / 60);
+    return QByteArray(buf, n);
 }
 
 } // namespace
@@ -83,7 +100,7 @@ QByteArray CentralRecord::ToCopyLine() const {
         out += '\t';
     };
     const auto time = [&out](const QDateTime& t) {
-        out += t.isValid() ? TimeText(t).toLatin1() : QByteArray("\\N");
+        out += t.isValid() ? TimeText(t) : QByteArray("\\N");
         out += '\t';
     };
     text(terminalId);

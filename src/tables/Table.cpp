@@ -237,6 +237,7 @@ template <class T> T FromText(const QVariant& v, const QString& format) {
 
 bool Table::CheckValues(const QVariantList& in, QVariantList& out) {
     out.clear();
+    out.reserve(m_fields.size());
     if (in.size() > m_fields.size())
         return Fail(QStringLiteral("%1 values for %2 fields").arg(in.size()).arg(m_fields.size()));
     for (int i = 0; i < m_fields.size(); ++i) {
@@ -256,13 +257,22 @@ bool Table::CheckValues(const QVariantList& in, QVariantList& out) {
         case FieldType::Integer:
         case FieldType::Smallint: {
             qint64 x = 0;
-            if (v.typeId() == QMetaType::Double) {
+            switch (v.typeId()) {
+            case QMetaType::Double: {
                 const double d = v.toDouble();
                 if (d != std::floor(d) || std::fabs(d) > 9e15) return bad();
                 x = qint64(d);
-            } else {
+                break;
+            }
+            case QMetaType::Int:
+            case QMetaType::LongLong:
+            case QMetaType::Short:
+                x = v.toLongLong();
+                break;
+            default:
                 x = v.toString().trimmed().toLongLong(&ok);
                 if (!ok) return bad();
+                break;
             }
             // The most negative value of each width is the blank marker.
             const qint64 lim = fd.type == FieldType::Integer ? 2147483647 : 32767;
@@ -478,7 +488,9 @@ bool FileTable::Change(const std::function<bool()>& op) {
 }
 
 QString FileTable::JournalDir() const {
-    return QFileInfo(m_path).absolutePath();
+    const QString open = m_file.CanonicalPath();
+    return open.isEmpty() ? QFileInfo(m_path).absolutePath()
+                          : open.left(open.lastIndexOf(QLatin1Char('/')));
 }
 
 } // namespace tables

@@ -33,6 +33,12 @@ TEST(CentralRecord, TextFormRoundTripsEscapesAndRefusesBrokenLines) {
     EXPECT_EQ(back->started, r.started);
     EXPECT_EQ(back->started.offsetFromUtc(), 3 * 3600);
     EXPECT_EQ(*back, r);
+    // West of Greenwich, and on it.
+    r.started = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), QTimeZone(0));
+    r.ended = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5, 6), QTimeZone(-(3 * 3600 + 1800)));
+    const QByteArray west = r.ToCopyLine();
+    EXPECT_TRUE(west.contains("\t2026-01-02T03:04:05.000Z\t2026-01-02T03:04:05.006-03:30\t"));
+    EXPECT_EQ(CentralRecord::FromCopyLine(west), r);
 
     EXPECT_FALSE(CentralRecord::FromCopyLine(line.left(line.size() / 2)));
     EXPECT_FALSE(CentralRecord::FromCopyLine(QByteArray(line).replace("\t75\t", "\tx\t")));
