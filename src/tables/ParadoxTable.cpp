@@ -217,8 +217,9 @@ private:
 
     pxdoc_t* m_doc = nullptr;
     qint64 m_pos = 0;
-    std::vector<char> m_combined; // pending adjacent writes
-    qint64 m_combinedAt = -1;     // their position (-1: none)
+    char m_combined[16384];   // pending adjacent writes
+    qint64 m_combinedLen = 0; // their length
+    qint64 m_combinedAt = -1; // their position (-1: none)
     bool m_ioError = false;
     QString m_pxError;
     std::vector<int> m_offsets;
@@ -264,18 +265,29 @@ long ParadoxTable::HookTell(pxdoc_t* p, pxstream_t*) {
 
 size_t ParadoxTable::HookWrite(pxdoc_t* p, pxstream_t*, size_t n, void* buf) {
     ParadoxTable* t = Self(p);
-    if (!Transaction::Current() || !t->m_file.Writable()) {
+    const auto* in = static_cast<const char*>(buf);
+    // pxlib writes a header field by field: a write that continues the
+    // pending run joins it (the run was checked when it began).
+    if (t->m_combinedAt >= 0 && t->m_pos == t->m_combinedAt + t->m_combinedLen &&
+        t->m_combinedLen + qint64(n) <= qint64(sizeof t->m_combined)) {
+        std::memcpy(t->m_combined + t->m_combinedLen, in, n);
+        t->m_combinedLen += qint64(n);
+        t->m_pos += qint64(n);
+        return n;
+    }
+    if (!Transaction::Current() || !t->m_file.Writable() || !t->FlushWrites()) {
         t->m_ioError = true;
         return 0;
     }
-    const auto* in = static_cast<const char*>(buf);
-    if (t->m_combinedAt >= 0 && t->m_pos == t->m_combinedAt + qint64(t->m_combined.size()) &&
-        t->m_combined.size() + n <= 16384) {
-        t->m_combined.insert(t->m_combined.end(), in, in + n);
+    if (n > sizeof t->m_combined) {
+        if (!t->m_file.Write(t->m_pos, in, qint64(n))) {
+            t->m_ioError = true;
+            return 0;
+        }
     } else {
-        t->FlushWrites();
         t->m_combinedAt = t->m_pos;
-        t->m_combined.assign(in, in + n);
+        t->m_combinedLen = qint64(n);
+        std::memcpy(t->m_combined, in, n);
     }
     t->m_pos += qint64(n);
     return n;
@@ -283,9 +295,9 @@ size_t ParadoxTable::HookWrite(pxdoc_t* p, pxstream_t*, size_t n, void* buf) {
 
 bool ParadoxTable::FlushWrites() {
     if (m_combinedAt < 0) return true;
-    const bool ok = m_file.Write(m_combinedAt, m_combined.data(), qint64(m_combined.size()));
+    const bool ok = m_file.Write(m_combinedAt, m_combined, m_combinedLen);
     m_combinedAt = -1;
-    m_combined.clear();
+    m_combinedLen = 0;
     if (!ok) m_ioError = true;
     return ok;
 }
@@ -460,7 +472,7 @@ bool ParadoxTable::OpenHandle() {
 void ParadoxTable::CloseHandle() {
     if (m_doc) PX_delete(m_doc);
     m_combinedAt = -1; // what pxlib wrote on its way out has no transaction
-    m_combined.clear();
+    m_combinedLen = 0;
     m_doc = nullptr;
     m_rowsLoaded = false;
     m_rows.clear();

@@ -889,6 +889,7 @@ bool TxFile::Write(qint64 pos, const void* buf, qint64 n) {
         while (b > a && dst[b - 1] == src[b - 1])
             --b;
         if (a < b) {
+            if (p->lo >= p->hi) m_dirty.push_back(at / kPage);
             std::memcpy(dst + a, src + a, size_t(b - a));
             p->lo = std::min(p->lo, off + a);
             p->hi = std::max(p->hi, off + b);
@@ -927,9 +928,12 @@ bool TxFile::Resize(qint64 size) {
 
 void TxFile::CollectExtents(std::vector<Extent>& out) const {
     std::vector<qint64> dirty;
-    for (const auto& [index, page] : m_pages)
-        if (page->lo < page->hi) dirty.push_back(index);
+    for (qint64 index : m_dirty)
+        if (const auto it = m_pages.find(index);
+            it != m_pages.end() && it->second->lo < it->second->hi)
+            dirty.push_back(index);
     std::sort(dirty.begin(), dirty.end());
+    dirty.erase(std::unique(dirty.begin(), dirty.end()), dirty.end());
     for (qint64 index : dirty) {
         const Page& p = *m_pages.at(index);
         const qint64 start = index * kPage + p.lo;
@@ -954,8 +958,10 @@ void TxFile::MarkCommitted() {
             if (auto page = m_pages.find(last->first); page != m_pages.end())
                 last->second->data = page->second->data;
     }
-    for (auto& [index, page] : m_pages) {
-        if (page->lo >= page->hi) continue;
+    for (qint64 index : m_dirty) {
+        const auto it = m_pages.find(index);
+        if (it == m_pages.end() || it->second->lo >= it->second->hi) continue;
+        Page* page = it->second.get();
         auto& pend = m_pending[index];
         if (pend) {
             std::memcpy(pend->data.data() + page->lo, page->data.data() + page->lo,
@@ -969,6 +975,7 @@ void TxFile::MarkCommitted() {
         page->lo = kPage;
         page->hi = 0;
     }
+    m_dirty.clear();
     m_pendingSize = m_size;
     m_staged = false;
     m_tx = nullptr;
@@ -1011,22 +1018,19 @@ void TxFile::DiscardStaged() {
         // A staged shrink zeroed the tails of clean pages too.
         ForgetPages();
     } else {
-        for (auto i = m_pages.begin(); i != m_pages.end();) {
-            Page& p = *i->second;
-            if (p.lo >= p.hi) {
-                ++i;
-                continue;
-            }
-            if (auto c = m_pending.find(i->first); c != m_pending.end()) {
-                p.data = c->second->data;
-                p.lo = kPage;
-                p.hi = 0;
-                ++i;
+        for (qint64 index : m_dirty) {
+            const auto i = m_pages.find(index);
+            if (i == m_pages.end() || i->second->lo >= i->second->hi) continue;
+            if (auto c = m_pending.find(index); c != m_pending.end()) {
+                i->second->data = c->second->data;
+                i->second->lo = kPage;
+                i->second->hi = 0;
             } else {
                 m_lastPage = nullptr;
-                i = m_pages.erase(i);
+                m_pages.erase(i);
             }
         }
+        m_dirty.clear();
     }
     const bool had = m_staged;
     m_size = committed;

@@ -113,6 +113,7 @@ private:
     Page* GetPage(qint64 index, bool* ok);
     void ForgetPages() {
         m_pages.clear();
+        m_dirty.clear();
         m_lastPage = nullptr;
     }
     void NoteDiskState(bool ofHandle = false);
@@ -123,6 +124,9 @@ private:
     QFile m_file;
     bool m_writable = false;
     std::unordered_map<qint64, std::unique_ptr<Page>> m_pages;
+    // Pages that became dirty since the last commit or rollback (a commit
+    // looks at these, not at every cached page).
+    std::vector<qint64> m_dirty;
     // The page used last (the libraries write a header or a row in many
     // small pieces).
     qint64 m_lastIndex = -1;
