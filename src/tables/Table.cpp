@@ -201,20 +201,13 @@ bool Table::Locate(const QStringList& fields, const QVariantList& values) {
     if (fields.size() != values.size())
         return Fail(QStringLiteral("locate: fields and values differ"));
     QList<int> idx;
-    QVariantList full;
-    for (int i = 0; i < m_fields.size(); ++i)
-        full.append(QVariant());
+    QVariantList vals(fields.size());
     for (int i = 0; i < fields.size(); ++i) {
         const int f = FieldIndex(fields[i]);
         if (f < 0) return Fail(QStringLiteral("no field %1").arg(fields[i]));
+        if (!CheckValue(f, values[i], vals[i])) return false;
         idx.append(f);
-        full[f] = values[i];
     }
-    QVariantList conv;
-    if (!CheckValues(full, conv)) return false;
-    QVariantList vals;
-    for (int f : idx)
-        vals.append(conv[f]);
     if (!Refresh()) return false;
     int recno = -1;
     if (!DoLocate(idx, vals, recno)) return false;
@@ -241,96 +234,100 @@ bool Table::CheckValues(const QVariantList& in, QVariantList& out) {
     if (in.size() > m_fields.size())
         return Fail(QStringLiteral("%1 values for %2 fields").arg(in.size()).arg(m_fields.size()));
     for (int i = 0; i < m_fields.size(); ++i) {
-        const FieldDef& fd = m_fields[i];
-        const QVariant v = in.value(i);
-        if (v.isNull() || !v.isValid() ||
-            (v.typeId() == QMetaType::QString && v.toString().isEmpty() &&
-             fd.type != FieldType::String)) {
-            out.append(QVariant());
-            continue;
-        }
-        auto bad = [&] {
-            return Fail(QStringLiteral("field %1: bad value '%2'").arg(fd.name, v.toString()));
-        };
-        bool ok = true;
-        switch (fd.type) {
-        case FieldType::Integer:
-        case FieldType::Smallint: {
-            qint64 x = 0;
-            switch (v.typeId()) {
-            case QMetaType::Double: {
-                const double d = v.toDouble();
-                if (d != std::floor(d) || std::fabs(d) > 9e15) return bad();
-                x = qint64(d);
-                break;
-            }
-            case QMetaType::Int:
-            case QMetaType::LongLong:
-            case QMetaType::Short:
-                x = v.toLongLong();
-                break;
-            default:
-                x = v.toString().trimmed().toLongLong(&ok);
-                if (!ok) return bad();
-                break;
-            }
-            // The most negative value of each width is the blank marker.
-            const qint64 lim = fd.type == FieldType::Integer ? 2147483647 : 32767;
-            if (x < -lim || x > lim)
-                return Fail(QStringLiteral("field %1: value %2 out of range").arg(fd.name).arg(x));
-            out.append(x);
+        out.append(QVariant());
+        if (!CheckValue(i, in.value(i), out.back())) return false;
+    }
+    return true;
+}
+
+bool Table::CheckValue(int i, const QVariant& v, QVariant& out) {
+    const FieldDef& fd = m_fields[i];
+    if (v.isNull() || !v.isValid() ||
+        (v.typeId() == QMetaType::QString && v.toString().isEmpty() &&
+         fd.type != FieldType::String)) {
+        out = QVariant();
+        return true;
+    }
+    auto bad = [&] {
+        return Fail(QStringLiteral("field %1: bad value '%2'").arg(fd.name, v.toString()));
+    };
+    bool ok = true;
+    switch (fd.type) {
+    case FieldType::Integer:
+    case FieldType::Smallint: {
+        qint64 x = 0;
+        switch (v.typeId()) {
+        case QMetaType::Double: {
+            const double d = v.toDouble();
+            if (d != std::floor(d) || std::fabs(d) > 9e15) return bad();
+            x = qint64(d);
             break;
         }
-        case FieldType::Float: {
-            const double d = v.typeId() == QMetaType::QString ? v.toString().trimmed().toDouble(&ok)
-                                                              : v.toDouble(&ok);
-            if (!ok || !std::isfinite(d)) return bad();
-            out.append(d);
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::Short:
+            x = v.toLongLong();
+            break;
+        default:
+            x = v.toString().trimmed().toLongLong(&ok);
+            if (!ok) return bad();
             break;
         }
-        case FieldType::Date: {
-            QDate d;
-            if (v.typeId() == QMetaType::QDate)
-                d = v.toDate();
-            else if (v.typeId() == QMetaType::QDateTime)
-                d = v.toDateTime().date();
-            else
-                d = QDate::fromString(v.toString().trimmed(), QStringLiteral("yyyy-MM-dd"));
-            if (!d.isValid() || d.year() < 1) return bad();
-            out.append(d);
-            break;
-        }
-        case FieldType::Time: {
-            QTime t;
-            if (v.typeId() == QMetaType::QTime)
-                t = v.toTime();
-            else if (v.typeId() == QMetaType::QDateTime)
-                t = v.toDateTime().time();
-            else
-                t = FromText<QTime>(v, QStringLiteral("HH:mm:ss"));
-            if (!t.isValid()) return bad();
-            out.append(t);
-            break;
-        }
-        case FieldType::DateTime: {
-            QDateTime t;
-            if (v.typeId() == QMetaType::QDateTime)
-                t = v.toDateTime();
-            else if (v.typeId() == QMetaType::QDate)
-                t = v.toDate().startOfDay();
-            else
-                t = FromText<QDateTime>(v, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-            if (!t.isValid() || t.date().year() < 1) return bad();
-            out.append(t);
-            break;
-        }
-        case FieldType::String:
-            out.append(v.toString().left(fd.size));
-            break;
-        case FieldType::Other:
-            return Fail(
-                QStringLiteral("field %1 has a type this program does not write").arg(fd.name));
-        }
+        // The most negative value of each width is the blank marker.
+        const qint64 lim = fd.type == FieldType::Integer ? 2147483647 : 32767;
+        if (x < -lim || x > lim)
+            return Fail(QStringLiteral("field %1: value %2 out of range").arg(fd.name).arg(x));
+        out = x;
+        break;
+    }
+    case FieldType::Float: {
+        const double d = v.typeId() == QMetaType::QString ? v.toString().trimmed().toDouble(&ok)
+                                                          : v.toDouble(&ok);
+        if (!ok || !std::isfinite(d)) return bad();
+        out = d;
+        break;
+    }
+    case FieldType::Date: {
+        QDate d;
+        if (v.typeId() == QMetaType::QDate)
+            d = v.toDate();
+        else if (v.typeId() == QMetaType::QDateTime)
+            d = v.toDateTime().date();
+        else
+            d = QDate::fromString(v.toString().trimmed(), QStringLiteral("yyyy-MM-dd"));
+        if (!d.isValid() || d.year() < 1) return bad();
+        out = d;
+        break;
+    }
+    case FieldType::Time: {
+        QTime t;
+        if (v.typeId() == QMetaType::QTime)
+            t = v.toTime();
+        else if (v.typeId() == QMetaType::QDateTime)
+            t = v.toDateTime().time();
+        else
+            t = FromText<QTime>(v, QStringLiteral("HH:mm:ss"));
+        if (!t.isValid()) return bad();
+        out = t;
+        break;
+    }
+    case FieldType::DateTime: {
+        QDateTime t;
+        if (v.typeId() == QMetaType::QDateTime)
+            t = v.toDateTime();
+        else if (v.typeId() == QMetaType::QDate)
+            t = v.toDate().startOfDay();
+        else
+            t = FromText<QDateTime>(v, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!t.isValid() || t.date().year() < 1) return bad();
+        out = t;
+        break;
+    }
+    case FieldType::String:
+        out = v.toString().left(fd.size);
+        break;
+    case FieldType::Other:
+        return Fail(QStringLiteral("field %1 has a type this program does not write").arg(fd.name));
     }
     return true;
 }

@@ -111,6 +111,8 @@ protected:
     bool CheckOpen(bool toChange = false);
     // Checks a row's values against the field types; fills out converted values.
     bool CheckValues(const QVariantList& in, QVariantList& out);
+    // One value of field i.
+    bool CheckValue(int i, const QVariant& v, QVariant& out);
 
     // Implementations.
     virtual int DoRecordCount() = 0;
