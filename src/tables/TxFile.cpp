@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <bitset>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
@@ -46,6 +47,8 @@ constexpr qint64 kJournalLimit = 1 << 20;      // a checkpoint before the log pa
 constexpr qint64 kJournalGrow = kJournalLimit; // the file grows in steps of zeros
 constexpr qint64 kMaxRecord = qint64(1) << 30; // a length beyond is damage
 constexpr int kMaxPages = 4096;                // clean pages kept per file (16 MB)
+constexpr qint64 kBlock = 4096;                // direct journal writes: alignment
+constexpr qint64 kDirectMax = 1 << 18;         // and the most gathered (more: through the cache)
 constexpr int kWriteBackMs = 100;              // synced commits wait so long for their files
 constexpr qint64 kRecheckNs = 10'000'000;      // a read-only file is asked again after
 
@@ -336,6 +339,20 @@ struct Journal {
     // Every record of the log is this process's own and written to its
     // files: a checkpoint need not read them again.
     bool ownLog = false;
+#ifdef Q_OS_LINUX
+    // The journal opened for direct writes (-1: the file system refuses
+    // them), and an aligned buffer whose first block holds the journal's
+    // block at mirrorAt as far as the log goes (-1: not known).
+    int direct = -1;
+    qint64 mirrorAt = -1;
+    // Records in the buffer not yet written: [outFrom, outEnd) (-1: none).
+    qint64 outFrom = -1;
+    qint64 outEnd = 0;
+    std::unique_ptr<char, decltype(&std::free)> buf{nullptr, &std::free};
+    ~Journal() {
+        if (direct >= 0) ::close(direct);
+    }
+#endif
 };
 
 std::map<QString, std::unique_ptr<Journal>>& Journals() {
@@ -355,6 +372,16 @@ Journal* GetJournal(const QString& dir, QString* error) {
         Journals().erase(dir);
         return nullptr;
     }
+#ifdef Q_OS_LINUX
+    if (j->direct < 0 && !j->buf) {
+        void* p = nullptr;
+        if (::posix_memalign(&p, kBlock, kDirectMax) == 0) {
+            j->buf.reset(static_cast<char*>(p));
+            j->direct = ::open(QFile::encodeName(j->file.fileName()).constData(),
+                               O_RDWR | O_DIRECT | O_CLOEXEC);
+        }
+    }
+#endif
     return j.get();
 }
 
@@ -401,8 +428,18 @@ std::vector<QByteArray> ReadLog(QFile& f, qint64* end = nullptr) {
     return out;
 }
 
+#ifdef Q_OS_LINUX
+bool WriteOut(Journal& j);
+#endif
+
 bool Sync(Journal& j, QString* error) {
     ++g_syncs;
+#ifdef Q_OS_LINUX
+    if (!WriteOut(j)) {
+        if (error) *error = j.file.fileName() + QStringLiteral(": ") + LastIoError();
+        return false;
+    }
+#endif
     if (SyncHandle(j.file.handle())) return true;
     if (error) *error = j.file.fileName() + QStringLiteral(": sync failed");
     return false;
@@ -416,6 +453,9 @@ bool Lock(Journal& j) {
 #ifdef Q_OS_UNIX
     while (::flock(j.file.handle(), LOCK_EX) != 0)
         if (errno != EINTR) break;
+#endif
+#ifdef Q_OS_LINUX
+    j.mirrorAt = -1; // another process may have written since
 #endif
     j.fileSize = SizeOf(j.file);
     quint64 salt = 0;
@@ -441,6 +481,66 @@ void Unlock(Journal& j) {
 #endif
 }
 
+#ifdef Q_OS_LINUX
+// Writes the records appended since the last write-out past the page cache,
+// in whole blocks, and keeps the last block for the records that follow.
+bool WriteOut(Journal& j) {
+    if (j.outFrom < 0) return true;
+    const qint64 a = j.mirrorAt;
+    const qint64 e = (j.outEnd + kBlock - 1) / kBlock * kBlock;
+    ssize_t w = 0;
+    while ((w = ::pwrite(j.direct, j.buf.get(), size_t(e - a), off_t(a))) < 0 && errno == EINTR) {
+    }
+    const qint64 from = j.outFrom;
+    j.outFrom = -1;
+    if (w != e - a) {
+        j.mirrorAt = -1;
+        if (w >= 0 || errno != EINVAL) {
+            LastIoError() = QString::fromLocal8Bit(std::strerror(w < 0 ? errno : ENOSPC));
+            return false;
+        }
+        // Refused (a file system without direct I/O): through the cache.
+        ::close(j.direct);
+        j.direct = -1;
+        return WriteAt(j.file, from, j.buf.get() + (from - a), j.outEnd - from);
+    }
+    const qint64 last = j.outEnd / kBlock * kBlock;
+    if (last > a) std::memmove(j.buf.get(), j.buf.get() + (last - a), size_t(kBlock));
+    j.mirrorAt = last;
+    return true;
+}
+#endif
+
+// Appends a record at the log's end. On Linux the records go past the page
+// cache (O_DIRECT), gathered until the sync and written in whole blocks: the
+// sync then only flushes the disk's cache instead of finding and writing
+// back dirty pages. The first block's bytes before them come from the copy
+// of the last block written.
+bool AppendRecord(Journal& j, const char* data, qint64 n) {
+    const qint64 pos = j.end;
+#ifdef Q_OS_LINUX
+    if (j.direct >= 0) {
+        const qint64 a = j.outFrom >= 0 ? j.mirrorAt : pos / kBlock * kBlock;
+        const qint64 e = (pos + n + kBlock - 1) / kBlock * kBlock;
+        if (e - a <= kDirectMax && e <= j.fileSize) {
+            char* b = j.buf.get();
+            if (j.outFrom < 0 && j.mirrorAt != a) {
+                if (ReadAt(j.file, a, b, pos - a) != pos - a) return false;
+                j.mirrorAt = a;
+            }
+            std::memcpy(b + (pos - a), data, size_t(n));
+            std::memset(b + (pos - a) + n, 0, size_t(e - pos - n));
+            if (j.outFrom < 0) j.outFrom = pos;
+            j.outEnd = pos + n;
+            return true;
+        }
+        if (!WriteOut(j)) return false;
+    }
+    j.mirrorAt = -1;
+#endif
+    return WriteAt(j.file, pos, data, n);
+}
+
 // A new generation: every record in the file stops counting.
 bool StartAfresh(Journal& j, QString* error) {
     quint64 salt = 0;
@@ -449,6 +549,9 @@ bool StartAfresh(Journal& j, QString* error) {
     QByteArray h(kHeadMagic, 4);
     PutU64(h, salt);
     PutU32(h, Crc32(h.constData(), 12));
+#ifdef Q_OS_LINUX
+    j.mirrorAt = -1;
+#endif
     if (!WriteAt(j.file, 0, h.constData(), h.size())) {
         if (error) *error = j.file.fileName() + QStringLiteral(": ") + LastIoError();
         return false;
@@ -1294,7 +1397,7 @@ bool Transaction::Commit(QString* error, Stop stop) {
         j->fileSize += grow;
     }
     const qint64 recLen = stop == Stop::TornJournal ? rec.size() / 2 : rec.size();
-    if (!WriteAt(j->file, j->end, rec.constData(), recLen))
+    if (!AppendRecord(*j, rec.constData(), recLen))
         return fail(JournalPath(m_dir) + QStringLiteral(": ") + LastIoError());
     j->end += rec.size();
     j->unsynced = true;
@@ -1310,7 +1413,12 @@ bool Transaction::Commit(QString* error, Stop stop) {
         ForgetJournal(m_dir);
         return true;
     };
-    if (stop == Stop::TornJournal) return simulateCrash();
+    if (stop == Stop::TornJournal) {
+#ifdef Q_OS_LINUX
+        WriteOut(*j); // the half record reaches the file, as a cut-short write leaves it
+#endif
+        return simulateCrash();
+    }
 
     for (TxFile* f : files)
         f->MarkCommitted();
