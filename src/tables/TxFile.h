@@ -10,8 +10,10 @@
 // ("Varnel.jnl", a redo log):
 //   1. the after-images of all changed byte ranges go into one record of the
 //      journal, with a checksum;
-//   2. the journal is synced to stable storage (fdatasync, FlushFileBuffers):
-//      from here on the commit survives a power cut;
+//   2. the journal is synced to stable storage (fdatasync, FlushFileBuffers;
+//      on Linux the record is written past the page cache just before, so
+//      the sync only flushes the disk's cache): from here on the commit
+//      survives a power cut;
 //   3. the ranges are written to the files (not synced).
 // Records pile up in the journal until a checkpoint syncs the files they
 // changed and starts the journal afresh (when it is full, when a table is
