@@ -494,14 +494,13 @@ bool WriteOut(Journal& j) {
     const qint64 from = j.outFrom;
     j.outFrom = -1;
     if (w != e - a) {
+        // Through the cache instead (the sync reports a failing disk); a
+        // file system without direct I/O is not asked again.
         j.mirrorAt = -1;
-        if (w >= 0 || errno != EINVAL) {
-            LastIoError() = QString::fromLocal8Bit(std::strerror(w < 0 ? errno : ENOSPC));
-            return false;
+        if (w < 0 && errno == EINVAL) {
+            ::close(j.direct);
+            j.direct = -1;
         }
-        // Refused (a file system without direct I/O): through the cache.
-        ::close(j.direct);
-        j.direct = -1;
         return WriteAt(j.file, from, j.buf.get() + (from - a), j.outEnd - from);
     }
     const qint64 last = j.outEnd / kBlock * kBlock;
