@@ -604,7 +604,7 @@ bool FlushLocked(Journal& j, QString* error) {
     j.unsynced = false;
     for (TxFile* f : j.pending) {
         if (!f->WritePending(ok ? error : nullptr)) ok = false;
-        j.written.insert(CanonicalFile(f->Path()));
+        j.written.insert(f->CanonicalPath());
     }
     j.pending.clear();
     j.deferHeld = false;
@@ -862,14 +862,14 @@ TxFile::~TxFile() {
 bool TxFile::Open(bool writable, QString* error) {
     Close();
     const QString dir = CanonicalDir(QFileInfo(m_path).absolutePath());
-    if (!RecoveredDirs().contains(dir) && (writable || JournalNames(dir, CanonicalFile(m_path)))) {
+    m_canonical = CanonicalFile(m_path);
+    if (!RecoveredDirs().contains(dir) && (writable || JournalNames(dir, m_canonical))) {
         QString e;
         if (!RecoverJournal(dir, &e)) {
             if (error) *error = e;
             return false;
         }
     }
-    m_canonical = CanonicalFile(m_path);
     FlushFor(this, m_canonical);
     const auto mode = writable ? QIODevice::ReadWrite : QIODevice::ReadOnly;
     if (!QFileInfo(m_path).isFile() || !m_file.open(mode | QIODevice::Unbuffered)) {
@@ -904,7 +904,7 @@ void TxFile::Close() {
     if (m_file.isOpen()) {
         m_file.close();
         // A table this process changed is synced when it is closed.
-        const QString me = CanonicalFile(m_path);
+        const QString me = m_canonical;
         for (auto& [dir, j] : Journals()) {
             if (!j->written.contains(me)) continue;
             Lock(*j);
